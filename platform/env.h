@@ -1,0 +1,51 @@
+// The platform layer: the system services whose form differs between POSIX
+// and Windows. Everything else in quillmark uses only the standard library;
+// only the sources behind this header know which system they run on.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+
+namespace quillmark {
+
+// One reusable line buffer. It grows to hold the longest line read through
+// it and is never shrunk, so a run reads every line into the same memory.
+struct LineBuffer {
+    char* data = nullptr;   // the line's text, ended by a zero byte
+    std::size_t length = 0; // characters before that zero byte
+    std::size_t capacity = 0;
+    int error = 0;          // system error number of a failed read, else 0
+};
+
+// Opens a file for reading as text; nullptr (and errno set) on failure.
+std::FILE* open_text_file(const char* name);
+
+// Reads the next whole line, however long, into the buffer. The line feed
+// and a carriage return directly before it are not part of the line; a zero
+// byte ends the line's text (the rest of that line is dropped). Yields false
+// at the end of the file or on a read error; buffer.error tells which
+// (0 at the end, else the system's error number).
+bool read_text_line(std::FILE* file, LineBuffer& buffer);
+
+// The calendar clock in seconds.
+std::time_t clock_seconds();
+
+// Formats a clock reading as local time with the standard time formatter:
+// the weekday with "%a", the date with "%x" and the time of day with "%X".
+void format_local_time(std::time_t when, char* weekday, std::size_t weekday_size,
+                       char* date, std::size_t date_size, char* time_of_day,
+                       std::size_t time_size);
+
+// The system's text for an error number, as shown after a file name.
+const char* system_error_text(int error_number);
+
+// The system clock as a file time: 100-nanosecond intervals since
+// 1 January 1601, UTC.
+std::uint64_t system_file_time();
+
+// Ends the process with the given status; buffered output is written first.
+[[noreturn]] void end_process(int status);
+
+} // namespace quillmark

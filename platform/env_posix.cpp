@@ -1,0 +1,58 @@
+// POSIX source of the platform layer.
+#include "platform/env.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sys/types.h>
+#include <time.h>
+
+namespace quillmark {
+
+std::FILE* open_text_file(const char* name) { return std::fopen(name, "r"); }
+
+bool read_text_line(std::FILE* file, LineBuffer& buffer) {
+    errno = 0;
+    ssize_t got = getline(&buffer.data, &buffer.capacity, file);
+    if (got < 0) {
+        buffer.error = std::ferror(file) ? (errno != 0 ? errno : EIO) : 0;
+        buffer.length = 0;
+        return false;
+    }
+    std::size_t end = static_cast<std::size_t>(got);
+    if (end > 0 && buffer.data[end - 1] == '\n') {
+        --end;
+        if (end > 0 && buffer.data[end - 1] == '\r') --end;
+    }
+    buffer.data[end] = '\0';
+    buffer.length = std::strlen(buffer.data);
+    buffer.error = 0;
+    return true;
+}
+
+std::time_t clock_seconds() { return std::time(nullptr); }
+
+void format_local_time(std::time_t when, char* weekday, std::size_t weekday_size,
+                       char* date, std::size_t date_size, char* time_of_day,
+                       std::size_t time_size) {
+    std::tm local{};
+    localtime_r(&when, &local);
+    std::strftime(weekday, weekday_size, "%a", &local);
+    std::strftime(date, date_size, "%x", &local);
+    std::strftime(time_of_day, time_size, "%X", &local);
+}
+
+const char* system_error_text(int error_number) { return std::strerror(error_number); }
+
+std::uint64_t system_file_time() {
+    // Seconds and nanoseconds since 1970 as a count of 100-nanosecond
+    // intervals since 1601, the form the generator is seeded with.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 10000000u + 116444736000000000u +
+           static_cast<std::uint64_t>(now.tv_nsec) / 100u;
+}
+
+void end_process(int status) { std::exit(status); }
+
+} // namespace quillmark

@@ -1,0 +1,103 @@
+#!/usr/bin/env python3
+"""Runs quillmark on one end-to-end case and compares what it writes.
+
+A case is a folder holding:
+  args             the arguments after the program name, one per line
+                   (absent: no arguments at all)
+  expected.stdout  the report, byte for byte
+  expected.stderr  the messages, byte for byte
+  expected.status  the exit status as the shell shows it (255 for -1)
+  stdout_to        optional: a path that standard output goes to instead
+                   (for example /dev/full); expected.stdout is then not read
+and any input files the arguments name. The program runs in a fresh copy of
+the folder, so relative names work and the case folder stays untouched.
+
+The banner and the two header lines carry the build date and time and the
+moment of the run. In the expected files they are written with the
+placeholders <BUILD_DATE>, <BUILD_TIME>, <WEEKDAY>, <DATE> and <TIME>, which
+match by pattern; every other byte must be equal.
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+PLACEHOLDERS = {
+    b"<BUILD_DATE>": rb"[A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4}",
+    b"<BUILD_TIME>": rb"[0-9]{2}:[0-9]{2}:[0-9]{2}",
+    b"<WEEKDAY>": rb"(Mon|Tue|Wed|Thu|Fri|Sat|Sun)",
+    b"<DATE>": rb"[0-9]{2}/[0-9]{2}/[0-9]{2}",
+    b"<TIME>": rb"[0-9]{2}:[0-9]{2}:[0-9]{2}",
+}
+PLACEHOLDER_RE = re.compile(b"|".join(re.escape(p) for p in PLACEHOLDERS))
+
+
+def line_matches(expected, actual):
+    if not PLACEHOLDER_RE.search(expected):
+        return expected == actual
+    pattern = b""
+    pos = 0
+    for m in PLACEHOLDER_RE.finditer(expected):
+        pattern += re.escape(expected[pos:m.start()]) + PLACEHOLDERS[m.group(0)]
+        pos = m.end()
+    pattern += re.escape(expected[pos:])
+    return re.fullmatch(pattern, actual, re.S) is not None
+
+
+def compare(what, expected, actual):
+    exp_lines = expected.split(b"\n")
+    act_lines = actual.split(b"\n")
+    for i in range(max(len(exp_lines), len(act_lines))):
+        e = exp_lines[i] if i < len(exp_lines) else None
+        a = act_lines[i] if i < len(act_lines) else None
+        if e is None or a is None or not line_matches(e, a):
+            print(f"{what} differs at line {i + 1}:")
+            print(f"  expected: {e!r}")
+            print(f"  actual:   {a!r}")
+            return False
+    return True
+
+
+def main():
+    program, case = sys.argv[1], sys.argv[2]
+    with tempfile.TemporaryDirectory() as tmp:
+        work = os.path.join(tmp, "case")
+        shutil.copytree(case, work, symlinks=True)
+        args = []
+        args_file = os.path.join(work, "args")
+        if os.path.exists(args_file):
+            with open(args_file, "rb") as f:
+                args = [a for a in f.read().split(b"\n")]
+            if args and args[-1] == b"":
+                args.pop()
+        stdout_target = None
+        redirect = os.path.join(work, "stdout_to")
+        if os.path.exists(redirect):
+            with open(redirect) as f:
+                stdout_target = f.read().strip()
+        out_file = open(stdout_target, "wb") if stdout_target else subprocess.PIPE
+        try:
+            done = subprocess.run([os.fsencode(program)] + args, cwd=work,
+                                  stdout=out_file, stderr=subprocess.PIPE,
+                                  timeout=120)
+        finally:
+            if stdout_target:
+                out_file.close()
+        ok = True
+        with open(os.path.join(case, "expected.status")) as f:
+            status = int(f.read().strip())
+        if done.returncode != status:
+            print(f"exit status {done.returncode}, expected {status}")
+            ok = False
+        with open(os.path.join(case, "expected.stderr"), "rb") as f:
+            ok = compare("standard error", f.read(), done.stderr) and ok
+        if not stdout_target:
+            with open(os.path.join(case, "expected.stdout"), "rb") as f:
+                ok = compare("standard output", f.read(), done.stdout) and ok
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
