@@ -1,0 +1,199 @@
+#include "stats/batch_stats.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+namespace quillmark {
+namespace {
+
+TEST(BatchSums, EmptyAndNegativeLengthsGiveZero) {
+    const long double v[] = {1.5L, 2.5L};
+    const std::int32_t iv[] = {7, 8};
+    EXPECT_EQ(array_sum(v, 0), 0.0L);
+    EXPECT_EQ(array_sum(v, -3), 0.0L);
+    EXPECT_EQ(dot_product(v, v, 0), 0.0L);
+    EXPECT_EQ(dot_product(v, v, -1), 0.0L);
+    EXPECT_EQ(int_array_sum(iv, -2), 0);
+    EXPECT_EQ(array_sum(v, 2), 4.0L);
+}
+
+TEST(BatchSums, RunFromLastElementToFirst) {
+    // 1 + 2^-64 + 2^-64: summed from the front each tiny term is lost to
+    // rounding (ties to even); summed from the back the two tiny terms
+    // first make 2^-63, which 1 + 2^-63 keeps exactly.
+    const long double tiny = 0x1p-64L;
+    const long double v[] = {1.0L, tiny, tiny};
+    EXPECT_EQ(array_sum(v, 3), 1.0L + 0x1p-63L);
+    const long double ones[] = {1.0L, 1.0L, 1.0L};
+    EXPECT_EQ(dot_product(v, ones, 3), 1.0L + 0x1p-63L);
+}
+
+TEST(BatchSums, IntegerSumWrapsInTwosComplement) {
+    const std::int32_t up[] = {2147483647, 1};
+    EXPECT_EQ(int_array_sum(up, 2), INT32_MIN);
+    const std::int32_t down[] = {INT32_MIN, -1};
+    EXPECT_EQ(int_array_sum(down, 2), INT32_MAX);
+    const std::int32_t plain[] = {-5, 12, 3};
+    EXPECT_EQ(int_array_sum(plain, 3), 10);
+}
+
+TEST(BatchSums, DotProduct) {
+    const long double a[] = {1, 2, 3};
+    const long double b[] = {4, 5, 6};
+    EXPECT_EQ(dot_product(a, b, 3), 32.0L);
+}
+
+TEST(Convolve, BothOrdersGiveTheSameValues) {
+    const long double a[] = {1, 2, 3};
+    const long double b[] = {0, 1, 0.5L};
+    const long double expected[] = {0, 1, 2.5L, 4, 1.5L};
+    long double out[6] = {9, 9, 9, 9, 9, 9};
+    ASSERT_EQ(convolve(a, 3, b, 3, out), 5);
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(out[k], expected[k]) << k;
+    EXPECT_EQ(out[5], 9.0L);
+    long double swapped[5] = {};
+    ASSERT_EQ(convolve(b, 3, a, 3, swapped), 5);
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(swapped[k], expected[k]) << k;
+}
+
+TEST(Convolve, UnequalLengths) {
+    // (1 + 2z + 3z^2 + 4z^3)(1 - z) = 1 + z + z^2 + z^3 - 4z^4
+    const long double a[] = {1, 2, 3, 4};
+    const long double b[] = {1, -1};
+    const long double expected[] = {1, 1, 1, 1, -4};
+    long double out[5] = {};
+    ASSERT_EQ(convolve(a, 4, b, 2, out), 5);
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(out[k], expected[k]) << k;
+    long double other[5] = {};
+    ASSERT_EQ(convolve(b, 2, a, 4, other), 5);
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(other[k], expected[k]) << k;
+}
+
+TEST(Convolve, SingleValuesAndEmptyInputs) {
+    const long double a[] = {2.5L};
+    const long double b[] = {-4};
+    long double out[2] = {7, 7};
+    EXPECT_EQ(convolve(a, 1, b, 1, out), 1);
+    EXPECT_EQ(out[0], -10.0L);
+    EXPECT_EQ(out[1], 7.0L);
+    out[0] = 7;
+    EXPECT_EQ(convolve(a, 0, b, 1, out), 0);
+    EXPECT_EQ(convolve(a, 1, b, -2, out), 0);
+    EXPECT_EQ(out[0], 7.0L);
+}
+
+TEST(LinearFit, StraightLineAndResiduals) {
+    const long double x[] = {1, 2, 3};
+    long double y[] = {2, 4, 6};
+    long double intercept = -1, slope = -1;
+    linear_fit(x, y, 3, intercept, slope);
+    EXPECT_EQ(slope, 2.0L);
+    EXPECT_EQ(intercept, 0.0L);
+    subtract_fit(x, y, 3, intercept, slope);
+    for (long double r : y) EXPECT_EQ(r, 0.0L);
+
+    // y = 1 + 3x, residuals of a shifted line: intercept comes before slope.
+    long double z[] = {4, 7, 10};
+    linear_fit(x, z, 3, intercept, slope);
+    EXPECT_EQ(slope, 3.0L);
+    EXPECT_EQ(intercept, 1.0L);
+    subtract_fit(x, z, 3, 0, 3);
+    for (long double r : z) EXPECT_EQ(r, 1.0L);
+}
+
+TEST(LinearFit, DegenerateInputs) {
+    const long double same_x[] = {4, 4, 4};
+    const long double y[] = {1, 2, 6};
+    long double intercept = -1, slope = -1;
+    linear_fit(same_x, y, 3, intercept, slope);
+    EXPECT_EQ(slope, 0.0L);
+    EXPECT_EQ(intercept, 3.0L);
+    linear_fit(same_x, y, 1, intercept, slope);
+    EXPECT_EQ(slope, 0.0L);
+    EXPECT_EQ(intercept, 1.0L);
+    linear_fit(same_x, y, 0, intercept, slope);
+    EXPECT_EQ(slope, 0.0L);
+    EXPECT_EQ(intercept, 0.0L);
+}
+
+void expect_same_fields(const RunningStats& a, const RunningStats& b) {
+    EXPECT_EQ(a.count, b.count);
+    EXPECT_EQ(a.sum, b.sum);
+    EXPECT_EQ(a.sum_sq, b.sum_sq);
+    EXPECT_EQ(a.mean, b.mean);
+    EXPECT_EQ(a.variance, b.variance);
+    EXPECT_EQ(a.std_dev, b.std_dev);
+    EXPECT_EQ(a.min, b.min);
+    EXPECT_EQ(a.max, b.max);
+}
+
+TEST(StatsFromArray, ScoresExample) {
+    const long double v[] = {70, 80, 90};
+    RunningStats s{};
+    stats_from_array(s, v, 3, 0);
+    EXPECT_EQ(s.count, 3);
+    EXPECT_EQ(s.mean, 80.0L);
+    EXPECT_NEAR(static_cast<double>(s.variance), 200.0 / 3.0, 1e-12);
+    EXPECT_NEAR(static_cast<double>(s.std_dev), 8.1650, 5e-5);
+    EXPECT_EQ(s.min, 70.0L);
+    EXPECT_EQ(s.max, 90.0L);
+    stats_from_array(s, v, 3, -1);
+    EXPECT_EQ(s.variance, 100.0L);
+    EXPECT_EQ(s.std_dev, 10.0L);
+}
+
+TEST(StatsFromArray, MatchesRunningRecordBitForBit) {
+    const long double v[] = {0.1L, -3.75L, 1e10L, 0.1L, 2.0L / 3.0L, -3.75L, 42};
+    for (std::int32_t divisor : {0, -1, 5, -10, INT32_MIN}) {
+        RunningStats running{};
+        for (long double x : v) stats_add(running, x);
+        stats_finish(running, divisor);
+        RunningStats batch{};
+        stats_from_array(batch, v, 7, divisor);
+        expect_same_fields(batch, running);
+    }
+}
+
+TEST(StatsFromArray, LeavesWindowAndRejectedAlone) {
+    const long double v[] = {-500, 500};
+    RunningStats s{};
+    stats_init(s);
+    stats_set_limits(s, 0, 100);
+    s.rejected = 4;
+    stats_from_array(s, v, 2, 0);
+    EXPECT_EQ(s.lower_limit, 0.0L);
+    EXPECT_EQ(s.upper_limit, 100.0L);
+    EXPECT_EQ(s.rejected, 4);
+    EXPECT_EQ(s.count, 2);
+    EXPECT_EQ(s.min, -500.0L);
+    EXPECT_EQ(s.max, 500.0L);
+}
+
+TEST(StatsFromArray, SingleAndEmptyArrays) {
+    const long double one[] = {12.5L};
+    RunningStats s{};
+    stats_from_array(s, one, 1, -1);
+    EXPECT_EQ(s.count, 1);
+    EXPECT_EQ(s.mean, 12.5L);
+    EXPECT_EQ(s.variance, 0.0L);
+    EXPECT_EQ(s.std_dev, 0.0L);
+
+    for (std::int32_t n : {0, -4}) {
+        RunningStats e{};
+        e.min = e.max = e.mean = e.variance = e.std_dev = e.sum = e.sum_sq = 9;
+        // An empty array is never read, so a null pointer is fine.
+        stats_from_array(e, nullptr, n, INT32_MIN);
+        EXPECT_EQ(e.count, n);
+        EXPECT_EQ(e.sum, 0.0L);
+        EXPECT_EQ(e.sum_sq, 0.0L);
+        EXPECT_EQ(e.mean, 0.0L);
+        EXPECT_EQ(e.variance, 0.0L);
+        EXPECT_EQ(e.std_dev, 0.0L);
+        EXPECT_EQ(e.min, 0.0L);
+        EXPECT_EQ(e.max, 0.0L);
+    }
+}
+
+} // namespace
+} // namespace quillmark
