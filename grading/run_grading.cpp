@@ -1,0 +1,92 @@
+#include "grading/run_grading.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "grading/sheet_line.h"
+#include "grading/summary.h"
+#include "keys/options.h"
+#include "platform/env.h"
+
+namespace quillmark {
+
+namespace {
+
+constexpr const char* VERSION = "1.3";
+constexpr const char* BUILD_DATE = __DATE__; // "Mmm dd yyyy"
+constexpr const char* BUILD_TIME = __TIME__; // "hh:mm:ss"
+
+GradingRun grading_run{0, 0, -1, -1, {}, {}, {}};
+
+// One buffer for every line of the sheet file; it grows to the longest line.
+LineBuffer sheet_line;
+
+void print_column_headings() {
+    if (exam_first)
+        std::printf("Exam#,\"Student ID\",Tform");
+    else
+        std::printf("\"Student ID\",Tform,Exam#");
+    std::printf(",Order,\"Raw Score\",\"%% Score\",Responses,Scoring\n");
+}
+
+} // namespace
+
+int run_grading(int argc, char** argv) {
+    const std::time_t graded_on = clock_seconds();
+    std::fprintf(stderr, "quillmark v. %s  %s %s\n", VERSION, BUILD_DATE, BUILD_TIME);
+    if (argc < 2) print_usage(-1);
+
+    const char* input_name = argv[1];
+    std::FILE* input = open_text_file(input_name);
+    if (!input) {
+        std::fprintf(stderr, "Can't open %s: %s\n", input_name, system_error_text(errno));
+        print_usage(-1);
+    }
+
+    char weekday[11] = "";
+    char date[64] = "";
+    char time_of_day[64] = "";
+    format_local_time(graded_on, weekday, sizeof weekday, date, sizeof date, time_of_day,
+                      sizeof time_of_day);
+    std::printf("\"Input file:\",,,,quillmark,\"v. %s\",\"%s\",\"%s\"\n", VERSION, BUILD_DATE,
+                BUILD_TIME);
+    std::printf("%s,,,,\"graded on\",%s,\"%s\",\"%s\"\n", input_name, weekday, date,
+                time_of_day);
+
+    GradingRun& run = grading_run;
+    while (read_text_line(input, sheet_line)) {
+        if (sheet_line.data[0] == '#') continue;
+        ScannedSheet sheet = parse_sheet_line(sheet_line.data);
+        if (is_key_sheet(sheet, run)) {
+            store_key_sheet(sheet);
+            continue;
+        }
+        if (run.sheets_graded == 0) {
+            apply_command_options(argc, argv);
+            print_column_headings();
+        }
+        ++run.sheets_graded;
+        grade_sheet(sheet, run);
+    }
+    const int read_error = sheet_line.error;
+
+    print_summary(run);
+    print_item_analysis(run);
+    std::fclose(input);
+
+    int status = 0;
+    if (read_error != 0) {
+        std::fprintf(stderr, "Error reading %s: %s\n", input_name, system_error_text(read_error));
+        status = -1;
+    }
+    // A report that did not reach its file completely is not a success.
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        int error = errno != 0 ? errno : EIO;
+        std::fprintf(stderr, "Error writing the report: %s\n", system_error_text(error));
+        status = -1;
+    }
+    return status;
+}
+
+} // namespace quillmark

@@ -1,0 +1,80 @@
+#include "grading/sheet_line.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "grading/run_grading.h"
+
+namespace quillmark {
+
+namespace {
+
+// The reader writes responses in groups of ten with one separator between
+// groups: every eleventh character of the response field is skipped.
+constexpr int GROUP_WIDTH = 10;
+
+const char* skip_past_comma(const char* cursor) {
+    while (*cursor && *cursor != ',') ++cursor;
+    return *cursor == ',' ? cursor + 1 : cursor;
+}
+
+// Copies at most `limit` characters up to a comma or the end of the line,
+// then drops trailing blanks. Yields the cursor after what was copied.
+const char* copy_field(const char* cursor, char* field, int limit) {
+    int length = 0;
+    while (*cursor && *cursor != ',' && length < limit) field[length++] = *cursor++;
+    while (length > 0 && field[length - 1] == ' ') --length;
+    field[length] = '\0';
+    return cursor;
+}
+
+} // namespace
+
+ScannedSheet parse_sheet_line(const char* line) {
+    ScannedSheet sheet;
+    const char* cursor = copy_field(line, sheet.student_id, MAX_ID);
+
+    char& first = sheet.student_id[0];
+    if (first >= '1' && first <= '6') first = static_cast<char>(first + 16); // A to F
+    if (first >= '7' && first <= '9') first = static_cast<char>(first + 30); // U to W
+
+    cursor = skip_past_comma(cursor);
+    sheet.form_letter = '?';
+    if (*cursor) sheet.form_letter = *cursor++;
+    cursor = skip_past_comma(cursor);
+    cursor = copy_field(cursor, sheet.exam_no, MAX_EXAM);
+    cursor = skip_past_comma(cursor);
+
+    int count = 0;
+    for (int position = 0; cursor[position] && count < MAX_QUESTIONS; ++position) {
+        if (position % (GROUP_WIDTH + 1) == GROUP_WIDTH) continue;
+        char c = cursor[position];
+        sheet.responses[count++] = c == ' ' ? '-' : c;
+    }
+    while (count > 0 && sheet.responses[count - 1] == '-') --count;
+    sheet.responses[count] = '\0';
+    for (int i = 0; i < count; ++i)
+        sheet.responses[i] =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(sheet.responses[i])));
+    return sheet;
+}
+
+bool is_key_sheet(const ScannedSheet& sheet, const GradingRun& run) {
+    return run.sheets_graded == 0 && (std::strcmp(sheet.student_id, "0000000000") == 0 ||
+                                      std::strcmp(sheet.exam_no, "000") == 0);
+}
+
+void store_key_sheet(const ScannedSheet& sheet) {
+    int index = static_cast<unsigned char>(sheet.form_letter) - 'A';
+    if (index < 0 || index >= NUM_FORMS) {
+        std::fprintf(stderr, "Scanned key form %c is not one of A to J: ignored\n",
+                     sheet.form_letter);
+        return;
+    }
+    store_key(sheet.form_letter, sheet.responses);
+    const AnswerKey& entry = answer_keys[index];
+    std::printf("\"Scanned key:\",%c,,,,,\"%s\"\n", entry.form, group_display(entry.key_text));
+}
+
+} // namespace quillmark

@@ -1,0 +1,36 @@
+// Scanned sheet lines: how one line of the reader's file is cut into a
+// sheet, how a key sheet is told from a student sheet, and what is done
+// with a key sheet.
+#pragma once
+
+#include "keys/answer_keys.h"
+
+namespace quillmark {
+
+constexpr int MAX_ID = 10;  // characters of a student identifier
+constexpr int MAX_EXAM = 3; // characters of an exam number
+
+struct GradingRun;
+
+// One parsed sheet line. Its texts are copies of the line's fields.
+struct ScannedSheet {
+    char student_id[MAX_ID + 1];       // trailing blanks removed, first character remapped
+    char form_letter;                  // as scanned; '?' when the line ends before it
+    char exam_no[MAX_EXAM + 1];        // trailing blanks removed
+    char responses[MAX_QUESTIONS + 1]; // upper-cased, '-' for no mark, no trailing '-'
+};
+
+// Cuts a line (without its line end, ended by a zero byte) into a sheet.
+// Never fails: every line gives a sheet, however malformed.
+ScannedSheet parse_sheet_line(const char* line);
+
+// True while no student sheet has been met when the identifier is ten
+// zeros or the exam number is "000".
+bool is_key_sheet(const ScannedSheet& sheet, const GradingRun& run);
+
+// Stores a key sheet as the key of its form and writes its "Scanned key:"
+// echo row. A form letter outside A to J has no entry: the sheet is only
+// reported on standard error.
+void store_key_sheet(const ScannedSheet& sheet);
+
+} // namespace quillmark
