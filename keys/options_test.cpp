@@ -1,0 +1,108 @@
+#include "keys/options.h"
+
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "keys/answer_keys.h"
+
+namespace quillmark {
+namespace {
+
+using ::testing::ExitedWithCode;
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStdout;
+
+class Options : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::memset(answer_keys, 0, sizeof answer_keys);
+        exam_first = 0;
+        option_file_depth = 0;
+    }
+
+    // Applies an option held in a writable copy; yields the echo rows.
+    std::string apply(const std::string& option) {
+        text_ = option;
+        CaptureStdout();
+        EXPECT_EQ(apply_option(text_.data()), 0);
+        return GetCapturedStdout();
+    }
+
+    // The option text after apply_option changed it in place.
+    std::string changed() const { return std::string(text_.c_str()); }
+
+    std::string text_;
+};
+
+TEST(MatchPrefix, MovesPastTheLiteralOnlyWhenTheFirstNCharactersAgree) {
+    char text[] = "keya:abc";
+    char* cursor = text;
+    EXPECT_EQ(match_prefix("keyb:", cursor, 5), 0);
+    EXPECT_EQ(cursor, text);
+    EXPECT_EQ(match_prefix("keya:", cursor, 5), 1);
+    EXPECT_EQ(cursor, text + 5);
+
+    char shorter[] = "key";
+    cursor = shorter;
+    EXPECT_EQ(match_prefix("keya:", cursor, 5), 0);
+    EXPECT_EQ(cursor, shorter);
+
+    // Only n characters must agree; the cursor then runs as far as they do.
+    char partial[] = "colsxyz";
+    cursor = partial;
+    EXPECT_EQ(match_prefix("cols:x", cursor, 4), 1);
+    EXPECT_EQ(cursor, partial + 4);
+}
+
+TEST_F(Options, TrailingWhiteSpaceAndClosingQuoteGoOpeningQuoteStays) {
+    EXPECT_EQ(apply("\"keyb:abcde\"\r\n"), "\"Override:\",\"key B\",,,,,\":ABCDE\"\n");
+    EXPECT_EQ(changed(), "\"keyb:abcde");
+    EXPECT_STREQ(answer_keys[1].key_text, "ABCDE");
+
+    // White space before the closing quote stays part of the text.
+    apply("KEYC:AB \" \t\v\f");
+    EXPECT_EQ(changed(), "keyc:ab ");
+    EXPECT_STREQ(answer_keys[2].key_text, "AB");
+}
+
+TEST_F(Options, EmptyAndCommentTextsAreIgnored) {
+    for (const char* ignored : {"", "   ", "\t\r\n", "\"", "\"\"", "# keya:abc", "\"#keya:abc\""}) {
+        EXPECT_EQ(apply(ignored), "") << ignored;
+    }
+    EXPECT_EQ(answer_keys[0].form, 0);
+}
+
+TEST_F(Options, LowerCasesEverythingButTheAnswerLetter) {
+    apply("KEYA:ABCDEFGH");
+    // Six marker blanks and one group separator put B under question 7.
+    EXPECT_EQ(apply("ALTA:7+b"), "\"alta:7+B\",,,,,,\":       B\"\n");
+    EXPECT_EQ(answer_keys[0].masks[7], (1 << 6) | 2);
+    apply("alta:7c");
+    EXPECT_EQ(answer_keys[0].masks[7], 4);
+    apply("alta:7x");
+    EXPECT_EQ(answer_keys[0].masks[7], QUESTION_DROPPED);
+    apply("cols:xyz");
+    EXPECT_EQ(exam_first, 1);
+    EXPECT_STREQ(answer_keys[0].key_text, "ABCDEFGH"); // amendments never change the text
+}
+
+TEST_F(Options, ErrorsEndTheRunWithStatusMinusOne) {
+    apply("keya:abcdefgh");
+    char huge[] = "alta:4294967297b";
+    EXPECT_EXIT(apply_option(huge), ExitedWithCode(255),
+                "Invalid question #: 4294967297b, key has 8 answers\nUsage:");
+    char no_letter[] = "alta:7+";
+    EXPECT_EXIT(apply_option(no_letter), ExitedWithCode(255), "Unknown option:alta:7\\+\nUsage:");
+    char bare[] = "alta:7";
+    EXPECT_EXIT(apply_option(bare), ExitedWithCode(255), "Unknown option:alta:7\n");
+    char leading_blank[] = " keya:abc";
+    EXPECT_EXIT(apply_option(leading_blank), ExitedWithCode(255), "Unknown option: keya:abc\n");
+    char no_key[] = "altb:1a";
+    EXPECT_EXIT(apply_option(no_key), ExitedWithCode(255),
+                "Invalid question #: 1a, key has 0 answers\n");
+}
+
+} // namespace
+} // namespace quillmark
