@@ -51,7 +51,9 @@ void stats_add(RunningStats& stats, long double value) {
 }
 
 void stats_finish(RunningStats& stats, std::int32_t divisor) {
-    std::int32_t d = divisor;
+    // Widened: a negative count (a record filled from a negative length)
+    // plus a very negative divisor must not overflow.
+    std::int64_t d = divisor;
     if (d <= 0) d += stats.count;
     if (d <= 0) d = 1;
     if (stats.count <= 0) {

@@ -61,7 +61,7 @@ def compare(what, expected, actual):
 
 
 def main():
-    program, case = sys.argv[1], sys.argv[2]
+    program, case = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     with tempfile.TemporaryDirectory() as tmp:
         work = os.path.join(tmp, "case")
         shutil.copytree(case, work, symlinks=True)
