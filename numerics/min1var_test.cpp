@@ -47,14 +47,8 @@ long double falling_every_call(const Line& line, long double) {
     return -static_cast<long double>(line.points.size());
 }
 
-class Min1varTest : public ::testing::Test {
+class Min1varTest : public testing_support::MinimiserSettingsTest {
 protected:
-    void SetUp() override { restore(); }
-    void TearDown() override { restore(); }
-    static void restore() {
-        trace_level = 0;
-        min1var_iteration_limit = 70;
-    }
 
     // Runs one search from `start` with first step `step`, capturing both
     // streams; `evaluations` receives the rise of objective_evaluations.
@@ -64,8 +58,7 @@ protected:
         const std::int32_t before = objective_evaluations;
         CapturedText text = capture_output(
             [&] { result = min1var(line_objective, &line, tolerance, &line.x, &this->step); });
-        evaluations = static_cast<std::int32_t>(static_cast<std::uint32_t>(objective_evaluations) -
-                                                static_cast<std::uint32_t>(before));
+        evaluations = testing_support::evaluations_since(before);
         return text;
     }
 

@@ -1,14 +1,39 @@
-// Test support for the minimiser tests: runs a piece of code with standard
-// output and standard error sent to temporary files and hands back the text
-// written to each.
+// Test support for the minimiser tests: a fixture that puts the minimiser
+// settings back to their initial values around each test, and a way to run
+// a piece of code with standard output and standard error sent to temporary
+// files and hand back the text written to each.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "numerics/minnvar.h"
+
 namespace quillmark::testing_support {
+
+// Every test starts and ends with the initial settings (the evaluation
+// counter keeps counting, as it does for callers).
+class MinimiserSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { restore(); }
+    void TearDown() override { restore(); }
+    static void restore() {
+        trace_level = 0;
+        min1var_iteration_limit = 70;
+        minnvar_iteration_limit = 100;
+    }
+};
+
+// Objective evaluations counted by min1var since the counter read `before`
+// (worked out in wrapping arithmetic, like the counter itself).
+inline std::int32_t evaluations_since(std::int32_t before) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(objective_evaluations) -
+                                     static_cast<std::uint32_t>(before));
+}
 
 struct CapturedText {
     std::string out;
