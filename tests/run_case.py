@@ -64,7 +64,7 @@ def main():
     program, case = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     with tempfile.TemporaryDirectory() as tmp:
         work = os.path.join(tmp, "case")
-        shutil.copytree(case, work, symlinks=True)
+        shutil.copytree(case, work)  # links are copied as what they name
         args = []
         args_file = os.path.join(work, "args")
         if os.path.exists(args_file):
