@@ -48,4 +48,11 @@ std::uint64_t system_file_time();
 // Ends the process with the given status; buffered output is written first.
 [[noreturn]] void end_process(int status);
 
+// A function that end_process calls first, for a test harness that runs the
+// fatal paths in-process (the fuzz targets): it must not return, typically
+// it jumps back into the harness. If it returns, the process ends as usual.
+// Unset (nullptr) in the program, where end_process only ends the process.
+using ExitHook = void (*)(int status);
+void set_exit_hook(ExitHook hook);
+
 } // namespace quillmark

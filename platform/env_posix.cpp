@@ -53,6 +53,15 @@ std::uint64_t system_file_time() {
            static_cast<std::uint64_t>(now.tv_nsec) / 100u;
 }
 
-void end_process(int status) { std::exit(status); }
+namespace {
+ExitHook exit_hook = nullptr;
+} // namespace
+
+void set_exit_hook(ExitHook hook) { exit_hook = hook; }
+
+void end_process(int status) {
+    if (exit_hook) exit_hook(status);
+    std::exit(status);
+}
 
 } // namespace quillmark
