@@ -21,6 +21,9 @@ GradingRun grading_run{0, 0, -1, -1, {}, {}, {}};
 // One buffer for every line of the sheet file; it grows to the longest line.
 LineBuffer sheet_line;
 
+// The report is written in large pieces: a row costs a copy, not a write.
+char report_buffer[1 << 16];
+
 void print_column_headings() {
     if (exam_first)
         std::printf("Exam#,\"Student ID\",Tform");
@@ -33,6 +36,7 @@ void print_column_headings() {
 
 int run_grading(int argc, char** argv) {
     const std::time_t graded_on = clock_seconds();
+    std::setvbuf(stdout, report_buffer, _IOFBF, sizeof report_buffer);
     std::fprintf(stderr, "quillmark v. %s  %s %s\n", VERSION, BUILD_DATE, BUILD_TIME);
     if (argc < 2) print_usage(-1);
 

@@ -3,19 +3,79 @@
 #include <cstdio>
 #include <cstring>
 
+#include "grading/report_format.h"
 #include "grading/run_grading.h"
 #include "keys/options.h"
 
 namespace quillmark {
 
+namespace {
+
+// The longest row: the identity cells, Order and Raw Score (at most eleven
+// places each), % Score, and the two grouped cells with their quotes.
+constexpr std::size_t ROW_MAX = 64 + 3 * 12 + 1 + 2 * (GROUPED_MAX + 4);
+
+// The per-cent score of raw out of scored questions and its "%7.3f" cell.
+// All sheets of a form have the same number of scored questions, so each
+// form keeps the scores it has met, made once each.
+struct PercentCell {
+    double value;
+    char text[16];
+    bool made;
+};
+PercentCell percent_cells[NUM_FORMS][MAX_QUESTIONS + 1];
+std::int32_t percent_cells_scored[NUM_FORMS];
+
+const PercentCell& percent_cell(int form, std::int32_t raw_score, std::int32_t scored) {
+    if (percent_cells_scored[form] != scored) {
+        std::memset(percent_cells[form], 0, sizeof percent_cells[form]);
+        percent_cells_scored[form] = scored;
+    }
+    PercentCell& cell = percent_cells[form][raw_score];
+    if (!cell.made) {
+        // Worked out in extended precision, then rounded to a double.
+        cell.value =
+            static_cast<double>(static_cast<long double>(raw_score) / scored * 100);
+        std::snprintf(cell.text, sizeof cell.text, "%7.3f", cell.value);
+        cell.made = true;
+    }
+    return cell;
+}
+
+char* write_identity_columns(char* out, const ScannedSheet& sheet) {
+    *out++ = '"';
+    if (exam_first) {
+        out = write_text(out, sheet.exam_no);
+        out = write_text(out, "\",\"");
+        out = write_text(out, sheet.student_id);
+        out = write_text(out, "\",");
+        *out++ = sheet.form_letter;
+    } else {
+        out = write_text(out, sheet.student_id);
+        out = write_text(out, "\",");
+        *out++ = sheet.form_letter;
+        out = write_text(out, ",\"");
+        out = write_text(out, sheet.exam_no);
+        *out++ = '"';
+    }
+    return out;
+}
+
+void write_row(const char* row, const char* end) {
+    std::fwrite(row, 1, static_cast<std::size_t>(end - row), stdout);
+}
+
+} // namespace
+
 void print_identity_columns(const ScannedSheet& sheet) {
-    if (exam_first)
-        std::printf("\"%s\",\"%s\",%c", sheet.exam_no, sheet.student_id, sheet.form_letter);
-    else
-        std::printf("\"%s\",%c,\"%s\"", sheet.student_id, sheet.form_letter, sheet.exam_no);
+    char cells[64];
+    write_row(cells, write_identity_columns(cells, sheet));
 }
 
 void grade_sheet(const ScannedSheet& sheet, GradingRun& run) {
+    char row[ROW_MAX];
+    char* out = write_identity_columns(row, sheet);
+
     // Taken as a signed character: a letter above 127 gives a negative index.
     int f = static_cast<signed char>(sheet.form_letter) - 'A';
     if (f < 0 || f >= NUM_FORMS || answer_keys[f].form != sheet.form_letter) {
@@ -23,9 +83,12 @@ void grade_sheet(const ScannedSheet& sheet, GradingRun& run) {
                      "Student ID,Ex#,order:%s,%s,%d form %c does not match any key form\n",
                      sheet.student_id, sheet.exam_no, run.sheets_graded, sheet.form_letter);
         ++run.form_mismatches;
-        print_identity_columns(sheet);
-        std::printf(",%3d,\"no key\",,\"%s\"\n", run.sheets_graded,
-                    group_display(sheet.responses));
+        *out++ = ',';
+        out = write_int(out, run.sheets_graded, 3);
+        out = write_text(out, ",\"no key\",,\"");
+        out = write_grouped(out, sheet.responses, std::strlen(sheet.responses));
+        out = write_text(out, "\"\n");
+        write_row(row, out);
         return;
     }
     if (f > run.highest_form) run.highest_form = f;
@@ -35,51 +98,56 @@ void grade_sheet(const ScannedSheet& sheet, GradingRun& run) {
     char scoring[MAX_QUESTIONS + 1];
     std::int32_t scored_questions = 0;
     std::int32_t raw_score = 0;
-    int k = 0; // response cursor; stops at the last response
-    const int questions = static_cast<int>(std::strlen(key.key_text));
-    for (int q = 0; q < questions; ++q) {
-        char r = sheet.responses[k]; // '\0' once the responses have run out
+    std::int32_t highest_letter = run.highest_letter;
+    int k = 0; // response cursor; stops at the end of the responses
+    for (int q = 0; key.key_text[q]; ++q) {
+        char r = sheet.responses[k]; // the terminator once the responses have run out
         ItemCounts& item = counts[q];
         if (r >= 'A' && r <= 'Y') {
             int letter = r - 'A';
             ++item.letter_count[letter];
-            if (letter > run.highest_letter) run.highest_letter = letter;
+            highest_letter = letter > highest_letter ? letter : highest_letter;
         } else {
             ++item.no_response;
         }
-        char mark;
+        char mark = '-';
         std::int32_t mask = key.masks[q + 1];
-        if (mask == QUESTION_DROPPED) {
-            mark = '-';
-        } else {
+        if (mask != QUESTION_DROPPED) {
             ++scored_questions;
-            if (static_cast<std::int32_t>(answer_bit(r)) & mask) {
-                ++raw_score;
-                ++item.correct;
-                mark = 'c';
-            } else {
-                mark = 'X';
-            }
+            // Written without a branch: right and wrong answers come in no
+            // order that a processor could predict.
+            int right = (static_cast<std::int32_t>(answer_bit(r)) & mask) != 0;
+            raw_score += right;
+            item.correct += right;
+            mark = right ? 'c' : 'X';
         }
         scoring[q] = mark;
-        if (r != '\0') ++k;
+        k += r != '\0';
     }
-    // Marks are shown only as far as the sheet has responses.
-    scoring[k] = '\0';
+    run.highest_letter = highest_letter;
+    // Marks are shown only as far as the sheet has responses: k of them.
 
-    print_identity_columns(sheet);
+    *out++ = ',';
+    out = write_int(out, run.sheets_graded, 3);
+    *out++ = ',';
+    out = write_int(out, raw_score, 2);
+    *out++ = ',';
     if (scored_questions > 0) {
-        double percent_score = static_cast<double>(static_cast<long double>(raw_score) /
-                                                   scored_questions * 100);
-        stats_add(run.form_stats[f], percent_score);
-        stats_add(run.aggregate_stats, percent_score);
-        std::printf(",%3d,%2d,%7.3f,\"%c%s\"", run.sheets_graded, raw_score, percent_score,
-                    sheet.form_letter, group_display(sheet.responses));
-    } else {
-        std::printf(",%3d,%2d,,\"%c%s\"", run.sheets_graded, raw_score, sheet.form_letter,
-                    group_display(sheet.responses));
+        const PercentCell& percent = percent_cell(f, raw_score, scored_questions);
+        stats_add(run.form_stats[f], percent.value);
+        stats_add(run.aggregate_stats, percent.value);
+        out = write_text(out, percent.text);
     }
-    std::printf(",\"%s\"\n", group_display(scoring));
+    // A key without a scored question leaves the % Score cell empty and
+    // offers nothing to the statistics.
+    *out++ = ',';
+    *out++ = '"';
+    *out++ = sheet.form_letter;
+    out = write_grouped(out, sheet.responses, std::strlen(sheet.responses));
+    out = write_text(out, "\",\"");
+    out = write_grouped(out, scoring, static_cast<std::size_t>(k));
+    out = write_text(out, "\"\n");
+    write_row(row, out);
 }
 
 } // namespace quillmark

@@ -14,6 +14,18 @@ namespace {
 // groups: every eleventh character of the response field is skipped.
 constexpr int GROUP_WIDTH = 10;
 
+// The stored form of every character of the response field, made once at
+// start-up: a blank becomes '-', everything else is upper-cased with the
+// platform's character conversion.
+struct ResponseChars {
+    char of[256];
+    ResponseChars() {
+        for (int c = 0; c < 256; ++c)
+            of[c] = c == ' ' ? '-' : static_cast<char>(std::toupper(c));
+    }
+};
+const ResponseChars response_chars;
+
 const char* skip_past_comma(const char* cursor) {
     while (*cursor && *cursor != ',') ++cursor;
     return *cursor == ',' ? cursor + 1 : cursor;
@@ -46,17 +58,20 @@ ScannedSheet parse_sheet_line(const char* line) {
     cursor = copy_field(cursor, sheet.exam_no, MAX_EXAM);
     cursor = skip_past_comma(cursor);
 
+    // Each response is stored as it will be read: a blank as '-', a letter
+    // upper-cased. Upper-casing before the trailing '-' are dropped changes
+    // nothing, since no character upper-cases to '-' or from it.
     int count = 0;
-    for (int position = 0; cursor[position] && count < MAX_QUESTIONS; ++position) {
-        if (position % (GROUP_WIDTH + 1) == GROUP_WIDTH) continue;
-        char c = cursor[position];
-        sheet.responses[count++] = c == ' ' ? '-' : c;
+    int until_separator = GROUP_WIDTH;
+    for (const char* p = cursor; *p && count < MAX_QUESTIONS; ++p) {
+        if (until_separator-- == 0) {
+            until_separator = GROUP_WIDTH;
+            continue;
+        }
+        sheet.responses[count++] = response_chars.of[static_cast<unsigned char>(*p)];
     }
     while (count > 0 && sheet.responses[count - 1] == '-') --count;
     sheet.responses[count] = '\0';
-    for (int i = 0; i < count; ++i)
-        sheet.responses[i] =
-            static_cast<char>(std::toupper(static_cast<unsigned char>(sheet.responses[i])));
     return sheet;
 }
 

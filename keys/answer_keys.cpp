@@ -8,16 +8,29 @@ namespace quillmark {
 AnswerKey answer_keys[NUM_FORMS];
 
 namespace {
-// ':' + 1000 characters + the 199 blanks between their groups + terminator.
-char grouped[1 + MAX_QUESTIONS + (MAX_QUESTIONS - 1) / 5 + 1];
-} // namespace
 
-std::uint16_t answer_bit(char c) {
-    auto upper = static_cast<signed char>(std::toupper(static_cast<unsigned char>(c)));
+// The rule of the answer bit: the character upper-cased, taken as a signed
+// character, must be a letter 'A' to 'Z'; 'Q' to 'Z' then shift the bit out
+// of the 16-bit word, so only 'A' to 'P' are ever accepted.
+std::uint16_t answer_bit_of(unsigned char c) {
+    auto upper = static_cast<signed char>(std::toupper(c));
     if (upper < 'A' || upper > 'Z') return 0;
-    // 'Q' to 'Z' shift the bit out of the 16-bit word: they are never accepted.
     return static_cast<std::uint16_t>(1u << (upper - 'A'));
 }
+
+struct AnswerBitTable {
+    std::uint16_t bits[256];
+    AnswerBitTable() {
+        for (int c = 0; c < 256; ++c) bits[c] = answer_bit_of(static_cast<unsigned char>(c));
+    }
+};
+const AnswerBitTable answer_bit_table;
+
+char grouped[GROUPED_MAX + 1];
+
+} // namespace
+
+const std::uint16_t* const answer_bits = answer_bit_table.bits;
 
 int compile_key(AnswerKey& entry) {
     const std::size_t capacity = sizeof entry.key_text;
@@ -70,14 +83,26 @@ int replace_first(char* buffer, std::size_t capacity, const char* pattern,
 }
 
 const char* group_display(const char* text) {
-    char* out = grouped;
-    *out++ = ':';
-    for (int j = 0; text[j] && j < MAX_QUESTIONS; ++j) {
-        if (j > 0 && j % 5 == 0) *out++ = ' ';
-        *out++ = text[j];
-    }
-    *out = '\0';
+    std::size_t length = std::strlen(text);
+    *write_grouped(grouped, text, length < MAX_QUESTIONS ? length : MAX_QUESTIONS) = '\0';
     return grouped;
+}
+
+char* write_grouped(char* out, const char* text, std::size_t length) {
+    constexpr std::size_t GROUP = 5;
+    *out++ = ':';
+    std::size_t j = 0;
+    for (; j + GROUP <= length; j += GROUP) {
+        if (j > 0) *out++ = ' ';
+        std::memcpy(out, text + j, GROUP);
+        out += GROUP;
+    }
+    if (j < length) {
+        if (j > 0) *out++ = ' ';
+        std::memcpy(out, text + j, length - j);
+        out += length - j;
+    }
+    return out;
 }
 
 } // namespace quillmark

@@ -22,9 +22,13 @@ struct AnswerKey {
 // The table, one entry per form, the entry of a letter at letter - 'A'.
 extern AnswerKey answer_keys[NUM_FORMS];
 
+// The answer bits of all 256 character values, made once at start-up by
+// the rule of answer_bit_of.
+extern const std::uint16_t* const answer_bits;
+
 // The answer bit of a letter: 'A'/'a' to 'P'/'p' give 1 << (letter - 'A');
 // every other character, 'Q' to 'Z' included, gives 0.
-std::uint16_t answer_bit(char c);
+inline std::uint16_t answer_bit(char c) { return answer_bits[static_cast<unsigned char>(c)]; }
 
 // Normalises the entry's key text in place (blanks removed, upper-cased,
 // 'X' turned into '-') and adds its answers to the masks: '-' drops a
@@ -47,5 +51,14 @@ int replace_first(char* buffer, std::size_t capacity, const char* pattern,
 // separated by one blank. The result lives in one shared buffer and is valid
 // until the next call. Texts longer than 1000 characters are cut there.
 const char* group_display(const char* text);
+
+// Room that the grouped display of a text of at most 1000 characters takes:
+// ':', the characters and the 199 blanks between their groups.
+constexpr std::size_t GROUPED_MAX = 1 + MAX_QUESTIONS + (MAX_QUESTIONS - 1) / 5;
+
+// Writes the grouped display of the first length characters of text
+// (length at most 1000) to out, without a terminator, and yields the
+// position after it; out has room for GROUPED_MAX characters.
+char* write_grouped(char* out, const char* text, std::size_t length);
 
 } // namespace quillmark
