@@ -84,7 +84,7 @@ std::FILE* open_option_file(char* name) {
     std::FILE* file = open_text_file(name);
     if (!file) {
         int error = errno;
-        if (name_as_given_kept && length < sizeof name_as_given) {
+        if (!file_names_ignore_case() && name_as_given_kept && length < sizeof name_as_given) {
             name_as_given[length] = '\0';
             if (std::strcmp(name_as_given, name) != 0) file = open_text_file(name_as_given);
         }

@@ -20,10 +20,18 @@ struct LineBuffer {
 };
 
 // Opens a file for reading as text; nullptr (and errno set) on failure.
+// On Windows the C runtime turns each carriage return and line feed pair
+// into a line feed as it reads.
 std::FILE* open_text_file(const char* name);
 
-// Reads the next whole line, however long, into the buffer. The line feed
-// and a carriage return directly before it are not part of the line; a zero
+// True where the file system finds a file whatever the case of the letters
+// in its name (Windows): a name that cannot be opened as written cannot be
+// opened in another spelling either.
+bool file_names_ignore_case();
+
+// Reads the next whole line of a file opened with open_text_file, however
+// long, into the buffer. The line feed and a carriage return directly
+// before it are not part of the line; any other carriage return is; a zero
 // byte ends the line's text (the rest of that line is dropped). Yields false
 // at the end of the file or on a read error; buffer.error tells which
 // (0 at the end, else the system's error number).
@@ -44,6 +52,18 @@ const char* system_error_text(int error_number);
 // The system clock as a file time: 100-nanosecond intervals since
 // 1 January 1601, UTC.
 std::uint64_t system_file_time();
+
+// Prepares standard output and standard error for a run; called once,
+// before anything is written to either. Both then carry exactly the bytes
+// written to them on every system (no line-end translation on Windows), and
+// standard error holds each message, up to 16384 characters, until
+// end_message sends it in one write, so that messages never interleave
+// with other output to the same place.
+void begin_output();
+
+// Sends the message held on standard error in one write; call it after
+// each complete message once begin_output has been called.
+void end_message();
 
 // Ends the process with the given status; buffered output is written first.
 [[noreturn]] void end_process(int status);

@@ -2,7 +2,6 @@
 #include "platform/env.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <sys/types.h>
 #include <time.h>
@@ -10,6 +9,8 @@
 namespace quillmark {
 
 std::FILE* open_text_file(const char* name) { return std::fopen(name, "r"); }
+
+bool file_names_ignore_case() { return false; }
 
 bool read_text_line(std::FILE* file, LineBuffer& buffer) {
     errno = 0;
@@ -30,8 +31,6 @@ bool read_text_line(std::FILE* file, LineBuffer& buffer) {
     return true;
 }
 
-std::time_t clock_seconds() { return std::time(nullptr); }
-
 void format_local_time(std::time_t when, char* weekday, std::size_t weekday_size,
                        char* date, std::size_t date_size, char* time_of_day,
                        std::size_t time_size) {
@@ -42,8 +41,6 @@ void format_local_time(std::time_t when, char* weekday, std::size_t weekday_size
     std::strftime(time_of_day, time_size, "%X", &local);
 }
 
-const char* system_error_text(int error_number) { return std::strerror(error_number); }
-
 std::uint64_t system_file_time() {
     // Seconds and nanoseconds since 1970 as a count of 100-nanosecond
     // intervals since 1601, the form the generator is seeded with.
@@ -53,15 +50,11 @@ std::uint64_t system_file_time() {
            static_cast<std::uint64_t>(now.tv_nsec) / 100u;
 }
 
-namespace {
-ExitHook exit_hook = nullptr;
-} // namespace
-
-void set_exit_hook(ExitHook hook) { exit_hook = hook; }
-
-void end_process(int status) {
-    if (exit_hook) exit_hook(status);
-    std::exit(status);
+void begin_output() {
+    // stderr is unbuffered by default: each formatted write would be a write
+    // of its own, and a message made of several would go out in pieces.
+    static char message_buffer[16384];
+    std::setvbuf(stderr, message_buffer, _IOFBF, sizeof message_buffer);
 }
 
 } // namespace quillmark
