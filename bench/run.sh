@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Grading benchmark: makes sheet files of 1,000, 100,000 and 1,000,000 sheets
+# of 100 questions in 4 forms, grades each with the release build (report to
+# a file), and prints one table: the median wall time of 5 runs, sheets and
+# input megabytes per second, peak resident memory, and the grading time
+# against `wc -l` on the same file and `cat` copying the finished report.
+#
+#   bench/run.sh [sizes...]        e.g. bench/run.sh 1000 100000
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BENCH_BUILD:-$root/build-release}
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(1000 100000 1000000)
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_TESTS=OFF >/dev/null
+cmake --build "$build" --target quillmark make_sheets >/dev/null
+grader=$build/grading/quillmark
+work=$(mktemp -d "${BENCH_DIR:-/tmp}/quillmark-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# median_seconds <command...>: the median wall time of five runs, in seconds.
+median_seconds() {
+  local runs=() start end
+  for _ in 1 2 3 4 5; do
+    start=$(date +%s%N)
+    "$@"
+    end=$(date +%s%N)
+    runs+=($(( end - start )))
+  done
+  printf '%s\n' "${runs[@]}" | sort -n | sed -n 3p | awk '{ printf "%.4f", $1 / 1e9 }'
+}
+
+grade() { "$grader" "$1" > "$2" 2>/dev/null; }
+count_lines() { wc -l "$1" > /dev/null; }
+copy_report() { cat "$1" > "$2"; }
+
+printf '%10s %9s %12s %9s %9s %8s %8s\n' sheets wall_s sheets_per_s input_MB/s peak_KiB x_wc x_cat
+for n in "${sizes[@]}"; do
+  sheets=$work/sheets_$n.txt
+  "$build/tools/make_sheets" "$n" 100 4 "$n" > "$sheets"
+  grade "$sheets" "$work/report.csv"   # warm the caches once
+  wall=$(median_seconds grade "$sheets" "$work/report.csv")
+  wc_s=$(median_seconds count_lines "$sheets")
+  cat_s=$(median_seconds copy_report "$work/report.csv" "$work/copy.csv")
+  /usr/bin/time -v -o "$work/time.txt" "$grader" "$sheets" > "$work/report.csv" 2>/dev/null
+  peak=$(awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }' "$work/time.txt")
+  bytes=$(stat -c %s "$sheets")
+  awk -v n="$n" -v w="$wall" -v b="$bytes" -v p="$peak" -v wc="$wc_s" -v c="$cat_s" 'BEGIN {
+    printf "%10d %9.4f %12.0f %9.1f %9d %8.1f %8.1f\n", n, w, n / w, b / 1e6 / w, p, w / wc, w / c }'
+done
