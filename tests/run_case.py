@@ -9,8 +9,12 @@ A case is a folder holding:
   expected.status  the exit status as the shell shows it (255 for -1)
   stdout_to        optional: a path that standard output goes to instead
                    (for example /dev/full); expected.stdout is then not read
+  generate.py      optional: run with Python in the copy before the program,
+                   to write inputs too large to keep (a line of megabytes)
+                   and, where they are a long repetition, the expected files
 and any input files the arguments name. The program runs in a fresh copy of
-the folder, so relative names work and the case folder stays untouched.
+the folder, so relative names work and the case folder stays untouched; the
+expected files are read from that copy.
 
 The banner and the two header lines carry the build date and time and the
 moment of the run. In the expected files they are written with the
@@ -65,6 +69,8 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         work = os.path.join(tmp, "case")
         shutil.copytree(case, work)  # links are copied as what they name
+        if os.path.exists(os.path.join(work, "generate.py")):
+            subprocess.run([sys.executable, "generate.py"], cwd=work, check=True)
         args = []
         args_file = os.path.join(work, "args")
         if os.path.exists(args_file):
@@ -86,15 +92,15 @@ def main():
             if stdout_target:
                 out_file.close()
         ok = True
-        with open(os.path.join(case, "expected.status")) as f:
+        with open(os.path.join(work, "expected.status")) as f:
             status = int(f.read().strip())
         if done.returncode != status:
             print(f"exit status {done.returncode}, expected {status}")
             ok = False
-        with open(os.path.join(case, "expected.stderr"), "rb") as f:
+        with open(os.path.join(work, "expected.stderr"), "rb") as f:
             ok = compare("standard error", f.read(), done.stderr) and ok
         if not stdout_target:
-            with open(os.path.join(case, "expected.stdout"), "rb") as f:
+            with open(os.path.join(work, "expected.stdout"), "rb") as f:
                 ok = compare("standard output", f.read(), done.stdout) and ok
     return 0 if ok else 1
 
