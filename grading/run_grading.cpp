@@ -36,14 +36,17 @@ void print_column_headings() {
 
 int run_grading(int argc, char** argv) {
     const std::time_t graded_on = clock_seconds();
+    begin_output();
     std::setvbuf(stdout, report_buffer, _IOFBF, sizeof report_buffer);
     std::fprintf(stderr, "quillmark v. %s  %s %s\n", VERSION, BUILD_DATE, BUILD_TIME);
+    end_message();
     if (argc < 2) print_usage(-1);
 
     const char* input_name = argv[1];
     std::FILE* input = open_text_file(input_name);
     if (!input) {
         std::fprintf(stderr, "Can't open %s: %s\n", input_name, system_error_text(errno));
+        end_message();
         print_usage(-1);
     }
 
@@ -81,6 +84,7 @@ int run_grading(int argc, char** argv) {
     int status = 0;
     if (read_error != 0) {
         std::fprintf(stderr, "Error reading %s: %s\n", input_name, system_error_text(read_error));
+        end_message();
         status = -1;
     }
     // A report that did not reach its file completely is not a success.
@@ -88,6 +92,7 @@ int run_grading(int argc, char** argv) {
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         int error = errno != 0 ? errno : EIO;
         std::fprintf(stderr, "Error writing the report: %s\n", system_error_text(error));
+        end_message();
         status = -1;
     }
     return status;

@@ -6,6 +6,7 @@
 #include "grading/report_format.h"
 #include "grading/run_grading.h"
 #include "keys/options.h"
+#include "platform/env.h"
 
 namespace quillmark {
 
@@ -82,6 +83,7 @@ void grade_sheet(const ScannedSheet& sheet, GradingRun& run) {
         std::fprintf(stderr,
                      "Student ID,Ex#,order:%s,%s,%d form %c does not match any key form\n",
                      sheet.student_id, sheet.exam_no, run.sheets_graded, sheet.form_letter);
+        end_message();
         ++run.form_mismatches;
         *out++ = ',';
         out = write_int(out, run.sheets_graded, 3);

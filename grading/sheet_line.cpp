@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "grading/run_grading.h"
+#include "platform/env.h"
 
 namespace quillmark {
 
@@ -85,6 +86,7 @@ void store_key_sheet(const ScannedSheet& sheet) {
     if (index < 0 || index >= NUM_FORMS) {
         std::fprintf(stderr, "Scanned key form %c is not one of A to J: ignored\n",
                      sheet.form_letter);
+        end_message();
         return;
     }
     store_key(sheet.form_letter, sheet.responses);

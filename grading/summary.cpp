@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "grading/run_grading.h"
+#include "platform/env.h"
 
 namespace quillmark {
 
@@ -18,6 +19,7 @@ void print_stats_row(const RunningStats& stats) {
 
 void print_summary(GradingRun& run) {
     std::fprintf(stderr, "%d sheets graded\n", run.sheets_graded);
+    end_message();
     std::printf(",,n,avg,dev,min,max\n");
     for (int s = 0; s <= run.highest_form; ++s) {
         RunningStats& stats = run.form_stats[s];
@@ -25,12 +27,14 @@ void print_summary(GradingRun& run) {
         char letter = static_cast<char>('A' + s);
         std::fprintf(stderr, "Form %c: ", letter);
         stats_print(stderr, stats);
+        end_message();
         std::printf(",\"Form %c\",", letter);
         print_stats_row(stats);
     }
     stats_finish(run.aggregate_stats, 0);
     std::fprintf(stderr, "Aggregate: ");
     stats_print(stderr, run.aggregate_stats);
+    end_message();
     std::printf(",Aggregate,");
     print_stats_row(run.aggregate_stats);
 }
@@ -63,6 +67,7 @@ void print_item_analysis(const GradingRun& run) {
     }
     if (run.form_mismatches != 0) {
         std::fprintf(stderr, "%d form mismatches\n", run.form_mismatches);
+        end_message();
         std::printf("\"%d form mismatches\"\n", run.form_mismatches);
     }
 }

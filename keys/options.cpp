@@ -35,6 +35,7 @@ bool is_white(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0;
 
 [[noreturn]] void unknown_option(const char* text) {
     std::fprintf(stderr, "Unknown option:%s\n", text);
+    end_message();
     print_usage(-1);
 }
 
@@ -54,6 +55,7 @@ int apply_amendment(const char* whole, const char* text, char* cursor) {
     auto questions = static_cast<long>(std::strlen(entry.key_text));
     if (question < 1 || question > questions) {
         std::fprintf(stderr, "Invalid question #: %s, key has %ld answers\n", cursor, questions);
+        end_message();
         print_usage(-1);
     }
     cursor = end;
@@ -90,6 +92,7 @@ std::FILE* open_option_file(char* name) {
         }
         if (!file) {
             std::fprintf(stderr, "Can't open %s: %s\n", name, system_error_text(error));
+            end_message();
             end_process(-1);
         }
     }
@@ -100,6 +103,7 @@ int apply_option_file(char* name) {
     std::FILE* file = open_option_file(name);
     if (option_file_depth >= MAX_OPTION_FILE_DEPTH) {
         std::fputs("Cannot nest option files beyond 2.\n", stderr);
+        end_message();
         print_usage(-1);
     }
     ++option_file_depth;
@@ -107,6 +111,7 @@ int apply_option_file(char* name) {
     // Grading with half an option file applied would give wrong scores.
     if (int error = option_lines[option_file_depth].error) {
         std::fprintf(stderr, "Error reading %s: %s\n", name, system_error_text(error));
+        end_message();
         end_process(-1);
     }
     std::fclose(file);
@@ -123,6 +128,7 @@ void print_usage(int status) {
                "Other options:  cols:x\t\tputs Exam # in first column\n"
                "\t\t optf:filename\tread options from file\n",
                stderr);
+    end_message();
     end_process(status);
 }
 
