@@ -12,7 +12,15 @@ A case is a folder holding:
   generate.py      optional: run with Python in the copy before the program,
                    to write inputs too large to keep (a line of megabytes)
                    and, where they are a long repetition, the expected files
-and any input files the arguments name. The program runs in a fresh copy of
+and any input files the arguments name. Where the system's own words or
+behaviour differ, a case may also hold, for the platform named by
+QUILLMARK_PLATFORM (for example windows):
+  expected.stdout.<platform>, expected.stderr.<platform>,
+  expected.status.<platform>  used there instead of the plain files
+  skip.<platform>             the case cannot be run there (the file says
+                              why); the run reports a skip (status 77)
+QUILLMARK_WRAPPER, when set, is a command put before the program (for
+example a runner of Windows programs). The program runs in a fresh copy of
 the folder, so relative names work and the case folder stays untouched; the
 expected files are read from that copy.
 
@@ -23,6 +31,7 @@ match by pattern; every other byte must be equal.
 """
 import os
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -66,6 +75,18 @@ def compare(what, expected, actual):
 
 def main():
     program, case = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    platform = os.environ.get("QUILLMARK_PLATFORM", "")
+    wrapper = [os.fsencode(w) for w in shlex.split(os.environ.get("QUILLMARK_WRAPPER", ""))]
+
+    def expected(name):
+        mine = f"{name}.{platform}"
+        return mine if platform and os.path.exists(os.path.join(work, mine)) else name
+
+    skip = os.path.join(case, f"skip.{platform}")
+    if platform and os.path.exists(skip):
+        with open(skip) as f:
+            print(f"not run on {platform}: {f.read().strip()}")
+        return 77
     with tempfile.TemporaryDirectory() as tmp:
         work = os.path.join(tmp, "case")
         shutil.copytree(case, work)  # links are copied as what they name
@@ -85,22 +106,22 @@ def main():
                 stdout_target = f.read().strip()
         out_file = open(stdout_target, "wb") if stdout_target else subprocess.PIPE
         try:
-            done = subprocess.run([os.fsencode(program)] + args, cwd=work,
+            done = subprocess.run(wrapper + [os.fsencode(program)] + args, cwd=work,
                                   stdout=out_file, stderr=subprocess.PIPE,
                                   timeout=120)
         finally:
             if stdout_target:
                 out_file.close()
         ok = True
-        with open(os.path.join(work, "expected.status")) as f:
+        with open(os.path.join(work, expected("expected.status"))) as f:
             status = int(f.read().strip())
         if done.returncode != status:
             print(f"exit status {done.returncode}, expected {status}")
             ok = False
-        with open(os.path.join(work, "expected.stderr"), "rb") as f:
+        with open(os.path.join(work, expected("expected.stderr")), "rb") as f:
             ok = compare("standard error", f.read(), done.stderr) and ok
         if not stdout_target:
-            with open(os.path.join(work, "expected.stdout"), "rb") as f:
+            with open(os.path.join(work, expected("expected.stdout")), "rb") as f:
                 ok = compare("standard output", f.read(), done.stdout) and ok
     return 0 if ok else 1
 
