@@ -1,0 +1,193 @@
+#include "analyze/report_reader.h"
+
+#include <gtest/gtest.h>
+
+namespace quillmark {
+namespace {
+
+const std::string HEADER1 = "\"Input file:\",,,,quillmark,\"v. 1.3\",\"Dec  8 2026\",\"01:08:56\"";
+const std::string HEADER2 = "quiz.txt,,,,\"graded on\",Tue,\"12/08/26\",\"01:19:40\"";
+const std::string HEADINGS =
+    "\"Student ID\",Tform,Exam#,Order,\"Raw Score\",\"% Score\",Responses,Scoring";
+const std::string HEADINGS_EXAM_FIRST =
+    "Exam#,\"Student ID\",Tform,Order,\"Raw Score\",\"% Score\",Responses,Scoring";
+const std::string STATISTICS = ",,n,avg,dev,min,max";
+
+// Form A: a key of five questions with question 3 dropped, five scored
+// sheets (the last one's scoring string ends after question 4) and a sheet
+// of a form without a key.
+std::vector<std::string> small_report() {
+    return {
+        HEADER1,
+        HEADER2,
+        "\"Scanned key:\",A,,,,,\":AB-DE\"",
+        HEADINGS,
+        "\"D024001417\",A,\"001\",  1, 3, 75.000,\"A:ABCDA\",\":cc-cX\"",
+        "\"D024001522\",A,\"001\",  2, 3, 75.000,\"A:ABADC\",\":cc-cX\"",
+        "\"U024002031\",A,\"001\",  3, 2, 50.000,\"A:ACBCE\",\":cX-Xc\"",
+        "\"D024002144\",K,\"001\",  4,\"no key\",,\":ABCDE\"",
+        "\"D024002378\",A,\"001\",  5, 3, 75.000,\"A:ABCDB\",\":cc-cX\"",
+        "\"A024002493\",A,\"001\",  6, 2, 50.000,\"A:ABCE\",\":cc-X\"",
+        STATISTICS,
+        ",\"Form A\",5,65.0,12.2,50.0,75.0",
+        ",Aggregate,5,65.0,12.2,50.0,75.0",
+        "",
+        ",\"Form A Q:A\", Correct,\"No resp\",A,B,C,D,E",
+        "\"1 form mismatches\"",
+    };
+}
+
+bool read(const std::vector<std::string>& lines, ReportTables& tables, ReportError& error) {
+    return read_report(lines, tables, error);
+}
+
+// The line and message of a report that must be refused.
+ReportError refusal(const std::vector<std::string>& lines) {
+    ReportTables tables;
+    ReportError error;
+    EXPECT_FALSE(read(lines, tables, error));
+    return error;
+}
+
+TEST(UngroupDisplay, UndoesTheGroupsOfFive) {
+    std::string text;
+    EXPECT_TRUE(ungroup_display(":ABCDE FGHIJ KL", text));
+    EXPECT_EQ(text, "ABCDEFGHIJKL");
+    EXPECT_TRUE(ungroup_display(":ABCDE", text));
+    EXPECT_EQ(text, "ABCDE");
+    EXPECT_TRUE(ungroup_display(":", text));
+    EXPECT_EQ(text, "");
+    EXPECT_FALSE(ungroup_display("", text));
+    EXPECT_FALSE(ungroup_display("ABCDE", text));      // no colon
+    EXPECT_FALSE(ungroup_display(":ABCDEF", text));    // no blank after five
+    EXPECT_FALSE(ungroup_display(":ABCDE ", text));    // blank that nothing follows
+    EXPECT_FALSE(ungroup_display(":AB DE", text));     // blank inside a group
+}
+
+TEST(ReadReport, SheetRowsBecomeOneTablePerForm) {
+    ReportTables tables;
+    ReportError error;
+    ASSERT_TRUE(read(small_report(), tables, error)) << error.line << ": " << error.message;
+    EXPECT_EQ(tables.sheet_rows, 6);
+    EXPECT_EQ(tables.no_key_rows, 1);
+    EXPECT_EQ(tables.unscored_rows, 0);
+    ASSERT_EQ(tables.forms.size(), 1u);
+    const FormScores& form = tables.forms[0];
+    EXPECT_EQ(form.form, 'A');
+    EXPECT_EQ(form.key_questions, 5);
+    EXPECT_EQ(form.question_numbers, (std::vector<std::int32_t>{1, 2, 4, 5}));
+    EXPECT_EQ(form.matrix.sheets, 5);
+    EXPECT_EQ(form.matrix.items, 4);
+    // The missing fifth mark of the last sheet is a wrong answer.
+    EXPECT_EQ(form.matrix.correct, (std::vector<unsigned char>{1, 1, 1, 0, 1, 1, 1, 0, 1, 0, 0, 1,
+                                                               1, 1, 1, 0, 1, 1, 0, 0}));
+    EXPECT_EQ(form.percent_scores, (std::vector<long double>{75, 75, 50, 75, 50}));
+}
+
+TEST(ReadReport, ExamFirstOrderAndCellsThatHoldQuotesAndCommas) {
+    // Responses may hold commas, quotes and colons: the row is cut from both
+    // ends. Identifier D0"4 holds a quote.
+    const std::vector<std::string> lines = {
+        HEADER1,
+        HEADER2,
+        "\"Override:\",\"key B\",,,,,\":ABCDE\"",
+        HEADINGS_EXAM_FIRST,
+        "\"001\",\"D0\"4\",B,  1, 2, 40.000,\"B:A,\":X\",\":cXc\"",
+        "\"7\",\"A2345\",B,  2, 5,100.000,\"B:ABCDE\",\":ccccc\"",
+        STATISTICS,
+    };
+    ReportTables tables;
+    ReportError error;
+    ASSERT_TRUE(read(lines, tables, error)) << error.line << ": " << error.message;
+    ASSERT_EQ(tables.forms.size(), 1u);
+    const FormScores& form = tables.forms[0];
+    EXPECT_EQ(form.form, 'B');
+    EXPECT_EQ(form.key_questions, 5); // from the Override row; no sheet shows it all
+    EXPECT_EQ(form.matrix.sheets, 2);
+    EXPECT_EQ(form.matrix.correct,
+              (std::vector<unsigned char>{1, 0, 1, 0, 0, 1, 1, 1, 1, 1}));
+    // The first row read in the other column order is refused.
+    std::vector<std::string> swapped = lines;
+    swapped[3] = HEADINGS;
+    EXPECT_EQ(refusal(swapped).line, 5);
+}
+
+TEST(ReadReport, KeyRowsGiveQuestionsThatNoSheetReaches) {
+    // Six questions, the sixth dropped on the key: 4 of 5 scored is 80 per cent.
+    std::vector<std::string> lines = {
+        HEADER1, HEADER2, "\"Scanned key:\",C,,,,,\":ABCDE -\"", HEADINGS,
+        "\"1\",C,\"001\",  1, 4, 80.000,\"C:ABCDA\",\":ccccX\"", STATISTICS,
+    };
+    ReportTables tables;
+    ReportError error;
+    ASSERT_TRUE(read(lines, tables, error)) << error.line << ": " << error.message;
+    EXPECT_EQ(tables.forms[0].key_questions, 6);
+    EXPECT_EQ(tables.forms[0].question_numbers, (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(tables.forms[0].percent_scores, (std::vector<long double>{80}));
+
+    // Not dropped: the sixth question is wrong for the sheet, 4 of 6.
+    lines[2] = "\"Scanned key:\",C,,,,,\":ABCDE A\"";
+    EXPECT_EQ(refusal(lines).line, 5);
+    lines[4] = "\"1\",C,\"001\",  1, 4, 66.667,\"C:ABCDA\",\":ccccX\"";
+    ASSERT_TRUE(read(lines, tables, error)) << error.line << ": " << error.message;
+    EXPECT_EQ(tables.forms[0].matrix.items, 6);
+    EXPECT_EQ(tables.forms[0].matrix.correct, (std::vector<unsigned char>{1, 1, 1, 1, 0, 0}));
+}
+
+TEST(ReadReport, ReportsWithoutAnythingToAnalyse) {
+    ReportTables tables;
+    ReportError error;
+    // No student sheet at all: no column headings, straight to the statistics.
+    ASSERT_TRUE(read({HEADER1, HEADER2, STATISTICS, ",Aggregate,0,0.0,0.0,0.0,0.0"}, tables,
+                     error));
+    EXPECT_TRUE(tables.forms.empty());
+    EXPECT_EQ(tables.sheet_rows, 0);
+    // A key whose every question is dropped: the % Score cell stays empty.
+    ASSERT_TRUE(read({HEADER1, HEADER2, "\"Scanned key:\",A,,,,,\":--\"", HEADINGS,
+                      "\"1\",A,\"001\",  1, 0,,\"A:AB\",\":--\"", STATISTICS},
+                     tables, error));
+    EXPECT_TRUE(tables.forms.empty());
+    EXPECT_EQ(tables.unscored_rows, 1);
+}
+
+TEST(ReadReport, ReportsThatAreNotOursNameTheLine) {
+    EXPECT_EQ(refusal({}).line, 1);
+    EXPECT_EQ(refusal({"Name,Score", "x,1"}).line, 1);
+    // No column headings and no statistics heading: the last line.
+    ReportError no_headings = refusal({HEADER1, HEADER2, "something"});
+    EXPECT_EQ(no_headings.line, 3);
+    EXPECT_NE(no_headings.message.find("no column headings"), std::string::npos);
+
+    const std::vector<std::string> good = small_report();
+    auto broken = [&](std::size_t index, const std::string& row) {
+        std::vector<std::string> lines = good;
+        lines[index] = row;
+        return refusal(lines);
+    };
+    // Row 5 of the file is the first sheet row.
+    EXPECT_EQ(broken(4, "\"D024001417\",A,\"001\",  1, x, 75.000,\"A:ABCDA\",\":cc-cX\"").line, 5);
+    EXPECT_EQ(broken(4, "\"D024001417\",A,\"001\",  1, 3, 75.000,\"A:ABCDA\"").line, 5);
+    EXPECT_EQ(broken(4, "\"D024001417\",A,\"001\",  1, 3, 75.0,\"A:ABCDA\",\":cc-cX\"").line, 5);
+    EXPECT_EQ(broken(5, "\"D024001522\",A,\"001\",  2, 3, 75.000,\"B:ABADC\",\":cc-cX\"").line,
+              6); // responses of another form
+    EXPECT_EQ(broken(5, "\"D024001522\",A,\"001\",  2, 2, 75.000,\"A:ABADC\",\":cc-cX\"").line,
+              6); // raw score is not the number of c marks
+    EXPECT_EQ(broken(5, "\"D024001522\",A,\"001\",  2, 3, 60.000,\"A:ABADC\",\":cc-cX\"").line,
+              6); // % score of another number of questions
+    EXPECT_EQ(broken(5, "\"D024001522\",A,\"001\",  3, 3, 75.000,\"A:ABADC\",\":cc-cX\"").line,
+              6); // Order 2 is missing
+    EXPECT_EQ(broken(5, "\"D024001522\",A,\"001\",  2, 4,100.000,\"A:ABADC\",\":ccccX\"").line,
+              6); // question 3 scored here, dropped on line 5
+    EXPECT_EQ(broken(6, "\"U02400203\",A,\"001\",  3,\"no key\",,\"ABC\"").line, 7);
+    EXPECT_EQ(broken(2, "\"Scanned key:\",A,,,,\":AB-DE\"").line, 3);
+    EXPECT_EQ(broken(10, "").line, 11); // a blank line where the statistics heading was
+
+    // The report ends before the statistics heading: the last line.
+    std::vector<std::string> cut(good.begin(), good.begin() + 7);
+    ReportError ended = refusal(cut);
+    EXPECT_EQ(ended.line, 7);
+    EXPECT_NE(ended.message.find("statistics heading"), std::string::npos);
+}
+
+} // namespace
+} // namespace quillmark
