@@ -32,8 +32,14 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SPECIAL = {"args", "expected.stdout", "expected.stderr", "expected.status", "stdout_to",
-           "generate.py"}
+SPECIAL = {"args", "stdout_to", "generate.py"}
+
+
+def is_special(name):
+    """The harness's own files of a case, not inputs of the program."""
+    return name in SPECIAL or name.startswith(("expected.", "skip."))
+
+
 INTERESTING = b"\x00\n\r,- #\"xX*?09AaJjKkPpQYZz\x7f\x80\xe9\xff\t:+"
 SANITIZER_MARKS = (b"ERROR: AddressSanitizer", b"ERROR: LeakSanitizer", b"runtime error:",
                    b"SUMMARY: UndefinedBehaviorSanitizer", b"SUMMARY: AddressSanitizer")
@@ -52,7 +58,7 @@ def load_cases(folder):
         for root, _dirs, files in os.walk(case):
             for f in files:
                 path = os.path.join(root, f)
-                if root == case and f in SPECIAL:
+                if root == case and is_special(f):
                     continue
                 if os.path.islink(path) and not os.path.exists(path):
                     continue
@@ -143,7 +149,7 @@ def run_one(rng, cases, program, timeout, findings, number):
     work = os.path.join(tmp, "case")
     try:
         shutil.copytree(case["dir"], work, symlinks=False,
-                        ignore=lambda d, names: [n for n in names if n in SPECIAL] if d == case["dir"] else [])
+                        ignore=lambda d, names: [n for n in names if is_special(n)] if d == case["dir"] else [])
         args = case["args"]
         edits = []
         for _ in range(rng.randint(1, 3)):
