@@ -149,12 +149,12 @@ bool parse_sheet_row(const std::string& line, bool exam_first, SheetRow& row, st
     // The Scoring cell is the last one: a quoted ':' and marks, which hold
     // no ':', so the last ':' of the line starts it. The Responses cell,
     // which may hold any character, is everything before it.
-    if (line.size() < pos + 2 || line.back() != '"') return fail(why, "the Scoring cell is missing");
+    if (line.size() < pos + 2 || line.back() != '"') return fail(why, "the Scoring cell is missing or broken");
     std::size_t start = line.size() - 1;
     while (start > pos && is_scoring_character(line[start - 1])) --start;
     const std::size_t colon = start - 1;
     if (colon < pos + 6 || line[colon] != ':' || line[colon - 1] != '"' || line[colon - 2] != ',')
-        return fail(why, "the Scoring cell is missing");
+        return fail(why, "the Scoring cell is missing or broken");
     const std::string responses = line.substr(pos, colon - 2 - pos);
     if (responses.size() < 4 || responses[0] != '"' || responses[1] != row.form ||
         responses[2] != ':' || responses.back() != '"')
