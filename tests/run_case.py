@@ -20,7 +20,10 @@ QUILLMARK_PLATFORM (for example windows):
   skip.<platform>             the case cannot be run there (the file says
                               why); the run reports a skip (status 77)
 QUILLMARK_WRAPPER, when set, is a command put before the program (for
-example a runner of Windows programs). The program runs in a fresh copy of
+example a runner of Windows programs). A Windows program started through
+it gets its arguments in the ANSI code page (1252) from the UTF-8 text it is
+handed, so each argument byte goes over as the character it stands for
+there. The program runs in a fresh copy of
 the folder, so relative names work and the case folder stays untouched; the
 expected files are read from that copy.
 
@@ -73,6 +76,17 @@ def compare(what, expected, actual):
     return True
 
 
+def as_windows_text(arg):
+    """The UTF-8 text that a Windows program reads back as the bytes arg."""
+    text = ""
+    for b in arg:
+        try:
+            text += bytes([b]).decode("cp1252")
+        except UnicodeDecodeError:  # the five bytes code page 1252 leaves open
+            text += chr(b)
+    return text.encode("utf-8")
+
+
 def main():
     program, case = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     platform = os.environ.get("QUILLMARK_PLATFORM", "")
@@ -106,6 +120,8 @@ def main():
                 stdout_target = f.read().strip()
         out_file = open(stdout_target, "wb") if stdout_target else subprocess.PIPE
         try:
+            if wrapper and platform == "windows":
+                args = [as_windows_text(a) for a in args]
             done = subprocess.run(wrapper + [os.fsencode(program)] + args, cwd=work,
                                   stdout=out_file, stderr=subprocess.PIPE,
                                   timeout=120)
