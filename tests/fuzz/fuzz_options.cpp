@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <sys/stat.h>
@@ -53,12 +52,43 @@ void remove_folder() {
     if (chdir("/") == 0) rmdir(folder);
 }
 
-// Closes what a fatal exit left open: the option files being read. Nothing
-// else opens a descriptor while an input runs, so they are the ones from the
-// lowest free descriptor on (at most one per nesting level).
-void close_left_open(int lowest_free) {
-    for (int fd = lowest_free; fd < lowest_free + 4; ++fd)
-        if (fcntl(fd, F_GETFD) != -1) close(fd);
+// The files open at this moment. The target is linked with fopen and fclose
+// wrapped (ld --wrap), so every option file the code opens is seen here: a
+// fatal exit leaves the files being read open (the process would have ended
+// there), and they are closed after the jump back; a run that returns must
+// have closed all of them.
+std::FILE* open_files[8];
+int open_count = 0;
+
+void close_left_open();
+
+} // namespace
+
+extern "C" std::FILE* __real_fopen(const char* name, const char* mode);
+extern "C" int __real_fclose(std::FILE* file);
+
+extern "C" std::FILE* __wrap_fopen(const char* name, const char* mode) {
+    std::FILE* file = __real_fopen(name, mode);
+    if (file) {
+        FUZZ_CHECK(open_count < 8);
+        open_files[open_count++] = file;
+    }
+    return file;
+}
+
+extern "C" int __wrap_fclose(std::FILE* file) {
+    for (int i = 0; i < open_count; ++i)
+        if (open_files[i] == file) {
+            open_files[i] = open_files[--open_count];
+            break;
+        }
+    return __real_fclose(file);
+}
+
+namespace {
+
+void close_left_open() {
+    while (open_count > 0) __real_fclose(open_files[--open_count]);
 }
 
 void check_table() {
@@ -103,14 +133,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         start = end + 1;
     }
 
-    int lowest_free = dup(0);
-    close(lowest_free);
     if (setjmp(exit_jump) == 0) {
         for (std::vector<char>& option : options) FUZZ_CHECK(apply_option(option.data()) == 0);
         FUZZ_CHECK(option_file_depth == 0);
+        FUZZ_CHECK(open_count == 0);
     } else {
         FUZZ_CHECK(exit_status == -1);
-        close_left_open(lowest_free);
+        close_left_open();
     }
     FUZZ_CHECK(option_file_depth >= 0 && option_file_depth <= 2);
     check_table();

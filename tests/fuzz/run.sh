@@ -45,16 +45,13 @@ for target in "${targets[@]}"; do
     continue
   fi
   # New inputs go to a working corpus in the build folder; the seeds stay
-  # as they are. The options target leaves an option file open at each fatal
-  # exit (the process would have ended there), so leaks are not looked for.
+  # as they are.
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
-  extra=()
-  [ "$target" = options ] && extra=(-detect_leaks=0)
   log="$build/$target.log"
   status=0
   "$build/fuzz_$target" -max_total_time="$seconds" -timeout=10 -max_len=4096 \
-    -close_fd_mask=3 -print_final_stats=1 "${extra[@]}" \
+    -close_fd_mask=3 -print_final_stats=1 \
     -artifact_prefix="$build/artifacts/$target-" "$corpus" "$here/corpus/$target" \
     >"$log" 2>&1 || status=$?
   grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" || true
