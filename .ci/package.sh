@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Install and packages on Linux: a release build, its .deb, the package
+# unpacked into a scratch root and then installed with apt, the installed
+# quillmark grading the bundled example, the toolkit used by a project of its
+# own through find_package(quillmark), and the package removed again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# What the package build needs (Debian packages), when it is not there yet.
+missing=()
+for package in cmake ninja-build g++ dpkg-dev gzip man-db; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_TESTS=OFF \
+  -DCMAKE_INSTALL_PREFIX=/usr
+cmake --build build-package
+rm -f build-package/quillmark_*.deb
+(cd build-package && cpack -G DEB)
+deb=$(ls "$PWD"/build-package/quillmark_*.deb)
+dpkg-deb --info "$deb"
+
+# Every case of the example batch is checked the way the suite checks it.
+grade_example() { # <quillmark program>
+  python3 tests/run_case.py "$1" tests/e2e/example_quiz1
+}
+consumer_against() { # <prefix or empty for the system's>
+  rm -rf build-consumer
+  cmake -S tests/consumer -B build-consumer -G Ninja ${1:+-DCMAKE_PREFIX_PATH="$1"} >/dev/null
+  cmake --build build-consumer >/dev/null
+  build-consumer/toolkit_consumer
+}
+
+# 1. Unpacked into a scratch root: the package's own files, nothing else.
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg-deb -x "$deb" "$root"
+grade_example "$root/usr/bin/quillmark"
+consumer_against "$root/usr"
+
+# 2. Installed with apt (as root, the way CI runs): the program on the PATH,
+#    the manual page found by man, the toolkit found without any hint; then
+#    removed, leaving none of its files behind.
+if [ "$(id -u)" -eq 0 ]; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
+  installed=$(dpkg -L quillmark)
+  grade_example "$(command -v quillmark)"
+  report=$(quillmark /usr/share/doc/quillmark/examples/quiz1.txt 2>/dev/null)
+  head -5 <<<"$report"
+  man -w quillmark
+  MANWIDTH=80 man quillmark 2>/dev/null | grep -q '^SYNOPSIS'
+  consumer_against ""
+  DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge quillmark >/dev/null
+  if dpkg -s quillmark >/dev/null 2>&1; then
+    echo "quillmark is still installed" >&2
+    exit 1
+  fi
+  left=""
+  while read -r path; do
+    [ -f "$path" ] && left+="$path "
+  done <<<"$installed"
+  if [ -n "$left" ]; then
+    echo "files left after removal: $left" >&2
+    exit 1
+  fi
+else
+  echo "not root: the package was tried in a scratch root only"
+fi
+rm -rf build-consumer
+echo "package $deb: all good"

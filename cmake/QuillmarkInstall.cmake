@@ -1,0 +1,107 @@
+# Install rules and packages.
+#
+# On Linux: the programs in bin, the manual page in share/man/man1, the
+# examples in share/doc/quillmark, and the toolkit (statistics, numerics and
+# the platform layer beneath them) as libraries, headers and a CMake package,
+# so that another project can find_package(quillmark) and link
+# quillmark::toolkit. CPack makes a .deb of it.
+# For Windows: a .zip to unpack anywhere, holding quillmark.exe, the manual
+# as text and the examples.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(quillmark_programs quillmark)
+foreach(program quillmark-analyze make_sheets)
+  if(TARGET ${program})
+    list(APPEND quillmark_programs ${program})
+  endif()
+endforeach()
+file(GLOB quillmark_examples ${PROJECT_SOURCE_DIR}/examples/*)
+set(quillmark_man_page ${PROJECT_SOURCE_DIR}/docs/quillmark.1)
+
+if(WIN32)
+  install(TARGETS ${quillmark_programs} RUNTIME DESTINATION .)
+  add_custom_command(OUTPUT quillmark.txt
+                     COMMAND ${CMAKE_COMMAND} -DMAN=${quillmark_man_page}
+                             -DOUT=${CMAKE_CURRENT_BINARY_DIR}/quillmark.txt
+                             -P ${PROJECT_SOURCE_DIR}/cmake/man_to_text.cmake
+                     DEPENDS ${quillmark_man_page} ${PROJECT_SOURCE_DIR}/cmake/man_to_text.cmake
+                     COMMENT "Formatting the manual page as text")
+  add_custom_target(quillmark_manual ALL DEPENDS quillmark.txt)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quillmark.txt DESTINATION .)
+  install(FILES ${quillmark_examples} DESTINATION examples)
+else()
+  install(TARGETS ${quillmark_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # Manual pages are kept compressed.
+  find_program(GZIP gzip REQUIRED)
+  add_custom_command(OUTPUT quillmark.1.gz
+                     COMMAND ${GZIP} -9nc ${quillmark_man_page} > quillmark.1.gz
+                     DEPENDS ${quillmark_man_page}
+                     COMMENT "Compressing the manual page")
+  add_custom_target(quillmark_manual ALL DEPENDS quillmark.1.gz)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quillmark.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${quillmark_examples} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+  # The toolkit: one target to link, over the three libraries it is made of.
+  set(toolkit_include_dir ${CMAKE_INSTALL_INCLUDEDIR}/quillmark)
+  add_library(quillmark_toolkit INTERFACE)
+  add_library(quillmark::toolkit ALIAS quillmark_toolkit)
+  target_link_libraries(quillmark_toolkit
+                        INTERFACE quillmark_stats quillmark_numerics quillmark_platform)
+  foreach(part toolkit stats numerics platform)
+    set_target_properties(quillmark_${part} PROPERTIES EXPORT_NAME ${part})
+    target_include_directories(quillmark_${part} INTERFACE
+                               $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
+                               $<INSTALL_INTERFACE:${toolkit_include_dir}>)
+  endforeach()
+  install(TARGETS quillmark_toolkit quillmark_stats quillmark_numerics quillmark_platform
+          EXPORT quillmarkTargets
+          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  # The headers keep their folders: #include "stats/running_stats.h".
+  foreach(folder stats numerics)
+    file(GLOB headers ${PROJECT_SOURCE_DIR}/${folder}/*.h)
+    list(FILTER headers EXCLUDE REGEX "_test[^/]*\\.h$")
+    install(FILES ${headers} DESTINATION ${toolkit_include_dir}/${folder})
+  endforeach()
+
+  set(package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/quillmark)
+  install(EXPORT quillmarkTargets NAMESPACE quillmark:: DESTINATION ${package_dir})
+  configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/quillmarkConfig.cmake.in
+                                ${CMAKE_CURRENT_BINARY_DIR}/quillmarkConfig.cmake
+                                INSTALL_DESTINATION ${package_dir})
+  write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/quillmarkConfigVersion.cmake
+                                   COMPATIBILITY SameMajorVersion)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quillmarkConfig.cmake
+                ${CMAKE_CURRENT_BINARY_DIR}/quillmarkConfigVersion.cmake
+          DESTINATION ${package_dir})
+endif()
+
+# Packages.
+set(CPACK_PACKAGE_NAME quillmark)
+set(CPACK_PACKAGE_VENDOR "quillmark")
+set(CPACK_PACKAGE_CONTACT "quillmark maintainers <maintainers@quillmark.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "grades multiple-choice exams from the sheet file of an optical mark reader")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_STRIP_FILES ON)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME win64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION education)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+      "quillmark reads the text file that an optical mark reader writes when it\n"
+      "scans answer sheets, scores every sheet against the answer key of its\n"
+      "test form and writes a comma-separated report with per-form statistics\n"
+      "and an item analysis. The package also holds the numeric toolkit of\n"
+      "quillmark (statistics, random numbers, histograms, minimisers) as a\n"
+      "library with a CMake package: find_package(quillmark), quillmark::toolkit.")
+  string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
+endif()
+include(CPack)
