@@ -15,8 +15,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-# A Wine prefix of this run's own, made before any test runs (making it
-# writes notes to standard error), and removed at the end.
+# A Wine prefix of this run's own, made before the build runs anything in
+# it, and removed at the end.
 WINEPREFIX=$(mktemp -d /tmp/quillmark-wine.XXXXXX)
 export WINEPREFIX
 cleanup() {
@@ -24,8 +24,7 @@ cleanup() {
   rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
-WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
-/usr/lib/wine/wineserver -w
+cmake/wine-run.sh true
 
 toolchain=$PWD/cmake/mingw-w64-x86_64.cmake
 

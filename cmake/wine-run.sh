@@ -8,6 +8,12 @@ WINEDEBUG=-all
 # would otherwise try to install them.
 WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+# Make the prefix quietly first: making it writes notes to standard error,
+# which would land among the program's own messages.
+if [ ! -d "$WINEPREFIX/drive_c" ]; then
+  /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+  /usr/lib/wine/wineserver -w
+fi
 # CMake puts this runner before every program of the build that a test
 # starts; one of the host's own (a Python script's interpreter, say) runs
 # as it is, so that its exit status counts (Wine would report success).
