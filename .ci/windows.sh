@@ -19,9 +19,10 @@ fi
 # it, and removed at the end.
 WINEPREFIX=$(mktemp -d /tmp/quillmark-wine.XXXXXX)
 export WINEPREFIX
+unpacked=""
 cleanup() {
   /usr/lib/wine/wineserver -k 2>/dev/null || true
-  rm -rf "$WINEPREFIX"
+  rm -rf "$WINEPREFIX" ${unpacked:+"$unpacked"}
 }
 trap cleanup EXIT
 cmake/wine-run.sh true
@@ -67,5 +68,4 @@ grep -q "SYNOPSIS" "$top/quillmark.txt"
 # The unpacked program grades the bundled example as the suite expects.
 QUILLMARK_PLATFORM=windows QUILLMARK_WRAPPER=$PWD/cmake/wine-run.sh \
   python3 tests/run_case.py "$top/quillmark.exe" tests/e2e/example_quiz1
-rm -rf "$unpacked"
 echo "Windows build, suite and $zip_file: all good"
