@@ -52,7 +52,8 @@ if [ "$(id -u)" -eq 0 ]; then
   report=$(quillmark /usr/share/doc/quillmark/examples/quiz1.txt 2>/dev/null)
   head -5 <<<"$report"
   man -w quillmark
-  MANWIDTH=80 man quillmark 2>/dev/null | grep -q '^SYNOPSIS'
+  manual=$(MANWIDTH=80 man quillmark 2>/dev/null)
+  grep -q '^SYNOPSIS' <<<"$manual"
   consumer_against ""
   DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge quillmark >/dev/null
   if dpkg -s quillmark >/dev/null 2>&1; then
