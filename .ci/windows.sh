@@ -5,9 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# The cross compiler and Wine (Debian packages), when they are not there yet.
+# The cross compiler, Wine, groff for the text manual and zip (Debian
+# packages), when they are not there yet.
 missing=()
-for package in g++-mingw-w64-x86-64-posix wine64; do
+for package in g++-mingw-w64-x86-64-posix wine64 groff-base zip unzip; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
 if [ ${#missing[@]} -gt 0 ]; then
