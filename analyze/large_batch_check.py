@@ -11,6 +11,7 @@ both keys must have its row.
 """
 import csv
 import os
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -19,16 +20,18 @@ STUDENTS, QUESTIONS, FORMS, SEED = 3000, 60, 2, 20261208
 
 
 def main():
-    make_sheets, quillmark, analyze = sys.argv[1:4]
+    # A program built for another system runs through its emulator.
+    wrapper = shlex.split(os.environ.get("QUILLMARK_WRAPPER", ""))
+    make_sheets, quillmark, analyze = (wrapper + [p] for p in sys.argv[1:4])
     with tempfile.TemporaryDirectory() as tmp:
         sheets = os.path.join(tmp, "batch.txt")
         report = os.path.join(tmp, "batch.csv")
         with open(sheets, "wb") as out:
-            subprocess.run([make_sheets, str(STUDENTS), str(QUESTIONS), str(FORMS), str(SEED)],
+            subprocess.run(make_sheets + [str(STUDENTS), str(QUESTIONS), str(FORMS), str(SEED)],
                            stdout=out, check=True)
         with open(report, "wb") as out:
-            subprocess.run([quillmark, sheets], stdout=out, stderr=subprocess.DEVNULL, check=True)
-        done = subprocess.run([analyze, report], capture_output=True, check=True, text=True)
+            subprocess.run(quillmark + [sheets], stdout=out, stderr=subprocess.DEVNULL, check=True)
+        done = subprocess.run(analyze + [report], capture_output=True, check=True, text=True)
 
     rows = list(csv.reader(done.stdout.splitlines()))
     tests = [r for r in rows if len(r) == 10 and r[0] != "Form"]

@@ -17,14 +17,17 @@ constexpr int FAILURE = -1;
 
 int main(int argc, char** argv) {
     using namespace quillmark;
+    begin_output();
     if (argc != 2) {
         std::fprintf(stderr, "Usage:   quillmark-analyze <report.csv>\n");
+        end_message();
         return FAILURE;
     }
     const char* name = argv[1];
     std::FILE* input = open_text_file(name);
     if (!input) {
         std::fprintf(stderr, "Can't open %s: %s\n", name, system_error_text(errno));
+        end_message();
         return FAILURE;
     }
     std::vector<std::string> lines;
@@ -34,6 +37,7 @@ int main(int argc, char** argv) {
     std::fclose(input);
     if (buffer.error != 0) {
         std::fprintf(stderr, "Error reading %s: %s\n", name, system_error_text(buffer.error));
+        end_message();
         return FAILURE;
     }
 
@@ -41,20 +45,24 @@ int main(int argc, char** argv) {
     ReportError error;
     if (!read_report(lines, tables, error)) {
         std::fprintf(stderr, "%s:%d: %s\n", name, error.line, error.message.c_str());
+        end_message();
         return FAILURE;
     }
     if (tables.forms.empty()) {
         std::fprintf(stderr, "%s: no scored sheets to analyse\n", name);
+        end_message();
         return 0;
     }
     for (const FormScores& form : tables.forms) {
         print_form_tables(stdout, form);
         print_score_histogram(stderr, form);
+        end_message();
     }
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "Error writing the analysis: %s\n",
                      system_error_text(errno != 0 ? errno : EIO));
+        end_message();
         return FAILURE;
     }
     return 0;

@@ -87,10 +87,13 @@ int run_grading(int argc, char** argv) {
         end_message();
         status = -1;
     }
-    // A report that did not reach its file completely is not a success.
+    // A report that did not reach its file completely is not a success. A
+    // runtime that writes every call through at once has met the failure
+    // already, so its error number is kept for the message.
+    const int earlier_error = errno;
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        int error = errno != 0 ? errno : EIO;
+        int error = errno != 0 ? errno : earlier_error != 0 ? earlier_error : EIO;
         std::fprintf(stderr, "Error writing the report: %s\n", system_error_text(error));
         end_message();
         status = -1;
