@@ -2,6 +2,7 @@
 #include "platform/env.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <sys/types.h>
 #include <time.h>
@@ -42,12 +43,15 @@ void format_local_time(std::time_t when, char* weekday, std::size_t weekday_size
 }
 
 std::uint64_t system_file_time() {
-    // Seconds and nanoseconds since 1970 as a count of 100-nanosecond
-    // intervals since 1601, the form the generator is seeded with.
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 10000000u + 116444736000000000u +
-           static_cast<std::uint64_t>(now.tv_nsec) / 100u;
+    // The real-time clock since 1970, in seconds and nanoseconds, as a count
+    // of 100-nanosecond intervals since 1601, the form the generator is
+    // seeded with.
+    const auto since_1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                std::chrono::system_clock::now().time_since_epoch())
+                                .count();
+    const auto seconds = static_cast<std::uint64_t>(since_1970 / 1000000000);
+    const auto nanoseconds = static_cast<std::uint64_t>(since_1970 % 1000000000);
+    return seconds * 10000000u + 116444736000000000u + nanoseconds / 100u;
 }
 
 void begin_output() {
