@@ -16,7 +16,9 @@ constexpr const char* VERSION = "1.3";
 constexpr const char* BUILD_DATE = __DATE__; // "Mmm dd yyyy"
 constexpr const char* BUILD_TIME = __TIME__; // "hh:mm:ss"
 
-GradingRun grading_run{0, 0, -1, -1, {}, {}, {}};
+// Zero-filled static storage (its tables take a megabyte); the two
+// counters that start at -1 are set when the run starts.
+GradingRun grading_run;
 
 // One buffer for every line of the sheet file; it grows to the longest line.
 LineBuffer sheet_line;
@@ -61,6 +63,8 @@ int run_grading(int argc, char** argv) {
                 time_of_day);
 
     GradingRun& run = grading_run;
+    run.highest_form = -1;
+    run.highest_letter = -1;
     while (read_text_line(input, sheet_line)) {
         if (sheet_line.data[0] == '#') continue;
         ScannedSheet sheet = parse_sheet_line(sheet_line.data);
