@@ -6,13 +6,6 @@ namespace quillmark {
 
 namespace {
 
-// A 32-bit wrapped sum back in two's complement, without an out-of-range
-// conversion.
-std::int32_t as_signed(std::uint32_t sum) {
-    if (sum <= static_cast<std::uint32_t>(INT32_MAX)) return static_cast<std::int32_t>(sum);
-    return -static_cast<std::int32_t>(~sum) - 1;
-}
-
 // Slides a window of w values over the array, summing in 32-bit wrapping
 // arithmetic; with `last_wins` a tie with the best sum so far moves the
 // result on.
@@ -21,12 +14,12 @@ std::int32_t best_window(const std::int32_t* values, std::int32_t n, std::int32_
     if (w < 1 || w > n) return 0;
     std::uint32_t s = 0;
     for (std::int32_t i = 0; i < w; ++i) s += static_cast<std::uint32_t>(values[i]);
-    std::int32_t best = as_signed(s);
+    std::int32_t best = static_cast<std::int32_t>(s);
     std::int32_t result = 0;
     for (std::int32_t i = 1; i <= n - w; ++i) {
         s = s - static_cast<std::uint32_t>(values[i - 1]) +
             static_cast<std::uint32_t>(values[i + w - 1]);
-        std::int32_t sum = as_signed(s);
+        std::int32_t sum = static_cast<std::int32_t>(s);
         if (sum > best || (last_wins && sum == best)) {
             best = sum;
             result = i;
@@ -61,6 +54,7 @@ void selection_sort(T* values, std::int32_t* tags, std::int32_t n, std::int32_t 
 
 long double poly_eval(long double x, const long double* coefficients, std::int32_t n) {
     long double r = 0;
+    if (n <= 0) return r; // also keeps n - 1 from overflowing
     for (std::int32_t i = n - 1; i >= 0; --i) r = r * x + coefficients[i];
     return r;
 }

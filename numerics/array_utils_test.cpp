@@ -14,6 +14,7 @@ TEST(PolyEval, HornerInAscendingPowers) {
     EXPECT_EQ(poly_eval(-1, c, 3), 2.0L); // 1 - 2 + 3
     EXPECT_EQ(poly_eval(2, c, 0), 0.0L);
     EXPECT_EQ(poly_eval(2, c, -4), 0.0L);
+    EXPECT_EQ(poly_eval(2, c, INT32_MIN), 0.0L);
 }
 
 TEST(BestWindow, FirstAndLastOfEqualSums) {

@@ -20,7 +20,8 @@ using ObjectiveFn = long double (*)(void* context);
 // steps from 3 up (standard output). Initially 0.
 extern std::int32_t trace_level;
 // Raised by one at every objective evaluation min1var makes; never reset by
-// the toolkit (it wraps around after 2^32 evaluations). Initially 0.
+// the toolkit; counted modulo 2^32, so it turns negative after 2^31
+// evaluations and comes back to 0 after 2^32. Initially 0.
 extern std::int32_t objective_evaluations;
 // The most halving iterations of one min1var call. Initially 70.
 extern std::int32_t min1var_iteration_limit;

@@ -6,6 +6,7 @@ namespace quillmark {
 
 long double array_sum(const long double* values, std::int32_t n) {
     long double sum = 0;
+    if (n <= 0) return sum; // also keeps n - 1 from overflowing
     for (std::int32_t i = n - 1; i >= 0; --i) sum = values[i] + sum;
     return sum;
 }
@@ -13,14 +14,15 @@ long double array_sum(const long double* values, std::int32_t n) {
 std::int32_t int_array_sum(const std::int32_t* values, std::int32_t n) {
     // Unsigned arithmetic wraps without undefined behaviour.
     std::uint32_t sum = 0;
+    if (n <= 0) return 0;
     for (std::int32_t i = n - 1; i >= 0; --i) sum = static_cast<std::uint32_t>(values[i]) + sum;
-    // Back to two's complement without relying on an out-of-range conversion.
-    if (sum <= static_cast<std::uint32_t>(INT32_MAX)) return static_cast<std::int32_t>(sum);
-    return -static_cast<std::int32_t>(~sum) - 1;
+    // Back to two's complement: the compiler converts modulo 2^32.
+    return static_cast<std::int32_t>(sum);
 }
 
 long double dot_product(const long double* a, const long double* b, std::int32_t n) {
     long double sum = 0;
+    if (n <= 0) return sum;
     for (std::int32_t i = n - 1; i >= 0; --i) sum = a[i] * b[i] + sum;
     return sum;
 }

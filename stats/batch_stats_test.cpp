@@ -12,6 +12,10 @@ TEST(BatchSums, EmptyAndNegativeLengthsGiveZero) {
     const std::int32_t iv[] = {7, 8};
     EXPECT_EQ(array_sum(v, 0), 0.0L);
     EXPECT_EQ(array_sum(v, -3), 0.0L);
+    // The most negative length must not overflow on its way to 0.
+    EXPECT_EQ(array_sum(v, INT32_MIN), 0.0L);
+    EXPECT_EQ(dot_product(v, v, INT32_MIN), 0.0L);
+    EXPECT_EQ(int_array_sum(nullptr, INT32_MIN), 0);
     EXPECT_EQ(dot_product(v, v, 0), 0.0L);
     EXPECT_EQ(dot_product(v, v, -1), 0.0L);
     EXPECT_EQ(int_array_sum(iv, -2), 0);

@@ -62,7 +62,9 @@ std::uint64_t binomial_coefficient(std::int32_t n, std::int32_t k);
 long double binomial_probability(long double p, std::int32_t n, std::int32_t k);
 
 // mean^k e^-mean / k!; a mean not above 0 gives 1 for k = 0 and 0 for
-// other k. A negative k gives 0.
+// other k. A negative k gives 0. The power and the exponential are the
+// double-precision ones: where mean^k overflows a double while e^-mean
+// underflows, the result is NaN.
 long double poisson_probability(long double mean, std::int32_t k);
 
 // A Poisson count for the mean by inversion of one uniform draw: 0 to 200,

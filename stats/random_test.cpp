@@ -123,7 +123,9 @@ TEST(Deviates, PoissonByInversion) {
     EXPECT_EQ(poisson_deviate(0.5), 0);
     EXPECT_EQ(poisson_deviate(0.5), 0);
     for (int i = 0; i < 100; ++i) EXPECT_EQ(poisson_deviate(0.0), 0);
-    // Every probability up to 200 underflows for this mean: "above 200".
+    // For this mean e^-1000 is 0 in double precision and from k = 103 on
+    // 1000^k overflows, so no probability (0, then NaN) takes u below 0:
+    // "above 200".
     EXPECT_EQ(poisson_deviate(1000.0), POISSON_MAX_K + 1);
 }
 
