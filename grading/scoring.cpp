@@ -101,17 +101,19 @@ void grade_sheet(const ScannedSheet& sheet, GradingRun& run) {
     std::int32_t scored_questions = 0;
     std::int32_t raw_score = 0;
     std::int32_t highest_letter = run.highest_letter;
-    int k = 0; // response cursor; stops at the end of the responses
-    for (int q = 0; key.key_text[q]; ++q) {
-        char r = sheet.responses[k]; // the terminator once the responses have run out
+    // The response of question q is the q-th, until the responses run out;
+    // then there is none.
+    const auto response_count = static_cast<int>(std::strlen(sheet.responses));
+    int q = 0;
+    for (; key.key_text[q]; ++q) {
+        char r = q < response_count ? sheet.responses[q] : '\0';
         ItemCounts& item = counts[q];
-        if (r >= 'A' && r <= 'Y') {
-            int letter = r - 'A';
-            ++item.letter_count[letter];
-            highest_letter = letter > highest_letter ? letter : highest_letter;
-        } else {
-            ++item.no_response;
-        }
+        // A letter A to Y is counted under its letter, anything else as no
+        // response (chosen without a branch, like the mark below).
+        const bool is_letter = r >= 'A' && r <= 'Y';
+        const int letter = is_letter ? r - 'A' : -1;
+        ++*(is_letter ? &item.letter_count[letter] : &item.no_response);
+        highest_letter = letter > highest_letter ? letter : highest_letter;
         char mark = '-';
         std::int32_t mask = key.masks[q + 1];
         if (mask != QUESTION_DROPPED) {
@@ -124,10 +126,10 @@ void grade_sheet(const ScannedSheet& sheet, GradingRun& run) {
             mark = right ? 'c' : 'X';
         }
         scoring[q] = mark;
-        k += r != '\0';
     }
     run.highest_letter = highest_letter;
-    // Marks are shown only as far as the sheet has responses: k of them.
+    // Marks are shown only as far as the sheet has responses.
+    const int shown_marks = q < response_count ? q : response_count;
 
     *out++ = ',';
     out = write_int(out, run.sheets_graded, 3);
@@ -145,9 +147,9 @@ void grade_sheet(const ScannedSheet& sheet, GradingRun& run) {
     *out++ = ',';
     *out++ = '"';
     *out++ = sheet.form_letter;
-    out = write_grouped(out, sheet.responses, std::strlen(sheet.responses));
+    out = write_grouped(out, sheet.responses, static_cast<std::size_t>(response_count));
     out = write_text(out, "\",\"");
-    out = write_grouped(out, scoring, static_cast<std::size_t>(k));
+    out = write_grouped(out, scoring, static_cast<std::size_t>(shown_marks));
     out = write_text(out, "\"\n");
     write_row(row, out);
 }

@@ -62,14 +62,15 @@ ScannedSheet parse_sheet_line(const char* line) {
     // Each response is stored as it will be read: a blank as '-', a letter
     // upper-cased. Upper-casing before the trailing '-' are dropped changes
     // nothing, since no character upper-cases to '-' or from it.
+    // Group by group: ten responses, then the separator is skipped.
+    static_assert(MAX_QUESTIONS % GROUP_WIDTH == 0, "the responses end with a whole group");
     int count = 0;
-    int until_separator = GROUP_WIDTH;
-    for (const char* p = cursor; *p && count < MAX_QUESTIONS; ++p) {
-        if (until_separator-- == 0) {
-            until_separator = GROUP_WIDTH;
-            continue;
-        }
-        sheet.responses[count++] = response_chars.of[static_cast<unsigned char>(*p)];
+    const char* p = cursor;
+    while (*p && count < MAX_QUESTIONS) {
+        const int group_end = count + GROUP_WIDTH;
+        while (*p && count < group_end)
+            sheet.responses[count++] = response_chars.of[static_cast<unsigned char>(*p++)];
+        if (*p) ++p;
     }
     while (count > 0 && sheet.responses[count - 1] == '-') --count;
     sheet.responses[count] = '\0';
