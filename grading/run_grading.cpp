@@ -76,7 +76,7 @@ int run_grading(int argc, char** argv) {
             apply_command_options(argc, argv);
             print_column_headings();
         }
-        ++run.sheets_graded;
+        count_up(run.sheets_graded);
         grade_sheet(sheet, run);
     }
     const int read_error = sheet_line.error;

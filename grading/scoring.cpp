@@ -84,7 +84,7 @@ void grade_sheet(const ScannedSheet& sheet, GradingRun& run) {
                      "Student ID,Ex#,order:%s,%s,%d form %c does not match any key form\n",
                      sheet.student_id, sheet.exam_no, run.sheets_graded, sheet.form_letter);
         end_message();
-        ++run.form_mismatches;
+        count_up(run.form_mismatches);
         *out++ = ',';
         out = write_int(out, run.sheets_graded, 3);
         out = write_text(out, ",\"no key\",,\"");
@@ -109,20 +109,21 @@ void grade_sheet(const ScannedSheet& sheet, GradingRun& run) {
         char r = q < response_count ? sheet.responses[q] : '\0';
         ItemCounts& item = counts[q];
         // A letter A to Y is counted under its letter, anything else as no
-        // response (chosen without a branch, like the mark below).
+        // response (written so that the compiler can choose the counter, and
+        // the mark below, without a branch).
         const bool is_letter = r >= 'A' && r <= 'Y';
         const int letter = is_letter ? r - 'A' : -1;
-        ++*(is_letter ? &item.letter_count[letter] : &item.no_response);
+        count_up(*(is_letter ? &item.letter_count[letter] : &item.no_response));
         highest_letter = letter > highest_letter ? letter : highest_letter;
         char mark = '-';
         std::int32_t mask = key.masks[q + 1];
         if (mask != QUESTION_DROPPED) {
             ++scored_questions;
-            // Written without a branch: right and wrong answers come in no
-            // order that a processor could predict.
-            int right = (static_cast<std::int32_t>(answer_bit(r)) & mask) != 0;
-            raw_score += right;
-            item.correct += right;
+            // Right and wrong answers come in no order that a processor
+            // could predict: no branch on them.
+            const unsigned right = (static_cast<std::int32_t>(answer_bit(r)) & mask) != 0;
+            raw_score += static_cast<std::int32_t>(right);
+            count_up(item.correct, right);
             mark = right ? 'c' : 'X';
         }
         scoring[q] = mark;

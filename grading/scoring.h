@@ -17,6 +17,12 @@ struct ItemCounts {
     std::int32_t correct;                     // sheets that answered correctly
 };
 
+// Adds an amount to a 32-bit counter, wrapping past the largest value
+// instead of overflowing.
+inline void count_up(std::int32_t& counter, std::uint32_t amount = 1) {
+    counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + amount);
+}
+
 // Writes the identifier, form letter and exam number cells, in the order
 // that exam_first selects, without a line end.
 void print_identity_columns(const ScannedSheet& sheet);

@@ -80,6 +80,9 @@ int apply_amendment(const char* whole, const char* text, char* cursor) {
     return 0;
 }
 
+// Opens the option file of the (lower-cased) name; where file names tell
+// case apart and that name cannot be opened, the name as given. The name
+// then holds the spelling that was opened (both have the same length).
 std::FILE* open_option_file(char* name) {
     std::size_t length = std::strlen(name);
     while (length > 0 && is_white(name[length - 1])) name[--length] = '\0';
@@ -88,7 +91,10 @@ std::FILE* open_option_file(char* name) {
         int error = errno;
         if (!file_names_ignore_case() && name_as_given_kept && length < sizeof name_as_given) {
             name_as_given[length] = '\0';
-            if (std::strcmp(name_as_given, name) != 0) file = open_text_file(name_as_given);
+            if (std::strcmp(name_as_given, name) != 0) {
+                file = open_text_file(name_as_given);
+                if (file) std::memcpy(name, name_as_given, length);
+            }
         }
         if (!file) {
             std::fprintf(stderr, "Can't open %s: %s\n", name, system_error_text(error));

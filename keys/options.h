@@ -33,7 +33,8 @@ using OptionOperation = int (*)(char* text);
 int apply_option_lines(std::FILE* file, OptionOperation operation);
 
 // When the first n characters of the literal and of the text at the cursor
-// agree, moves the cursor past the literal and yields 1; else yields 0.
+// agree, moves the cursor over the characters that agree, up to the
+// literal's end, and yields 1; else yields 0 and leaves the cursor.
 int match_prefix(const char* literal, char*& cursor, int n);
 
 } // namespace quillmark

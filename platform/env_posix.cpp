@@ -17,7 +17,10 @@ bool read_text_line(std::FILE* file, LineBuffer& buffer) {
     errno = 0;
     ssize_t got = getline(&buffer.data, &buffer.capacity, file);
     if (got < 0) {
-        buffer.error = std::ferror(file) ? (errno != 0 ? errno : EIO) : 0;
+        // Only the end of the file ends the input quietly: a read error, or
+        // a line too long for the memory left, is an error.
+        const bool at_end = std::feof(file) && !std::ferror(file);
+        buffer.error = at_end ? 0 : (errno != 0 ? errno : EIO);
         buffer.length = 0;
         return false;
     }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#endif
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -106,6 +110,36 @@ TEST(ReadTextLine, ZeroByteAtAndAfterAPieceBoundary) {
     TextFile file("env_test_zero_long.txt", bytes);
     EXPECT_EQ(read_all(file.name()), expected);
 }
+
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+// A line longer than the memory the process may have is an error of the
+// read, not the end of the file. (Memory is limited in a child process;
+// AddressSanitizer's own reservations do not live with such a limit.)
+// In a process of at most 256 MiB: 0 when the file's first line comes and
+// its second ends the input with the error ENOMEM.
+[[noreturn]] void read_with_little_memory(const char* name) {
+    rlimit limit{};
+    limit.rlim_cur = limit.rlim_max = 256L << 20;
+    setrlimit(RLIMIT_AS, &limit);
+    std::FILE* in = open_text_file(name);
+    LineBuffer buffer;
+    bool first = in && read_text_line(in, buffer);
+    bool second = in && read_text_line(in, buffer);
+    std::exit(first && !second && buffer.error == ENOMEM ? 0 : 1);
+}
+
+TEST(ReadTextLine, LineTooLongForMemoryIsAnError) {
+    const char* name = "env_test_huge_line.txt";
+    std::FILE* f = std::fopen(name, "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("first\n", f);
+    std::fseek(f, 400L << 20, SEEK_SET); // 400 MiB of zero bytes, without a line end
+    std::fputs("x\n", f);
+    std::fclose(f);
+    EXPECT_EXIT(read_with_little_memory(name), ::testing::ExitedWithCode(0), "");
+    std::remove(name);
+}
+#endif
 
 TEST(OpenTextFile, MissingFileSetsErrno) {
     errno = 0;

@@ -5,6 +5,16 @@
 
 namespace quillmark {
 
+namespace {
+
+// Adds one to a 32-bit counter, wrapping past the largest value instead of
+// overflowing.
+void count_one(std::int32_t& counter) {
+    counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
+}
+
+} // namespace
+
 void stats_init(RunningStats& stats) {
     stats.count = 0;
     stats.rejected = 0;
@@ -35,7 +45,7 @@ void stats_add(RunningStats& stats, long double value) {
     bool window_on = !(stats.lower_limit == 0 && stats.upper_limit == 0);
     // Written so that a NaN is refused by an open window, like an infinity.
     if (window_on && (stats.lower_limit > value || !(value <= stats.upper_limit))) {
-        ++stats.rejected;
+        count_one(stats.rejected);
         return;
     }
     stats.sum = stats.sum + value;
@@ -47,7 +57,7 @@ void stats_add(RunningStats& stats, long double value) {
         if (value < stats.min) stats.min = value;
         if (!(value <= stats.max)) stats.max = value;
     }
-    ++stats.count;
+    count_one(stats.count);
 }
 
 void stats_finish(RunningStats& stats, std::int32_t divisor) {
