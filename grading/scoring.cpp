@@ -101,12 +101,13 @@ void grade_sheet(const ScannedSheet& sheet, GradingRun& run) {
     std::int32_t scored_questions = 0;
     std::int32_t raw_score = 0;
     std::int32_t highest_letter = run.highest_letter;
-    // The response of question q is the q-th, until the responses run out;
-    // then there is none.
+    // The response of question q is the q-th; the marks are shown only as
+    // far as the sheet has responses.
+    const auto questions = static_cast<int>(std::strlen(key.key_text));
     const auto response_count = static_cast<int>(std::strlen(sheet.responses));
-    int q = 0;
-    for (; key.key_text[q]; ++q) {
-        char r = q < response_count ? sheet.responses[q] : '\0';
+    const int shown_marks = questions < response_count ? questions : response_count;
+    for (int q = 0; q < shown_marks; ++q) {
+        const char r = sheet.responses[q];
         ItemCounts& item = counts[q];
         // A letter A to Y is counted under its letter, anything else as no
         // response (written so that the compiler can choose the counter, and
@@ -128,9 +129,13 @@ void grade_sheet(const ScannedSheet& sheet, GradingRun& run) {
         }
         scoring[q] = mark;
     }
+    // The questions after the last response: no response, so wrong unless
+    // dropped.
+    for (int q = shown_marks; q < questions; ++q) {
+        count_up(counts[q].no_response);
+        scored_questions += key.masks[q + 1] != QUESTION_DROPPED;
+    }
     run.highest_letter = highest_letter;
-    // Marks are shown only as far as the sheet has responses.
-    const int shown_marks = q < response_count ? q : response_count;
 
     *out++ = ',';
     out = write_int(out, run.sheets_graded, 3);
