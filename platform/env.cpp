@@ -1,5 +1,6 @@
 // The parts of the platform layer that are the same on every system.
 #include "platform/env.h"
+#include "platform/env_system.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,22 @@ namespace quillmark {
 std::time_t clock_seconds() { return std::time(nullptr); }
 
 const char* system_error_text(int error_number) { return std::strerror(error_number); }
+
+bool finish_line(LineBuffer& buffer, std::size_t end) {
+    buffer.data[end] = '\0';
+    buffer.length = std::strlen(buffer.data);
+    buffer.error = 0;
+    return true;
+}
+
+void format_local_time(std::time_t when, char* weekday, std::size_t weekday_size,
+                       char* date, std::size_t date_size, char* time_of_day,
+                       std::size_t time_size) {
+    const std::tm local = to_local_time(when);
+    std::strftime(weekday, weekday_size, "%a", &local);
+    std::strftime(date, date_size, "%x", &local);
+    std::strftime(time_of_day, time_size, "%X", &local);
+}
 
 void end_message() { std::fflush(stderr); }
 

@@ -1,5 +1,6 @@
 // POSIX source of the platform layer.
 #include "platform/env.h"
+#include "platform/env_system.h"
 
 #include <cerrno>
 #include <chrono>
@@ -29,20 +30,13 @@ bool read_text_line(std::FILE* file, LineBuffer& buffer) {
         --end;
         if (end > 0 && buffer.data[end - 1] == '\r') --end;
     }
-    buffer.data[end] = '\0';
-    buffer.length = std::strlen(buffer.data);
-    buffer.error = 0;
-    return true;
+    return finish_line(buffer, end);
 }
 
-void format_local_time(std::time_t when, char* weekday, std::size_t weekday_size,
-                       char* date, std::size_t date_size, char* time_of_day,
-                       std::size_t time_size) {
+std::tm to_local_time(std::time_t when) {
     std::tm local{};
     localtime_r(&when, &local);
-    std::strftime(weekday, weekday_size, "%a", &local);
-    std::strftime(date, date_size, "%x", &local);
-    std::strftime(time_of_day, time_size, "%X", &local);
+    return local;
 }
 
 std::uint64_t system_file_time() {

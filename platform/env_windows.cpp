@@ -1,5 +1,6 @@
 // Windows source of the platform layer (built with mingw-w64).
 #include "platform/env.h"
+#include "platform/env_system.h"
 
 #include <cerrno>
 #include <climits>
@@ -88,20 +89,13 @@ bool read_text_line(std::FILE* file, LineBuffer& buffer) {
     // line feed pair into a line feed: a carriage return still standing
     // before it was another character of the line.
     if (line_fed) --used;
-    buffer.data[used] = '\0';
-    buffer.length = std::strlen(buffer.data);
-    buffer.error = 0;
-    return true;
+    return finish_line(buffer, used);
 }
 
-void format_local_time(std::time_t when, char* weekday, std::size_t weekday_size,
-                       char* date, std::size_t date_size, char* time_of_day,
-                       std::size_t time_size) {
+std::tm to_local_time(std::time_t when) {
     std::tm local{};
     localtime_s(&local, &when);
-    std::strftime(weekday, weekday_size, "%a", &local);
-    std::strftime(date, date_size, "%x", &local);
-    std::strftime(time_of_day, time_size, "%X", &local);
+    return local;
 }
 
 std::uint64_t system_file_time() {
