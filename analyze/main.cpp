@@ -19,15 +19,13 @@ int main(int argc, char** argv) {
     using namespace quillmark;
     begin_output();
     if (argc != 2) {
-        std::fprintf(stderr, "Usage:   quillmark-analyze <report.csv>\n");
-        end_message();
+        send_message("Usage:   quillmark-analyze <report.csv>\n");
         return FAILURE;
     }
     const char* name = argv[1];
     std::FILE* input = open_text_file(name);
     if (!input) {
-        std::fprintf(stderr, "Can't open %s: %s\n", name, system_error_text(errno));
-        end_message();
+        send_message("Can't open %s: %s\n", name, system_error_text(errno));
         return FAILURE;
     }
     std::vector<std::string> lines;
@@ -36,21 +34,18 @@ int main(int argc, char** argv) {
     while (read_text_line(input, buffer)) lines.emplace_back(buffer.data, buffer.length);
     std::fclose(input);
     if (buffer.error != 0) {
-        std::fprintf(stderr, "Error reading %s: %s\n", name, system_error_text(buffer.error));
-        end_message();
+        send_message("Error reading %s: %s\n", name, system_error_text(buffer.error));
         return FAILURE;
     }
 
     ReportTables tables;
     ReportError error;
     if (!read_report(lines, tables, error)) {
-        std::fprintf(stderr, "%s:%d: %s\n", name, error.line, error.message.c_str());
-        end_message();
+        send_message("%s:%d: %s\n", name, error.line, error.message.c_str());
         return FAILURE;
     }
     if (tables.forms.empty()) {
-        std::fprintf(stderr, "%s: no scored sheets to analyse\n", name);
-        end_message();
+        send_message("%s: no scored sheets to analyse\n", name);
         return 0;
     }
     for (const FormScores& form : tables.forms) {
@@ -60,9 +55,8 @@ int main(int argc, char** argv) {
     }
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "Error writing the analysis: %s\n",
+        send_message("Error writing the analysis: %s\n",
                      system_error_text(errno != 0 ? errno : EIO));
-        end_message();
         return FAILURE;
     }
     return 0;

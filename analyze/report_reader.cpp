@@ -4,21 +4,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "keys/report_layout.h"
+
 namespace quillmark {
 
 namespace {
 
-constexpr std::int32_t FORMS = 10;           // forms A to J
-constexpr std::size_t MAX_KEY_QUESTIONS = 1000;
-
-const char* const FIRST_HEADER = "\"Input file:\",,,,quillmark,";
-const char* const HEADINGS_ID_FIRST =
-    "\"Student ID\",Tform,Exam#,Order,\"Raw Score\",\"% Score\",Responses,Scoring";
-const char* const HEADINGS_EXAM_FIRST =
-    "Exam#,\"Student ID\",Tform,Order,\"Raw Score\",\"% Score\",Responses,Scoring";
-const char* const STATISTICS_HEADING = ",,n,avg,dev,min,max";
-const char* const SCANNED_KEY = "\"Scanned key:\",";
-const char* const OVERRIDE_KEY = "\"Override:\",\"key ";
+constexpr std::size_t MAX_KEY_QUESTIONS = MAX_QUESTIONS;
 
 // What one result row or "no key" row says.
 struct SheetRow {
@@ -27,7 +19,7 @@ struct SheetRow {
     bool no_key = false;
     std::int32_t raw_score = 0;
     bool has_percent = false;
-    std::string percent_text; // without its leading blanks
+    std::string percent_text; // as written, with its leading blanks
     std::string marks;        // "c", "X" or "-" per question, ungrouped
 };
 
@@ -69,15 +61,14 @@ bool parse_count(const std::string& cell, std::int32_t& value) {
 }
 
 // A cell such as "%7.3f" writes: blanks, digits, a point and three digits.
-// The text is kept without its blanks.
 bool parse_percent(const std::string& cell, std::string& text) {
     std::size_t i = 0;
     while (i < cell.size() && cell[i] == ' ') ++i;
-    text = cell.substr(i);
-    const std::size_t point = text.find('.');
-    if (point == std::string::npos || point == 0 || text.size() != point + 4) return false;
-    for (std::size_t j = 0; j < text.size(); ++j)
-        if (j != point && (text[j] < '0' || text[j] > '9')) return false;
+    const std::size_t point = cell.find('.', i);
+    if (point == std::string::npos || point == i || cell.size() != point + 4) return false;
+    for (std::size_t j = i; j < cell.size(); ++j)
+        if (j != point && (cell[j] < '0' || cell[j] > '9')) return false;
+    text = cell;
     return true;
 }
 
@@ -112,10 +103,10 @@ bool read_form_cell(const std::string& line, std::size_t& pos, char& form) {
 
 bool parse_identity(const std::string& line, bool exam_first, std::size_t& pos, char& form) {
     if (exam_first)
-        return skip_quoted_cell(line, pos, 3) && skip_quoted_cell(line, pos, 10) &&
+        return skip_quoted_cell(line, pos, MAX_EXAM) && skip_quoted_cell(line, pos, MAX_ID) &&
                read_form_cell(line, pos, form);
-    return skip_quoted_cell(line, pos, 10) && read_form_cell(line, pos, form) &&
-           skip_quoted_cell(line, pos, 3);
+    return skip_quoted_cell(line, pos, MAX_ID) && read_form_cell(line, pos, form) &&
+           skip_quoted_cell(line, pos, MAX_EXAM);
 }
 
 // The marks of a scoring string and the blank between its groups.
@@ -130,9 +121,11 @@ bool parse_sheet_row(const std::string& line, bool exam_first, SheetRow& row, st
     if (!next_cell(line, pos, cell) || !parse_count(cell, row.order))
         return fail(why, "the Order cell is not a number");
 
-    if (line.compare(pos, 10, "\"no key\",,") == 0) {
+    const std::size_t no_key_length = std::strlen(NO_KEY_CELL);
+    if (line.compare(pos, no_key_length, NO_KEY_CELL) == 0 &&
+        line.compare(pos + no_key_length, 2, ",,") == 0) {
         row.no_key = true;
-        const std::string responses = line.substr(pos + 10);
+        const std::string responses = line.substr(pos + no_key_length + 2);
         if (responses.size() < 3 || responses[0] != '"' || responses[1] != ':' ||
             responses.back() != '"')
             return fail(why, "the Responses cell of a \"no key\" row is broken");
@@ -169,8 +162,7 @@ bool parse_sheet_row(const std::string& line, bool exam_first, SheetRow& row, st
         if (mark == 'c') ++right;
     if (right != row.raw_score)
         return fail(why, "the Raw Score is not the number of \"c\" marks of the Scoring cell");
-    if (row.form < 'A' || row.form >= 'A' + FORMS)
-        return fail(why, "a scored row's form is not one of A to J");
+    if (form_index(row.form) < 0) return fail(why, "a scored row's form is not one of A to J");
     return true;
 }
 
@@ -180,13 +172,14 @@ bool parse_sheet_row(const std::string& line, bool exam_first, SheetRow& row, st
 bool parse_key_row(const std::string& line, char& form, std::string& key, bool& broken) {
     std::size_t pos = 0;
     broken = true;
-    if (starts_with(line, SCANNED_KEY)) {
-        pos = std::strlen(SCANNED_KEY);
+    if (starts_with(line, SCANNED_KEY_LABEL) &&
+        line.compare(std::strlen(SCANNED_KEY_LABEL), 1, ",") == 0) {
+        pos = std::strlen(SCANNED_KEY_LABEL) + 1;
         if (pos >= line.size()) return true;
         form = line[pos];
         pos += 1;
-    } else if (starts_with(line, OVERRIDE_KEY)) {
-        pos = std::strlen(OVERRIDE_KEY);
+    } else if (starts_with(line, OVERRIDE_KEY_LABEL)) {
+        pos = std::strlen(OVERRIDE_KEY_LABEL);
         if (pos + 1 >= line.size() || line[pos + 1] != '"') return true;
         form = line[pos];
         pos += 2;
@@ -251,11 +244,11 @@ bool build_form(char form, const FormState& state, FormScores& scores, ReportErr
     matrix.correct.assign(state.rows.size() * scores.question_numbers.size(), 0);
     for (std::size_t s = 0; s < state.rows.size(); ++s) {
         const SheetRow& row = state.rows[s];
-        char expected[32] = "";
+        char expected[PERCENT_CELL_SIZE] = "";
         long double percent = 0;
         if (scored > 0) {
-            percent = static_cast<double>(static_cast<long double>(row.raw_score) / scored * 100);
-            std::snprintf(expected, sizeof expected, "%.3f", static_cast<double>(percent));
+            percent = percent_score(row.raw_score, scored);
+            format_percent_cell(expected, static_cast<double>(percent));
         }
         if (row.has_percent != (scored > 0) || (scored > 0 && row.percent_text != expected)) {
             char message[200];
@@ -278,25 +271,21 @@ bool build_form(char form, const FormState& state, FormScores& scores, ReportErr
 } // namespace
 
 bool ungroup_display(const std::string& display, std::string& text) {
-    text.clear();
-    if (display.empty() || display[0] != ':') return false;
-    for (std::size_t j = 1; j < display.size(); ++j) {
-        const bool separator = j % 6 == 0;
-        if ((display[j] == ' ') != separator) return false;
-        if (!separator) text.push_back(display[j]);
-    }
-    // A group is never followed by a separator that nothing follows.
-    return display.size() % 6 != 1 || display.size() == 1;
+    text.resize(display.size());
+    std::size_t length = 0;
+    const bool grouped = ungroup_display(display.data(), display.size(), &text[0], length);
+    text.resize(length);
+    return grouped;
 }
 
 bool read_report(const std::vector<std::string>& lines, ReportTables& tables,
                  ReportError& error) {
     tables = ReportTables{};
-    if (lines.empty() || !starts_with(lines[0], FIRST_HEADER))
+    if (lines.empty() || !starts_with(lines[0], REPORT_HEADER_START))
         return report_error(error, 1,
                             "not a quillmark report: the \"Input file:\" header line is missing");
 
-    std::vector<FormState> states(FORMS);
+    std::vector<FormState> states(NUM_FORMS);
     const auto count = static_cast<std::int32_t>(lines.size());
     std::int32_t i = 1;
     bool exam_first = false;
@@ -307,8 +296,8 @@ bool read_report(const std::vector<std::string>& lines, ReportTables& tables,
     // report without student sheets goes on to the statistics heading.
     for (; i < count; ++i) {
         const std::string& line = lines[i];
-        if (line == HEADINGS_ID_FIRST || line == HEADINGS_EXAM_FIRST) {
-            exam_first = line == HEADINGS_EXAM_FIRST;
+        if (line == column_headings(false) || line == column_headings(true)) {
+            exam_first = line == column_headings(true);
             headings = true;
             ++i;
             break;
@@ -319,8 +308,8 @@ bool read_report(const std::vector<std::string>& lines, ReportTables& tables,
         bool broken = false;
         if (!parse_key_row(line, form, key, broken)) continue;
         if (broken) return report_error(error, i + 1, "a key row of the report is broken");
-        if (form < 'A' || form >= 'A' + FORMS) continue; // a key the grader could not store
-        FormState& state = states[form - 'A'];
+        if (form_index(form) < 0) continue; // a key the grader could not store
+        FormState& state = states[form_index(form)];
         state.key_length = static_cast<std::int32_t>(key.size());
         for (std::size_t q = 0; q < key.size(); ++q)
             if (key[q] == '-') state.key_dropped[q] = true;
@@ -352,7 +341,7 @@ bool read_report(const std::vector<std::string>& lines, ReportTables& tables,
                 ++tables.no_key_rows;
                 continue;
             }
-            FormState& state = states[row.form - 'A'];
+            FormState& state = states[form_index(row.form)];
             if (static_cast<std::int32_t>(state.rows.size()) >= MAX_FORM_SHEETS)
                 return report_error(error, i + 1, "a form has too many sheets to analyse");
             if (!note_marks(state, row, i + 1, error)) return false;
@@ -361,10 +350,10 @@ bool read_report(const std::vector<std::string>& lines, ReportTables& tables,
         }
     }
 
-    for (std::int32_t f = 0; f < FORMS; ++f) {
+    for (std::int32_t f = 0; f < NUM_FORMS; ++f) {
         if (states[f].rows.empty()) continue;
         FormScores scores;
-        if (!build_form(static_cast<char>('A' + f), states[f], scores, error)) return false;
+        if (!build_form(form_letter_of(f), states[f], scores, error)) return false;
         if (scores.matrix.items == 0) {
             tables.unscored_rows += scores.matrix.sheets;
             continue;

@@ -49,21 +49,6 @@ ReportError refusal(const std::vector<std::string>& lines) {
     return error;
 }
 
-TEST(UngroupDisplay, UndoesTheGroupsOfFive) {
-    std::string text;
-    EXPECT_TRUE(ungroup_display(":ABCDE FGHIJ KL", text));
-    EXPECT_EQ(text, "ABCDEFGHIJKL");
-    EXPECT_TRUE(ungroup_display(":ABCDE", text));
-    EXPECT_EQ(text, "ABCDE");
-    EXPECT_TRUE(ungroup_display(":", text));
-    EXPECT_EQ(text, "");
-    EXPECT_FALSE(ungroup_display("", text));
-    EXPECT_FALSE(ungroup_display("ABCDE", text));      // no colon
-    EXPECT_FALSE(ungroup_display(":ABCDEF", text));    // no blank after five
-    EXPECT_FALSE(ungroup_display(":ABCDE ", text));    // blank that nothing follows
-    EXPECT_FALSE(ungroup_display(":AB DE", text));     // blank inside a group
-}
-
 TEST(ReadReport, SheetRowsBecomeOneTablePerForm) {
     ReportTables tables;
     ReportError error;

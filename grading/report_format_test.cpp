@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "keys/answer_keys.h"
 #include "stats/random.h"
 
 namespace quillmark {
@@ -47,28 +46,6 @@ TEST(WriteText, CopiesUpToTheTerminator) {
     char* end = write_text(out, "ab\xe9z");
     EXPECT_EQ(std::string(out, end), "ab\xe9z");
     EXPECT_EQ(write_text(out, ""), out);
-}
-
-// The grouping rule written the plain way: ':' first, then one blank before
-// every character whose position is a positive multiple of five.
-std::string grouped_by_rule(const std::string& text) {
-    std::string shown = ":";
-    for (std::size_t j = 0; j < text.size(); ++j) {
-        if (j > 0 && j % 5 == 0) shown += ' ';
-        shown += text[j];
-    }
-    return shown;
-}
-
-TEST(WriteGrouped, FollowsTheGroupingRuleForEveryLength) {
-    std::string text;
-    for (int length = 0; length <= MAX_QUESTIONS; ++length) {
-        char out[GROUPED_MAX];
-        char* end = write_grouped(out, text.c_str(), text.size());
-        ASSERT_EQ(std::string(out, end), grouped_by_rule(text)) << length;
-        ASSERT_EQ(std::string(group_display(text.c_str())), grouped_by_rule(text)) << length;
-        text += static_cast<char>('A' + length % 26);
-    }
 }
 
 } // namespace

@@ -26,13 +26,7 @@ LineBuffer sheet_line;
 // The report is written in large pieces: a row costs a copy, not a write.
 char report_buffer[1 << 16];
 
-void print_column_headings() {
-    if (exam_first)
-        std::printf("Exam#,\"Student ID\",Tform");
-    else
-        std::printf("\"Student ID\",Tform,Exam#");
-    std::printf(",Order,\"Raw Score\",\"%% Score\",Responses,Scoring\n");
-}
+void print_column_headings() { std::printf("%s\n", column_headings(exam_first != 0)); }
 
 } // namespace
 
@@ -40,15 +34,13 @@ int run_grading(int argc, char** argv) {
     const std::time_t graded_on = clock_seconds();
     begin_output();
     std::setvbuf(stdout, report_buffer, _IOFBF, sizeof report_buffer);
-    std::fprintf(stderr, "quillmark v. %s  %s %s\n", VERSION, BUILD_DATE, BUILD_TIME);
-    end_message();
+    send_message("quillmark v. %s  %s %s\n", VERSION, BUILD_DATE, BUILD_TIME);
     if (argc < 2) print_usage(-1);
 
     const char* input_name = argv[1];
     std::FILE* input = open_text_file(input_name);
     if (!input) {
-        std::fprintf(stderr, "Can't open %s: %s\n", input_name, system_error_text(errno));
-        end_message();
+        send_message("Can't open %s: %s\n", input_name, system_error_text(errno));
         print_usage(-1);
     }
 
@@ -57,7 +49,7 @@ int run_grading(int argc, char** argv) {
     char time_of_day[64] = "";
     format_local_time(graded_on, weekday, sizeof weekday, date, sizeof date, time_of_day,
                       sizeof time_of_day);
-    std::printf("\"Input file:\",,,,quillmark,\"v. %s\",\"%s\",\"%s\"\n", VERSION, BUILD_DATE,
+    std::printf("%s\"v. %s\",\"%s\",\"%s\"\n", REPORT_HEADER_START, VERSION, BUILD_DATE,
                 BUILD_TIME);
     std::printf("%s,,,,\"graded on\",%s,\"%s\",\"%s\"\n", input_name, weekday, date,
                 time_of_day);
@@ -87,8 +79,7 @@ int run_grading(int argc, char** argv) {
 
     int status = 0;
     if (read_error != 0) {
-        std::fprintf(stderr, "Error reading %s: %s\n", input_name, system_error_text(read_error));
-        end_message();
+        send_message("Error reading %s: %s\n", input_name, system_error_text(read_error));
         status = -1;
     }
     // A report that did not reach its file completely is not a success. A
@@ -98,8 +89,7 @@ int run_grading(int argc, char** argv) {
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         int error = errno != 0 ? errno : earlier_error != 0 ? earlier_error : EIO;
-        std::fprintf(stderr, "Error writing the report: %s\n", system_error_text(error));
-        end_message();
+        send_message("Error writing the report: %s\n", system_error_text(error));
         status = -1;
     }
     return status;

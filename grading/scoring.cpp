@@ -12,38 +12,131 @@ namespace quillmark {
 
 namespace {
 
-// The longest row: the identity cells, Order and Raw Score (at most eleven
-// places each), % Score, and the two grouped cells with their quotes.
-constexpr std::size_t ROW_MAX = 64 + 3 * 12 + 1 + 2 * (GROUPED_MAX + 4);
+// The longest row after the identity cells: Order and Raw Score (at most
+// eleven places each), % Score, and the two grouped cells with their quotes.
+constexpr std::size_t ROW_MAX = 2 * 12 + PERCENT_CELL_SIZE + 2 * (GROUPED_MAX + 4) + 8;
 
-// The per-cent score of raw out of scored questions and its "%7.3f" cell.
-// All sheets of a form have the same number of scored questions, so each
-// form keeps the scores it has met, made once each.
+// The % Score cells of each form, each made once: all sheets of a form have
+// the same number of scored questions, so a form has at most 1001 of them.
 struct PercentCell {
-    double value;
-    char text[16];
-    bool made;
+    char text[PERCENT_CELL_SIZE];
+    int length; // 0 until made
 };
 PercentCell percent_cells[NUM_FORMS][MAX_QUESTIONS + 1];
 std::int32_t percent_cells_scored[NUM_FORMS];
 
-const PercentCell& percent_cell(int form, std::int32_t raw_score, std::int32_t scored) {
-    if (percent_cells_scored[form] != scored) {
+const PercentCell& percent_cell(int form, const SheetScore& score) {
+    if (percent_cells_scored[form] != score.scored_questions) {
         std::memset(percent_cells[form], 0, sizeof percent_cells[form]);
-        percent_cells_scored[form] = scored;
+        percent_cells_scored[form] = score.scored_questions;
     }
-    PercentCell& cell = percent_cells[form][raw_score];
-    if (!cell.made) {
-        // Worked out in extended precision, then rounded to a double.
-        cell.value =
-            static_cast<double>(static_cast<long double>(raw_score) / scored * 100);
-        std::snprintf(cell.text, sizeof cell.text, "%7.3f", cell.value);
-        cell.made = true;
-    }
+    PercentCell& cell = percent_cells[form][score.raw_score];
+    if (cell.length == 0) cell.length = format_percent_cell(cell.text, score.percent_score);
     return cell;
 }
 
-char* write_identity_columns(char* out, const ScannedSheet& sheet) {
+void write_row(const char* row, const char* end) {
+    std::fwrite(row, 1, static_cast<std::size_t>(end - row), stdout);
+}
+
+// The cells after the identity cells of a sheet whose form has no key.
+void print_no_key_row(const ScannedSheet& sheet, std::int32_t order) {
+    char row[ROW_MAX];
+    char* out = row;
+    *out++ = ',';
+    out = write_int(out, order, 3);
+    *out++ = ',';
+    out = write_text(out, NO_KEY_CELL);
+    out = write_text(out, ",,\"");
+    out = write_grouped(out, sheet.responses, std::strlen(sheet.responses));
+    out = write_text(out, "\"\n");
+    write_row(row, out);
+}
+
+// The cells after the identity cells of a scored sheet.
+void print_result_row(const ScannedSheet& sheet, const SheetScore& score, int form,
+                      std::int32_t order) {
+    char row[ROW_MAX];
+    char* out = row;
+    *out++ = ',';
+    out = write_int(out, order, 3);
+    *out++ = ',';
+    out = write_int(out, score.raw_score, 2);
+    *out++ = ',';
+    if (score.has_percent) {
+        const PercentCell& percent = percent_cell(form, score);
+        std::memcpy(out, percent.text, static_cast<std::size_t>(percent.length));
+        out += percent.length;
+    }
+    *out++ = ',';
+    *out++ = '"';
+    *out++ = sheet.form_letter;
+    out = write_grouped(out, sheet.responses, static_cast<std::size_t>(score.responses));
+    out = write_text(out, "\",\"");
+    out = write_grouped(out, score.scoring, static_cast<std::size_t>(score.shown_marks));
+    out = write_text(out, "\"\n");
+    write_row(row, out);
+}
+
+} // namespace
+
+void score_sheet(const ScannedSheet& sheet, const AnswerKey& key, SheetScore& score) {
+    score.questions = static_cast<std::int32_t>(std::strlen(key.key_text));
+    score.responses = static_cast<std::int32_t>(std::strlen(sheet.responses));
+    score.shown_marks = score.questions < score.responses ? score.questions : score.responses;
+    std::int32_t scored_questions = 0;
+    std::int32_t raw_score = 0;
+    for (int q = 0; q < score.shown_marks; ++q) {
+        const std::int32_t mask = key.masks[q + 1];
+        char mark = '-';
+        if (mask != QUESTION_DROPPED) {
+            ++scored_questions;
+            // Right and wrong answers come in no order that a processor
+            // could predict: no branch on them.
+            const auto right = static_cast<std::int32_t>(
+                (static_cast<std::int32_t>(answer_bit(sheet.responses[q])) & mask) != 0);
+            raw_score += right;
+            mark = right ? 'c' : 'X';
+        }
+        score.scoring[q] = mark;
+    }
+    for (int q = score.shown_marks; q < score.questions; ++q)
+        scored_questions += key.masks[q + 1] != QUESTION_DROPPED;
+    score.scored_questions = scored_questions;
+    score.raw_score = raw_score;
+    score.has_percent = scored_questions > 0;
+    score.percent_score = score.has_percent ? percent_score(raw_score, scored_questions) : 0;
+}
+
+void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, GradingRun& run) {
+    if (form > run.highest_form) run.highest_form = form;
+    ItemCounts* counts = run.item_counts[form];
+    std::int32_t highest_letter = run.highest_letter;
+    for (int q = 0; q < score.shown_marks; ++q) {
+        const char r = sheet.responses[q];
+        ItemCounts& item = counts[q];
+        // A letter A to Y is counted under its letter, anything else as no
+        // response (written so that the compiler can choose the counter
+        // without a branch).
+        const bool is_letter = r >= 'A' && r < 'A' + TALLY_LETTERS;
+        const int letter = is_letter ? r - 'A' : -1;
+        count_up(*(is_letter ? &item.letter_count[letter] : &item.no_response));
+        highest_letter = letter > highest_letter ? letter : highest_letter;
+        count_up(item.correct, score.scoring[q] == 'c');
+    }
+    for (int q = score.shown_marks; q < score.questions; ++q) count_up(counts[q].no_response);
+    run.highest_letter = highest_letter;
+
+    // A key without a scored question offers nothing to the statistics.
+    if (score.has_percent) {
+        stats_add(run.form_stats[form], score.percent_score);
+        stats_add(run.aggregate_stats, score.percent_score);
+    }
+}
+
+void print_identity_columns(const ScannedSheet& sheet) {
+    char cells[2 * MAX_ID + MAX_EXAM + 16];
+    char* out = cells;
     *out++ = '"';
     if (exam_first) {
         out = write_text(out, sheet.exam_no);
@@ -59,105 +152,24 @@ char* write_identity_columns(char* out, const ScannedSheet& sheet) {
         out = write_text(out, sheet.exam_no);
         *out++ = '"';
     }
-    return out;
-}
-
-void write_row(const char* row, const char* end) {
-    std::fwrite(row, 1, static_cast<std::size_t>(end - row), stdout);
-}
-
-} // namespace
-
-void print_identity_columns(const ScannedSheet& sheet) {
-    char cells[64];
-    write_row(cells, write_identity_columns(cells, sheet));
+    write_row(cells, out);
 }
 
 void grade_sheet(const ScannedSheet& sheet, GradingRun& run) {
-    char row[ROW_MAX];
-    char* out = write_identity_columns(row, sheet);
-
-    // Taken as a signed character: a letter above 127 gives a negative index.
-    int f = static_cast<signed char>(sheet.form_letter) - 'A';
-    if (f < 0 || f >= NUM_FORMS || answer_keys[f].form != sheet.form_letter) {
-        std::fprintf(stderr,
-                     "Student ID,Ex#,order:%s,%s,%d form %c does not match any key form\n",
+    const int form = form_index(sheet.form_letter);
+    if (form < 0 || answer_keys[form].form != sheet.form_letter) {
+        send_message("Student ID,Ex#,order:%s,%s,%d form %c does not match any key form\n",
                      sheet.student_id, sheet.exam_no, run.sheets_graded, sheet.form_letter);
-        end_message();
         count_up(run.form_mismatches);
-        *out++ = ',';
-        out = write_int(out, run.sheets_graded, 3);
-        out = write_text(out, ",\"no key\",,\"");
-        out = write_grouped(out, sheet.responses, std::strlen(sheet.responses));
-        out = write_text(out, "\"\n");
-        write_row(row, out);
+        print_identity_columns(sheet);
+        print_no_key_row(sheet, run.sheets_graded);
         return;
     }
-    if (f > run.highest_form) run.highest_form = f;
-
-    const AnswerKey& key = answer_keys[f];
-    ItemCounts* counts = run.item_counts[f];
-    char scoring[MAX_QUESTIONS + 1];
-    std::int32_t scored_questions = 0;
-    std::int32_t raw_score = 0;
-    std::int32_t highest_letter = run.highest_letter;
-    // The response of question q is the q-th; the marks are shown only as
-    // far as the sheet has responses.
-    const auto questions = static_cast<int>(std::strlen(key.key_text));
-    const auto response_count = static_cast<int>(std::strlen(sheet.responses));
-    const int shown_marks = questions < response_count ? questions : response_count;
-    for (int q = 0; q < shown_marks; ++q) {
-        const char r = sheet.responses[q];
-        ItemCounts& item = counts[q];
-        // A letter A to Y is counted under its letter, anything else as no
-        // response (written so that the compiler can choose the counter, and
-        // the mark below, without a branch).
-        const bool is_letter = r >= 'A' && r <= 'Y';
-        const int letter = is_letter ? r - 'A' : -1;
-        count_up(*(is_letter ? &item.letter_count[letter] : &item.no_response));
-        highest_letter = letter > highest_letter ? letter : highest_letter;
-        char mark = '-';
-        std::int32_t mask = key.masks[q + 1];
-        if (mask != QUESTION_DROPPED) {
-            ++scored_questions;
-            // Right and wrong answers come in no order that a processor
-            // could predict: no branch on them.
-            const unsigned right = (static_cast<std::int32_t>(answer_bit(r)) & mask) != 0;
-            raw_score += static_cast<std::int32_t>(right);
-            count_up(item.correct, right);
-            mark = right ? 'c' : 'X';
-        }
-        scoring[q] = mark;
-    }
-    // The questions after the last response: no response, so wrong unless
-    // dropped.
-    for (int q = shown_marks; q < questions; ++q) {
-        count_up(counts[q].no_response);
-        scored_questions += key.masks[q + 1] != QUESTION_DROPPED;
-    }
-    run.highest_letter = highest_letter;
-
-    *out++ = ',';
-    out = write_int(out, run.sheets_graded, 3);
-    *out++ = ',';
-    out = write_int(out, raw_score, 2);
-    *out++ = ',';
-    if (scored_questions > 0) {
-        const PercentCell& percent = percent_cell(f, raw_score, scored_questions);
-        stats_add(run.form_stats[f], percent.value);
-        stats_add(run.aggregate_stats, percent.value);
-        out = write_text(out, percent.text);
-    }
-    // A key without a scored question leaves the % Score cell empty and
-    // offers nothing to the statistics.
-    *out++ = ',';
-    *out++ = '"';
-    *out++ = sheet.form_letter;
-    out = write_grouped(out, sheet.responses, static_cast<std::size_t>(response_count));
-    out = write_text(out, "\",\"");
-    out = write_grouped(out, scoring, static_cast<std::size_t>(shown_marks));
-    out = write_text(out, "\"\n");
-    write_row(row, out);
+    SheetScore score;
+    score_sheet(sheet, answer_keys[form], score);
+    tally_sheet(sheet, score, form, run);
+    print_identity_columns(sheet);
+    print_result_row(sheet, score, form, run.sheets_graded);
 }
 
 } // namespace quillmark

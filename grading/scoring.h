@@ -1,5 +1,6 @@
 // Scoring: one student sheet against the key of its form, the counting of
-// its responses for the item analysis, and its row of the report.
+// its responses for the statistics and the item analysis, and its row of
+// the report.
 #pragma once
 
 #include <cstdint>
@@ -17,23 +18,40 @@ struct ItemCounts {
     std::int32_t correct;                     // sheets that answered correctly
 };
 
-// Adds an amount to a 32-bit counter, wrapping past the largest value
-// instead of overflowing.
-inline void count_up(std::int32_t& counter, std::uint32_t amount = 1) {
-    counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + amount);
-}
+// A sheet scored against a key.
+struct SheetScore {
+    std::int32_t questions;        // the key's questions
+    std::int32_t responses;        // the sheet's responses
+    std::int32_t shown_marks;      // marks shown: the smaller of the two counts above
+    std::int32_t scored_questions; // the key's questions that are not dropped
+    std::int32_t raw_score;        // scored questions answered correctly
+    bool has_percent;              // false for a key without a scored question
+    double percent_score;          // raw_score / scored_questions * 100
+    char scoring[MAX_QUESTIONS];   // per shown question: 'c' right, 'X' wrong, '-' dropped
+};
+
+// Scores a sheet against a key, touching nothing else: the q-th response
+// answers question q; a scored question is right when the response's answer
+// bit is one of the question's accepted answers; the questions after the
+// last response are scored wrong (unless dropped) but get no mark.
+void score_sheet(const ScannedSheet& sheet, const AnswerKey& key, SheetScore& score);
+
+// Counts a scored sheet of form index `form` into the run: each key
+// question's response under its letter A to Y or as no response (the
+// questions after the last response as no response), its correct answers,
+// the highest letter and form seen, and its per-cent score offered to the
+// statistics of its form and then to the aggregate (none without one).
+void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, GradingRun& run);
 
 // Writes the identifier, form letter and exam number cells, in the order
 // that exam_first selects, without a line end.
 void print_identity_columns(const ScannedSheet& sheet);
 
-// Scores a student sheet whose Order is run.sheets_graded: marks every key
-// question correct, wrong or dropped, offers the per-cent score to the
-// statistics of its form and to the aggregate, counts every response for
-// the item analysis and writes the sheet's row. A sheet whose form has no
-// key is reported on standard error and written as a "no key" row. A key
-// without any scored question gives an empty % Score cell and offers no
-// score to the statistics.
+// Grades a student sheet whose Order is run.sheets_graded: scores it
+// against the key of its form, counts it into the run and writes its row. A
+// sheet whose form has no key is reported on standard error, counted as a
+// form mismatch and written as a "no key" row. A key without any scored
+// question gives an empty % Score cell.
 void grade_sheet(const ScannedSheet& sheet, GradingRun& run);
 
 } // namespace quillmark

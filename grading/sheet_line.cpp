@@ -83,16 +83,15 @@ bool is_key_sheet(const ScannedSheet& sheet, const GradingRun& run) {
 }
 
 void store_key_sheet(const ScannedSheet& sheet) {
-    int index = static_cast<unsigned char>(sheet.form_letter) - 'A';
-    if (index < 0 || index >= NUM_FORMS) {
-        std::fprintf(stderr, "Scanned key form %c is not one of A to J: ignored\n",
-                     sheet.form_letter);
-        end_message();
+    const int index = form_index(sheet.form_letter);
+    if (index < 0) {
+        send_message("Scanned key form %c is not one of A to J: ignored\n", sheet.form_letter);
         return;
     }
     store_key(sheet.form_letter, sheet.responses);
     const AnswerKey& entry = answer_keys[index];
-    std::printf("\"Scanned key:\",%c,,,,,\"%s\"\n", entry.form, group_display(entry.key_text));
+    std::printf("%s,%c,,,,,\"%s\"\n", SCANNED_KEY_LABEL, entry.form,
+                group_display(entry.key_text));
 }
 
 } // namespace quillmark

@@ -7,9 +7,6 @@
 
 namespace quillmark {
 
-constexpr int MAX_ID = 10;  // characters of a student identifier
-constexpr int MAX_EXAM = 3; // characters of an exam number
-
 struct GradingRun;
 
 // One parsed sheet line. Its texts are copies of the line's fields.

@@ -18,30 +18,28 @@ void print_stats_row(const RunningStats& stats) {
 } // namespace
 
 void print_summary(GradingRun& run) {
-    std::fprintf(stderr, "%d sheets graded\n", run.sheets_graded);
-    end_message();
-    std::printf(",,n,avg,dev,min,max\n");
+    send_message("%d sheets graded\n", run.sheets_graded);
+    std::printf("%s\n", STATISTICS_HEADING);
+    char line[256];
     for (int s = 0; s <= run.highest_form; ++s) {
         RunningStats& stats = run.form_stats[s];
         stats_finish(stats, 0);
-        char letter = static_cast<char>('A' + s);
-        std::fprintf(stderr, "Form %c: ", letter);
-        stats_print(stderr, stats);
-        end_message();
+        const char letter = form_letter_of(s);
+        stats_format(line, sizeof line, stats);
+        send_message("Form %c: %s", letter, line);
         std::printf(",\"Form %c\",", letter);
         print_stats_row(stats);
     }
     stats_finish(run.aggregate_stats, 0);
-    std::fprintf(stderr, "Aggregate: ");
-    stats_print(stderr, run.aggregate_stats);
-    end_message();
+    stats_format(line, sizeof line, run.aggregate_stats);
+    send_message("Aggregate: %s", line);
     std::printf(",Aggregate,");
     print_stats_row(run.aggregate_stats);
 }
 
 void print_item_analysis(const GradingRun& run) {
     for (int f = 0; f <= run.highest_form; ++f) {
-        std::printf("\n,\"Form %c Q:A\", Correct,\"No resp\"", 'A' + f);
+        std::printf("\n,\"Form %c Q:A\", Correct,\"No resp\"", form_letter_of(f));
         for (int m = 0; m <= run.highest_letter; ++m) std::printf(",%c", 'A' + m);
         std::printf("\n");
 
@@ -66,8 +64,7 @@ void print_item_analysis(const GradingRun& run) {
         }
     }
     if (run.form_mismatches != 0) {
-        std::fprintf(stderr, "%d form mismatches\n", run.form_mismatches);
-        end_message();
+        send_message("%d form mismatches\n", run.form_mismatches);
         std::printf("\"%d form mismatches\"\n", run.form_mismatches);
     }
 }

@@ -52,8 +52,8 @@ int compile_key(AnswerKey& entry) {
 }
 
 void store_key(char form_letter, const char* key_text) {
-    int index = static_cast<unsigned char>(form_letter) - 'A';
-    if (index < 0 || index >= NUM_FORMS) return; // no entry outside A to J
+    const int index = form_index(form_letter);
+    if (index < 0) return; // no entry outside A to J
     AnswerKey& entry = answer_keys[index];
     entry.form = form_letter;
     // Blanks go before the cut, so that a key written in groups keeps all of
@@ -86,23 +86,6 @@ const char* group_display(const char* text) {
     std::size_t length = std::strlen(text);
     *write_grouped(grouped, text, length < MAX_QUESTIONS ? length : MAX_QUESTIONS) = '\0';
     return grouped;
-}
-
-char* write_grouped(char* out, const char* text, std::size_t length) {
-    constexpr std::size_t GROUP = 5;
-    *out++ = ':';
-    std::size_t j = 0;
-    for (; j + GROUP <= length; j += GROUP) {
-        if (j > 0) *out++ = ' ';
-        std::memcpy(out, text + j, GROUP);
-        out += GROUP;
-    }
-    if (j < length) {
-        if (j > 0) *out++ = ' ';
-        std::memcpy(out, text + j, length - j);
-        out += length - j;
-    }
-    return out;
 }
 
 } // namespace quillmark

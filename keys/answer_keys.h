@@ -7,10 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "keys/report_layout.h"
+
 namespace quillmark {
 
-constexpr int NUM_FORMS = 10;         // test forms A to J
-constexpr int MAX_QUESTIONS = 1000;   // questions per key, responses per sheet
 constexpr std::int32_t QUESTION_DROPPED = -1; // mask of a dropped question
 
 struct AnswerKey {
@@ -19,7 +19,7 @@ struct AnswerKey {
     std::int32_t masks[MAX_QUESTIONS + 1]; // accepted-answer bits, by question number 1 to 1000
 };
 
-// The table, one entry per form, the entry of a letter at letter - 'A'.
+// The table, one entry per form, the entry of a letter at form_index(letter).
 extern AnswerKey answer_keys[NUM_FORMS];
 
 // The answer bits of all 256 character values, made once at start-up by
@@ -47,18 +47,9 @@ void store_key(char form_letter, const char* key_text);
 int replace_first(char* buffer, std::size_t capacity, const char* pattern,
                   const char* replacement);
 
-// The text shown as ':' followed by its characters in groups of five
-// separated by one blank. The result lives in one shared buffer and is valid
-// until the next call. Texts longer than 1000 characters are cut there.
+// The text as a grouped display (write_grouped, report_layout.h). The
+// result lives in one shared buffer and is valid until the next call. Texts
+// longer than 1000 characters are cut there.
 const char* group_display(const char* text);
-
-// Room that the grouped display of a text of at most 1000 characters takes:
-// ':', the characters and the 199 blanks between their groups.
-constexpr std::size_t GROUPED_MAX = 1 + MAX_QUESTIONS + (MAX_QUESTIONS - 1) / 5;
-
-// Writes the grouped display of the first length characters of text
-// (length at most 1000) to out, without a terminator, and yields the
-// position after it; out has room for GROUPED_MAX characters.
-char* write_grouped(char* out, const char* text, std::size_t length);
 
 } // namespace quillmark

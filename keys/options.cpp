@@ -34,28 +34,27 @@ char marker[MAX_QUESTIONS + 1];
 bool is_white(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
 [[noreturn]] void unknown_option(const char* text) {
-    std::fprintf(stderr, "Unknown option:%s\n", text);
-    end_message();
+    send_message("Unknown option:%s\n", text);
     print_usage(-1);
 }
 
 int apply_key(const char* text, char* cursor) {
     char form = static_cast<char>(std::toupper(static_cast<unsigned char>(text[3])));
     store_key(form, cursor);
-    std::printf("\"Override:\",\"key %c\",,,,,\"%s\"\n", form,
-                group_display(answer_keys[form - 'A'].key_text));
+    std::printf("%s%c\",,,,,\"%s\"\n", OVERRIDE_KEY_LABEL, form,
+                group_display(answer_keys[form_index(form)].key_text));
     return 0;
 }
 
 int apply_amendment(const char* whole, const char* text, char* cursor) {
-    AnswerKey& entry = answer_keys[std::toupper(static_cast<unsigned char>(text[3])) - 'A'];
+    AnswerKey& entry =
+        answer_keys[form_index(static_cast<char>(std::toupper(static_cast<unsigned char>(text[3]))))];
     char* end = cursor;
     errno = 0;
     long question = std::strtol(cursor, &end, 10); // huge numbers saturate: out of range
     auto questions = static_cast<long>(std::strlen(entry.key_text));
     if (question < 1 || question > questions) {
-        std::fprintf(stderr, "Invalid question #: %s, key has %ld answers\n", cursor, questions);
-        end_message();
+        send_message("Invalid question #: %s, key has %ld answers\n", cursor, questions);
         print_usage(-1);
     }
     cursor = end;
@@ -97,8 +96,7 @@ std::FILE* open_option_file(char* name) {
             }
         }
         if (!file) {
-            std::fprintf(stderr, "Can't open %s: %s\n", name, system_error_text(error));
-            end_message();
+            send_message("Can't open %s: %s\n", name, system_error_text(error));
             end_process(-1);
         }
     }
@@ -108,16 +106,14 @@ std::FILE* open_option_file(char* name) {
 int apply_option_file(char* name) {
     std::FILE* file = open_option_file(name);
     if (option_file_depth >= MAX_OPTION_FILE_DEPTH) {
-        std::fputs("Cannot nest option files beyond 2.\n", stderr);
-        end_message();
+        send_message("Cannot nest option files beyond 2.\n");
         print_usage(-1);
     }
     ++option_file_depth;
     apply_option_lines(file, apply_option);
     // Grading with half an option file applied would give wrong scores.
     if (int error = option_lines[option_file_depth].error) {
-        std::fprintf(stderr, "Error reading %s: %s\n", name, system_error_text(error));
-        end_message();
+        send_message("Error reading %s: %s\n", name, system_error_text(error));
         end_process(-1);
     }
     std::fclose(file);

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "stats/running_stats.h"
+
 namespace quillmark {
 
 std::int32_t trace_level = 0;
@@ -14,13 +16,12 @@ namespace {
 const char* const kName = "min1var";
 
 // Stores the trial point into the caller's variable, evaluates, and counts
-// the evaluation (unsigned, so the counter wraps instead of overflowing).
+// the evaluation (the counter wraps instead of overflowing).
 long double evaluate(ObjectiveFn objective, void* context, long double* variable,
                      long double point) {
     *variable = point;
     long double value = objective(context);
-    objective_evaluations =
-        static_cast<std::int32_t>(static_cast<std::uint32_t>(objective_evaluations) + 1u);
+    count_up(objective_evaluations);
     return value;
 }
 

@@ -2,8 +2,10 @@
 #include "platform/env.h"
 #include "platform/env_system.h"
 
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace quillmark {
 
@@ -28,6 +30,27 @@ void format_local_time(std::time_t when, char* weekday, std::size_t weekday_size
 }
 
 void end_message() { std::fflush(stderr); }
+
+void send_message(const char* format, ...) {
+    // Room for every message but one that echoes a very long option or file
+    // name; such a message is formatted in memory of its own size.
+    static char text[16384];
+    std::va_list args;
+    va_start(args, format);
+    std::va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (length >= 0 && static_cast<std::size_t>(length) < sizeof text) {
+        std::fwrite(text, 1, static_cast<std::size_t>(length), stderr);
+    } else if (length >= 0) {
+        std::vector<char> long_text(static_cast<std::size_t>(length) + 1);
+        std::vsnprintf(long_text.data(), long_text.size(), format, again);
+        std::fwrite(long_text.data(), 1, static_cast<std::size_t>(length), stderr);
+    }
+    va_end(again);
+    end_message();
+}
 
 namespace {
 ExitHook exit_hook = nullptr;

@@ -61,9 +61,21 @@ std::uint64_t system_file_time();
 // with other output to the same place.
 void begin_output();
 
-// Sends the message held on standard error in one write; call it after
-// each complete message once begin_output has been called.
+// Sends what is held on standard error in one write. A message put
+// together by a writer that takes a stream (a statistics line, a histogram)
+// ends with it; every other message is sent with send_message.
 void end_message();
+
+#if defined(__MINGW32__)
+#define QUILLMARK_PRINTF_FORMAT __attribute__((format(gnu_printf, 1, 2)))
+#else
+#define QUILLMARK_PRINTF_FORMAT __attribute__((format(printf, 1, 2)))
+#endif
+
+// Writes one message to standard error: the text is formatted whole, then
+// sent in one write (with end_message), so that it never interleaves with
+// other output to the same place.
+void send_message(const char* format, ...) QUILLMARK_PRINTF_FORMAT;
 
 // Ends the process with the given status; buffered output is written first.
 [[noreturn]] void end_process(int status);

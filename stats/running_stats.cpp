@@ -5,16 +5,6 @@
 
 namespace quillmark {
 
-namespace {
-
-// Adds one to a 32-bit counter, wrapping past the largest value instead of
-// overflowing.
-void count_one(std::int32_t& counter) {
-    counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
-}
-
-} // namespace
-
 void stats_init(RunningStats& stats) {
     stats.count = 0;
     stats.rejected = 0;
@@ -45,7 +35,7 @@ void stats_add(RunningStats& stats, long double value) {
     bool window_on = !(stats.lower_limit == 0 && stats.upper_limit == 0);
     // Written so that a NaN is refused by an open window, like an infinity.
     if (window_on && (stats.lower_limit > value || !(value <= stats.upper_limit))) {
-        count_one(stats.rejected);
+        count_up(stats.rejected);
         return;
     }
     stats.sum = stats.sum + value;
@@ -57,7 +47,7 @@ void stats_add(RunningStats& stats, long double value) {
         if (value < stats.min) stats.min = value;
         if (!(value <= stats.max)) stats.max = value;
     }
-    count_one(stats.count);
+    count_up(stats.count);
 }
 
 void stats_finish(RunningStats& stats, std::int32_t divisor) {
@@ -80,9 +70,18 @@ void stats_finish(RunningStats& stats, std::int32_t divisor) {
                         : 0;
 }
 
+namespace {
+const char* const SUMMARY_LINE = "n=%d, avg dev [min, max]: %.4Lg  %.4Lg [%.4Lg, %.4Lg]\n";
+} // namespace
+
 int stats_print(std::FILE* stream, const RunningStats& stats) {
-    return std::fprintf(stream, "n=%d, avg dev [min, max]: %.4Lg  %.4Lg [%.4Lg, %.4Lg]\n",
-                        stats.count, stats.mean, stats.std_dev, stats.min, stats.max);
+    return std::fprintf(stream, SUMMARY_LINE, stats.count, stats.mean, stats.std_dev, stats.min,
+                        stats.max);
+}
+
+int stats_format(char* line, std::size_t size, const RunningStats& stats) {
+    return std::snprintf(line, size, SUMMARY_LINE, stats.count, stats.mean, stats.std_dev,
+                         stats.min, stats.max);
 }
 
 } // namespace quillmark

@@ -8,6 +8,13 @@
 
 namespace quillmark {
 
+// Adds an amount to a 32-bit counter, wrapping past the largest value
+// instead of overflowing. Every count of sheets, values or evaluations is
+// kept this way.
+inline void count_up(std::int32_t& counter, std::uint32_t amount = 1) {
+    counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + amount);
+}
+
 // A statistics record. A record of zero bits is a valid empty record whose
 // window is off (both limits zero), so static records need no set-up.
 struct RunningStats {
@@ -42,8 +49,12 @@ void stats_add(RunningStats& stats, long double value);
 // 0 gives the population variance, -1 the sample variance.
 void stats_finish(RunningStats& stats, std::int32_t divisor);
 
-// Writes the summary line "n=..., avg dev [min, max]: ..." to the stream;
-// yields what the formatted print reports.
+// Writes the summary line "n=..., avg dev [min, max]: ...", its line end
+// included, to the stream; yields what the formatted print reports.
 int stats_print(std::FILE* stream, const RunningStats& stats);
+
+// Formats the same summary line into `line` (at most size characters,
+// terminator included, like snprintf); yields its full length.
+int stats_format(char* line, std::size_t size, const RunningStats& stats);
 
 } // namespace quillmark

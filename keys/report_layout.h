@@ -1,0 +1,80 @@
+// The report's layout: the texts and rules that say what the rows of a
+// report look like, shared by the grader that writes reports and by
+// quillmark-analyze that reads them back. A change to the report's layout is
+// a change here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quillmark {
+
+// Limits of the report's cells.
+constexpr int NUM_FORMS = 10;       // test forms A to J
+constexpr int MAX_QUESTIONS = 1000; // questions per key, responses per sheet
+constexpr int MAX_ID = 10;          // characters of a student identifier
+constexpr int MAX_EXAM = 3;         // characters of an exam number
+
+// The index of a test form: its letter minus 'A' for 'A' to 'J', else -1
+// (a form letter that no key can have: lower case, a digit, '?', a byte
+// above 127).
+inline int form_index(char letter) {
+    return letter >= 'A' && letter < 'A' + NUM_FORMS ? letter - 'A' : -1;
+}
+
+// The letter of a form index 0 to NUM_FORMS - 1.
+inline char form_letter_of(int index) { return static_cast<char>('A' + index); }
+
+// The start of the first header line, up to the version cell.
+extern const char* const REPORT_HEADER_START;
+
+// The column headings row, in the order that exam_first selects (without
+// the line end).
+const char* column_headings(bool exam_first);
+
+// The heading row of the statistics, which ends the sheet rows.
+extern const char* const STATISTICS_HEADING;
+
+// The first cells of a key echo row: a scanned key ("Scanned key:" and the
+// form letter) and a key given by an option ("Override:" and "key" with the
+// form letter, in one quoted cell).
+extern const char* const SCANNED_KEY_LABEL;  // followed by ",<form>,,,,,\"<display>\""
+extern const char* const OVERRIDE_KEY_LABEL; // followed by "<form>\",,,,,\"<display>\""
+
+// The Raw Score cell of a sheet whose form has no key.
+extern const char* const NO_KEY_CELL;
+
+// Grouped displays: a text shown as ':' and its characters in groups of
+// five, separated by one blank.
+constexpr std::size_t DISPLAY_GROUP = 5;
+
+// Room that the grouped display of a text of at most 1000 characters takes:
+// ':', the characters and the 199 blanks between their groups.
+constexpr std::size_t GROUPED_MAX = 1 + MAX_QUESTIONS + (MAX_QUESTIONS - 1) / DISPLAY_GROUP;
+
+// Writes the grouped display of the first length characters of text
+// (length at most 1000) to out, without a terminator, and yields the
+// position after it; out has room for GROUPED_MAX characters.
+char* write_grouped(char* out, const char* text, std::size_t length);
+
+// Undoes a grouped display of `length` characters: the text without its
+// ':' and separators goes to `text` (room for the display's length), its
+// length to `text_length`. Yields false when the display is not a grouped
+// display (no leading ':', a blank out of place, a separator at the end).
+bool ungroup_display(const char* display, std::size_t length, char* text,
+                     std::size_t& text_length);
+
+// The per-cent score of raw_score right answers out of scored_questions
+// (above 0): the quotient times 100, worked out in extended precision and
+// rounded to a double.
+double percent_score(std::int32_t raw_score, std::int32_t scored_questions);
+
+// Room for the % Score cell of a per-cent score from 0 to 100, terminator
+// included.
+constexpr std::size_t PERCENT_CELL_SIZE = 16;
+
+// Writes the % Score cell of a per-cent score ("%7.3f"), with its
+// terminator, and yields its length (a value too wide for the cell is cut).
+int format_percent_cell(char* cell, double percent);
+
+} // namespace quillmark
