@@ -1,5 +1,8 @@
 #include "grading/report_format.h"
 
+#include <charconv>
+#include <cstring>
+
 namespace quillmark {
 
 char* write_text(char* out, const char* text) {
@@ -9,19 +12,11 @@ char* write_text(char* out, const char* text) {
 
 char* write_int(char* out, std::int32_t value, int width) {
     char digits[12];
-    int count = 0;
-    // Worked on the magnitude as unsigned, so that the most negative number
-    // has one too.
-    std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value)
-                                        : static_cast<std::uint32_t>(value);
-    do {
-        digits[count++] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (value < 0) digits[count++] = '-';
+    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const auto count = static_cast<int>(end - digits);
     for (int pad = width - count; pad > 0; --pad) *out++ = ' ';
-    while (count > 0) *out++ = digits[--count];
-    return out;
+    std::memcpy(out, digits, static_cast<std::size_t>(count));
+    return out + count;
 }
 
 } // namespace quillmark
