@@ -1,6 +1,5 @@
 #include "grading/program_info.h"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -36,49 +35,8 @@ TEST(InfoRequest, OnlyTheExactWordAsTheOnlyArgument) {
         EXPECT_EQ(request_of({"quillmark", name}), InfoRequest::none) << name;
 }
 
-// What write_info writes to a scratch file, and its result.
-std::string written(InfoRequest request, const char* program,
-                    std::initializer_list<const char*> parts, int& result) {
-    std::FILE* file = std::tmpfile();
-    if (!file) {
-        ADD_FAILURE() << "no scratch file";
-        return "";
-    }
-    result = write_info(file, request, program, parts);
-    std::rewind(file);
-    std::string text;
-    for (int c; (c = std::fgetc(file)) != EOF;) text.push_back(static_cast<char>(c));
-    std::fclose(file);
-    return text;
-}
-
-TEST(WriteInfo, VersionIsTheProgramNameAndTheVersionOnALine) {
-    int result = -1;
-    EXPECT_EQ(written(InfoRequest::version, "quillmark-analyze", {"ignored"}, result),
-              std::string("quillmark-analyze ") + VERSION + "\n");
-    EXPECT_EQ(result, 0);
-}
-
-TEST(WriteInfo, HelpIsItsPartsInOrderWithNothingBetween) {
-    int result = -1;
-    EXPECT_EQ(written(InfoRequest::help, "quillmark", {"one\n", "", "two\tthree\n"}, result),
-              "one\ntwo\tthree\n");
-    EXPECT_EQ(result, 0);
-}
-
-TEST(WriteInfo, AFailedWriteYieldsItsErrorNumber) {
-    // A stream open for reading only refuses every write.
-    const char* name = "program_info_test.tmp";
-    std::FILE* file = std::fopen(name, "w");
-    ASSERT_NE(file, nullptr);
-    std::fclose(file);
-    std::FILE* read_only = std::fopen(name, "r");
-    ASSERT_NE(read_only, nullptr);
-    EXPECT_NE(write_info(read_only, InfoRequest::help, "quillmark", {"text\n"}), 0);
-    EXPECT_NE(write_info(read_only, InfoRequest::version, "quillmark", {}), 0);
-    std::fclose(read_only);
-    std::remove(name);
-}
+// What is written, and a write that fails, are checked by the end-to-end
+// cases help_* of both programs.
 
 // The grader's help: the usage text of the option errors, then a line for
 // every option word that apply_option accepts.
