@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Install and packages on Linux: a release build, its .deb, the package
 # unpacked into a scratch root and then installed with apt, the installed
-# quillmark grading the bundled example, the toolkit used by a project of its
-# own through find_package(quillmark), and the package removed again.
+# quillmark grading the bundled example, the manual pages of both programs,
+# the toolkit used by a project of its own through find_package(quillmark),
+# and the package removed again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -40,6 +41,9 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 grade_example "$root/usr/bin/quillmark"
+for page in quillmark quillmark-analyze; do
+  [ -f "$root/usr/share/man/man1/$page.1.gz" ] || { echo "the package lacks $page.1.gz" >&2; exit 1; }
+done
 consumer_against "$root/usr"
 
 # 2. Installed with apt (as root, the way CI runs): the program on the PATH,
@@ -51,9 +55,11 @@ if [ "$(id -u)" -eq 0 ]; then
   grade_example "$(command -v quillmark)"
   report=$(quillmark /usr/share/doc/quillmark/examples/quiz1.txt 2>/dev/null)
   head -5 <<<"$report"
-  man -w quillmark
-  manual=$(MANWIDTH=80 man quillmark 2>/dev/null)
-  grep -q '^SYNOPSIS' <<<"$manual"
+  for page in quillmark quillmark-analyze; do
+    man -w "$page"
+    manual=$(MANWIDTH=80 man "$page" 2>/dev/null)
+    grep -q '^SYNOPSIS' <<<"$manual"
+  done
   consumer_against ""
   DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge quillmark >/dev/null
   if dpkg -s quillmark >/dev/null 2>&1; then

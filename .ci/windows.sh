@@ -56,16 +56,18 @@ done
 # Unit tests and every end-to-end case, each program started under Wine.
 ctest --test-dir build-windows --output-on-failure -j2
 
-# The .zip for Windows: quillmark.exe, the manual as text, the examples.
+# The .zip for Windows: the programs, their manual pages as text, the examples.
 (cd build-windows && cpack -G ZIP)
 zip_file=$(ls build-windows/quillmark-*-win64.zip)
 unpacked=$(mktemp -d)
 unzip -q "$zip_file" -d "$unpacked"
 top="$unpacked/$(basename "$zip_file" .zip)"
-for file in quillmark.exe quillmark.txt examples/quiz1.txt; do
+for file in quillmark.exe quillmark.txt quillmark-analyze.exe quillmark-analyze.txt \
+            examples/quiz1.txt; do
   [ -f "$top/$file" ] || { echo "$zip_file lacks $file" >&2; exit 1; }
 done
 grep -q "SYNOPSIS" "$top/quillmark.txt"
+grep -q "SYNOPSIS" "$top/quillmark-analyze.txt"
 # The unpacked program grades the bundled example as the suite expects.
 QUILLMARK_PLATFORM=windows QUILLMARK_WRAPPER=$PWD/cmake/wine-run.sh \
   python3 tests/run_case.py "$top/quillmark.exe" tests/e2e/example_quiz1

@@ -7,19 +7,37 @@
 
 #include "analyze/analysis_report.h"
 #include "analyze/report_reader.h"
+#include "grading/program_info.h"
 #include "platform/env.h"
 
 namespace {
 
 constexpr int FAILURE = -1;
 
+const char USAGE_TEXT[] = "Usage:   quillmark-analyze <report.csv>\n";
+
+const char DESCRIPTION_TEXT[] =
+    "\n"
+    "Reads a report that quillmark wrote and writes, for every test form with\n"
+    "scored sheets, two comma-separated tables to standard output: the test\n"
+    "statistics (sheets, questions, mean, median, standard deviation, lowest\n"
+    "and highest raw score, KR-20 reliability, standard error of measurement)\n"
+    "and one row per scored question (difficulty, point-biserial, upper-lower\n"
+    "discrimination and a flag: no variance, negative discrimination, too easy,\n"
+    "too hard). A histogram of the form's per-cent scores goes to standard\n"
+    "error. A file that is not such a report is refused with its line number.\n"
+    "  -h, --help   this text, when it is the only argument\n"
+    "  --version    the version, when it is the only argument\n";
+
 } // namespace
 
 int main(int argc, char** argv) {
     using namespace quillmark;
     begin_output();
+    if (const InfoRequest request = info_request(argc, argv); request != InfoRequest::none)
+        return answer_info_request(request, "quillmark-analyze", {USAGE_TEXT, DESCRIPTION_TEXT});
     if (argc != 2) {
-        send_message("Usage:   quillmark-analyze <report.csv>\n");
+        send_message("%s", USAGE_TEXT);
         return FAILURE;
     }
     const char* name = argv[1];

@@ -1,12 +1,12 @@
 # Install rules and packages.
 #
-# On Linux: the programs in bin, the manual page in share/man/man1, the
+# On Linux: the programs in bin, the manual pages in share/man/man1, the
 # examples in share/doc/quillmark, and the toolkit (statistics, numerics and
 # the platform layer beneath them) as libraries, headers and a CMake package,
 # so that another project can find_package(quillmark) and link
 # quillmark::toolkit. CPack makes a .deb of it.
-# For Windows: a .zip to unpack anywhere, holding quillmark.exe, the manual
-# as text and the examples.
+# For Windows: a .zip to unpack anywhere, holding the programs, the manual
+# pages as text and the examples.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -17,30 +17,43 @@ foreach(program quillmark-analyze make_sheets)
   endif()
 endforeach()
 file(GLOB quillmark_examples ${PROJECT_SOURCE_DIR}/examples/*)
-set(quillmark_man_page ${PROJECT_SOURCE_DIR}/docs/quillmark.1)
+# A manual page per program that has one, docs/<program>.1.
+set(quillmark_man_pages quillmark)
+if(TARGET quillmark-analyze)
+  list(APPEND quillmark_man_pages quillmark-analyze)
+endif()
 
 if(WIN32)
   install(TARGETS ${quillmark_programs} RUNTIME DESTINATION .)
-  add_custom_command(OUTPUT quillmark.txt
-                     COMMAND ${CMAKE_COMMAND} -DMAN=${quillmark_man_page}
-                             -DOUT=${CMAKE_CURRENT_BINARY_DIR}/quillmark.txt
-                             -P ${PROJECT_SOURCE_DIR}/cmake/man_to_text.cmake
-                     DEPENDS ${quillmark_man_page} ${PROJECT_SOURCE_DIR}/cmake/man_to_text.cmake
-                     COMMENT "Formatting the manual page as text")
-  add_custom_target(quillmark_manual ALL DEPENDS quillmark.txt)
-  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quillmark.txt DESTINATION .)
+  set(manual_files "")
+  foreach(page IN LISTS quillmark_man_pages)
+    set(source ${PROJECT_SOURCE_DIR}/docs/${page}.1)
+    add_custom_command(OUTPUT ${page}.txt
+                       COMMAND ${CMAKE_COMMAND} -DMAN=${source}
+                               -DOUT=${CMAKE_CURRENT_BINARY_DIR}/${page}.txt
+                               -P ${PROJECT_SOURCE_DIR}/cmake/man_to_text.cmake
+                       DEPENDS ${source} ${PROJECT_SOURCE_DIR}/cmake/man_to_text.cmake
+                       COMMENT "Formatting the manual page ${page}.1 as text")
+    list(APPEND manual_files ${CMAKE_CURRENT_BINARY_DIR}/${page}.txt)
+  endforeach()
+  add_custom_target(quillmark_manual ALL DEPENDS ${manual_files})
+  install(FILES ${manual_files} DESTINATION .)
   install(FILES ${quillmark_examples} DESTINATION examples)
 else()
   install(TARGETS ${quillmark_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # Manual pages are kept compressed.
   find_program(GZIP gzip REQUIRED)
-  add_custom_command(OUTPUT quillmark.1.gz
-                     COMMAND ${GZIP} -9nc ${quillmark_man_page} > quillmark.1.gz
-                     DEPENDS ${quillmark_man_page}
-                     COMMENT "Compressing the manual page")
-  add_custom_target(quillmark_manual ALL DEPENDS quillmark.1.gz)
-  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quillmark.1.gz
-          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  set(manual_files "")
+  foreach(page IN LISTS quillmark_man_pages)
+    set(source ${PROJECT_SOURCE_DIR}/docs/${page}.1)
+    add_custom_command(OUTPUT ${page}.1.gz
+                       COMMAND ${GZIP} -9nc ${source} > ${page}.1.gz
+                       DEPENDS ${source}
+                       COMMENT "Compressing the manual page ${page}.1")
+    list(APPEND manual_files ${CMAKE_CURRENT_BINARY_DIR}/${page}.1.gz)
+  endforeach()
+  add_custom_target(quillmark_manual ALL DEPENDS ${manual_files})
+  install(FILES ${manual_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${quillmark_examples} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
   # The toolkit: one target to link, over the three libraries it is made of.

@@ -3,8 +3,10 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "grading/program_info.h"
 #include "grading/sheet_line.h"
 #include "grading/summary.h"
+#include "grading/version.h"
 #include "keys/options.h"
 #include "platform/env.h"
 
@@ -12,7 +14,6 @@ namespace quillmark {
 
 namespace {
 
-constexpr const char* VERSION = "1.3";
 constexpr const char* BUILD_DATE = __DATE__; // "Mmm dd yyyy"
 constexpr const char* BUILD_TIME = __TIME__; // "hh:mm:ss"
 
@@ -33,6 +34,9 @@ void print_column_headings() { std::printf("%s\n", column_headings(exam_first !=
 int run_grading(int argc, char** argv) {
     const std::time_t graded_on = clock_seconds();
     begin_output();
+    // Help and version alone: no banner, nothing graded.
+    if (const InfoRequest request = info_request(argc, argv); request != InfoRequest::none)
+        return answer_info_request(request, "quillmark", {USAGE_TEXT, OPTIONS_HELP_TEXT});
     std::setvbuf(stdout, report_buffer, _IOFBF, sizeof report_buffer);
     send_message("quillmark v. %s  %s %s\n", VERSION, BUILD_DATE, BUILD_TIME);
     if (argc < 2) print_usage(-1);

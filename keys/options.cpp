@@ -123,14 +123,36 @@ int apply_option_file(char* name) {
 
 } // namespace
 
+const char USAGE_TEXT[] = "Usage:   quillmark <inputfile> [optf:optionfile]\n"
+                         "\t\t\t[alt:#letter] [alt:#+letter] [alt:#-]\n"
+                         "Example: quillmark quiz1.txt optf:quiz1.keys alt:7+B alt:9D\n"
+                         "Other options:  cols:x\t\tputs Exam # in first column\n"
+                         "\t\t optf:filename\tread options from file\n";
+
+const char OPTIONS_HELP_TEXT[] =
+    "\n"
+    "Grades the sheets of <inputfile> and writes the report to standard output.\n"
+    "The options are applied in order when the first student sheet is read.\n"
+    "Option words and answer letters may be written in either case; the alt\n"
+    "options carry the form letter (alta:7+B) where the usage above shows alt:.\n"
+    "  keya:answers      the key of form A (keyb:, keyc:, keyd: for B, C, D).\n"
+    "                    A key the form already has (a key sheet's) gains these\n"
+    "                    answers: none it accepts is taken away, and a question\n"
+    "                    it drops stays dropped. X or - drops a question; to\n"
+    "                    accept only B for question 7, use alta:7B.\n"
+    "  alta:#letter      letter becomes the only accepted answer of question #\n"
+    "                    of form A (altb:, altc:, altd: for B, C, D)\n"
+    "  alta:#+letter     letter is accepted as well for question #\n"
+    "  alta:#X, alta:#-  question # is dropped: it counts for no sheet\n"
+    "  cols:x            the Exam # column comes first\n"
+    "  optf:filename     options are read from the file, one per line; lines\n"
+    "                    that begin with # are ignored; the file may name one\n"
+    "                    more option file\n"
+    "  -h, --help        this text, when it is the only argument\n"
+    "  --version         the version, when it is the only argument\n";
+
 void print_usage(int status) {
-    std::fputs("Usage:   quillmark <inputfile> [optf:optionfile]\n"
-               "\t\t\t[alt:#letter] [alt:#+letter] [alt:#-]\n"
-               "Example: quillmark quiz1.txt optf:quiz1.keys alt:7+B alt:9D\n"
-               "Other options:  cols:x\t\tputs Exam # in first column\n"
-               "\t\t optf:filename\tread options from file\n",
-               stderr);
-    end_message();
+    send_message("%s", USAGE_TEXT);
     end_process(status);
 }
 

@@ -1,4 +1,4 @@
-// Options: keys given or replaced (keya: to keyd:), single questions amended
+// Options: keys given or added to (keya: to keyd:), single questions amended
 // or dropped (alta: to altd:), the Exam-first column order (cols:x) and
 // option files (optf:), from the command line and from option files. Every
 // error writes its message and ends the process with status -1.
@@ -14,6 +14,13 @@ extern unsigned char exam_first;
 
 // Option files being read at this moment: 0, 1 or 2.
 extern std::int32_t option_file_depth;
+
+// The usage text that every option error ends with.
+extern const char USAGE_TEXT[];
+
+// What --help shows after the usage text: a short description of every
+// option.
+extern const char OPTIONS_HELP_TEXT[];
 
 // Writes the usage text to standard error and ends the process with status.
 [[noreturn]] void print_usage(int status);
