@@ -5,6 +5,7 @@
 
 #include "grading/program_info.h"
 #include "grading/sheet_line.h"
+#include "grading/sheet_reader.h"
 #include "grading/summary.h"
 #include "grading/version.h"
 #include "keys/options.h"
@@ -20,9 +21,6 @@ constexpr const char* BUILD_TIME = __TIME__; // "hh:mm:ss"
 // Zero-filled static storage (its tables take a megabyte); the two
 // counters that start at -1 are set when the run starts.
 GradingRun grading_run;
-
-// One buffer for every line of the sheet file; it grows to the longest line.
-LineBuffer sheet_line;
 
 // The report is written in large pieces: a row costs a copy, not a write.
 char report_buffer[1 << 16];
@@ -61,9 +59,10 @@ int run_grading(int argc, char** argv) {
     GradingRun& run = grading_run;
     run.highest_form = -1;
     run.highest_letter = -1;
-    while (read_text_line(input, sheet_line)) {
-        if (sheet_line.data[0] == '#') continue;
-        ScannedSheet sheet = parse_sheet_line(sheet_line.data);
+    sheet_lines_open(input);
+    while (const char* line = sheet_lines_next()) {
+        if (line[0] == '#') continue;
+        ScannedSheet sheet = parse_sheet_line(line);
         if (is_key_sheet(sheet, run)) {
             store_key_sheet(sheet);
             continue;
@@ -75,7 +74,7 @@ int run_grading(int argc, char** argv) {
         count_up(run.sheets_graded);
         grade_sheet(sheet, run);
     }
-    const int read_error = sheet_line.error;
+    const int read_error = sheet_lines_error();
 
     print_summary(run);
     print_item_analysis(run);

@@ -29,6 +29,13 @@ std::FILE* open_text_file(const char* name);
 // opened in another spelling either.
 bool file_names_ignore_case();
 
+// True where reading a file opened with open_text_file leaves the carriage
+// return of a carriage return and line feed pair in the text (POSIX): the
+// line readers drop it. On Windows the C runtime has already turned the
+// pair into a line feed, and a carriage return still before it is a
+// character of the line.
+bool text_reads_keep_carriage_returns();
+
 // Reads the next whole line of a file opened with open_text_file, however
 // long, into the buffer. The line feed and a carriage return directly
 // before it are not part of the line; any other carriage return is; a zero

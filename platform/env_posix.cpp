@@ -12,6 +12,8 @@ namespace quillmark {
 
 std::FILE* open_text_file(const char* name) { return std::fopen(name, "r"); }
 
+bool text_reads_keep_carriage_returns() { return true; }
+
 bool file_names_ignore_case() { return false; }
 
 bool read_text_line(std::FILE* file, LineBuffer& buffer) {

@@ -45,6 +45,8 @@ std::size_t end_of_read(const char* from, std::size_t size) {
 
 std::FILE* open_text_file(const char* name) { return std::fopen(name, "r"); }
 
+bool text_reads_keep_carriage_returns() { return false; }
+
 bool file_names_ignore_case() { return true; }
 
 bool read_text_line(std::FILE* file, LineBuffer& buffer) {
