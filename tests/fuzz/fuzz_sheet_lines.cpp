@@ -3,7 +3,10 @@
 // before the line feed dropped, cut at a zero byte) is skipped as a comment,
 // cut into a sheet, stored as a key sheet or graded, and the closing report
 // is written. The cut fields and the grouped display are checked against
-// their limits and their layout.
+// their limits and their layout. The same input is also read through the
+// block reader of the sheet file, and every line through the reducer that
+// cuts long lines as they stream in: both must give the same sheets as the
+// whole lines.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +16,7 @@
 #include "grading/run_grading.h"
 #include "grading/scoring.h"
 #include "grading/sheet_line.h"
+#include "grading/sheet_reader.h"
 #include "grading/summary.h"
 #include "keys/answer_keys.h"
 #include "keys/options.h"
@@ -23,6 +27,38 @@ namespace {
 
 GradingRun run;
 unsigned long inputs = 0;
+LineReducer reducer;
+
+bool same_sheet(const ScannedSheet& a, const ScannedSheet& b) {
+    return std::strcmp(a.student_id, b.student_id) == 0 && a.form_letter == b.form_letter &&
+           std::strcmp(a.exam_no, b.exam_no) == 0 && std::strcmp(a.responses, b.responses) == 0;
+}
+
+// The line fed to the reducer in pieces whose sizes come from the line.
+ScannedSheet reduced_sheet(const std::vector<char>& line, std::size_t length) {
+    reducer_start(reducer);
+    std::size_t at = 0;
+    while (at < length) {
+        std::size_t piece = 1 + static_cast<unsigned char>(line[at]) % 64;
+        if (piece > length - at) piece = length - at;
+        reducer_feed(reducer, line.data() + at, piece);
+        at += piece;
+    }
+    return parse_sheet_line(reducer_text(reducer));
+}
+
+// The sheets of every line of the input, read through the block reader.
+std::vector<ScannedSheet> streamed_sheets(const std::uint8_t* data, std::size_t size) {
+    std::vector<ScannedSheet> sheets;
+    if (size == 0) return sheets;
+    std::FILE* file = fmemopen(const_cast<std::uint8_t*>(data), size, "r");
+    FUZZ_CHECK(file != nullptr);
+    sheet_lines_open(file);
+    while (const char* line = sheet_lines_next()) sheets.push_back(parse_sheet_line(line));
+    FUZZ_CHECK(sheet_lines_error() == 0);
+    std::fclose(file);
+    return sheets;
+}
 
 // The grouped display is ':' and the text in groups of five with one blank
 // between groups.
@@ -77,6 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     reset_run();
     exam_first = size > 0 && (data[0] & 1); // both column orders
     std::vector<char> line;
+    const std::vector<ScannedSheet> streamed = streamed_sheets(data, size);
+    std::size_t line_number = 0;
     std::size_t start = 0;
     while (start < size) {
         const void* feed = std::memchr(data + start, '\n', size - start);
@@ -88,8 +126,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         line.push_back('\0'); // a zero byte inside ends the line's text
         start = end + 1;
 
-        if (line[0] == '#') continue;
         ScannedSheet sheet = parse_sheet_line(line.data());
+        FUZZ_CHECK(line_number < streamed.size() && same_sheet(streamed[line_number], sheet));
+        ++line_number;
+        FUZZ_CHECK(same_sheet(reduced_sheet(line, length), sheet));
+        if (line[0] == '#') continue;
         check_sheet(sheet);
         if (is_key_sheet(sheet, run)) {
             store_key_sheet(sheet);
@@ -100,6 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(run.highest_form <= NUM_FORMS - 1);
         FUZZ_CHECK(run.highest_letter <= TALLY_LETTERS - 1);
     }
+    FUZZ_CHECK(line_number == streamed.size());
     for (const AnswerKey& entry : answer_keys)
         FUZZ_CHECK(strnlen(entry.key_text, sizeof entry.key_text) <= MAX_QUESTIONS);
     print_summary(run);
