@@ -7,12 +7,12 @@
 #include "grading/summary.h"
 #include "keys/options.h"
 #include "platform/env.h"
+#include "quillmark/version.h"
 
 namespace quillmark {
 
 namespace {
 
-constexpr const char* VERSION = "1.3";
 constexpr const char* BUILD_DATE = __DATE__; // "Mmm dd yyyy"
 constexpr const char* BUILD_TIME = __TIME__; // "hh:mm:ss"
 
@@ -40,7 +40,7 @@ int run_grading(int argc, char** argv) {
     const std::time_t graded_on = clock_seconds();
     begin_output();
     std::setvbuf(stdout, report_buffer, _IOFBF, sizeof report_buffer);
-    std::fprintf(stderr, "quillmark v. %s  %s %s\n", VERSION, BUILD_DATE, BUILD_TIME);
+    std::fprintf(stderr, "quillmark v. %s  %s %s\n", VERSION_TEXT, BUILD_DATE, BUILD_TIME);
     end_message();
     if (argc < 2) print_usage(-1);
 
@@ -57,7 +57,7 @@ int run_grading(int argc, char** argv) {
     char time_of_day[64] = "";
     format_local_time(graded_on, weekday, sizeof weekday, date, sizeof date, time_of_day,
                       sizeof time_of_day);
-    std::printf("\"Input file:\",,,,quillmark,\"v. %s\",\"%s\",\"%s\"\n", VERSION, BUILD_DATE,
+    std::printf("\"Input file:\",,,,quillmark,\"v. %s\",\"%s\",\"%s\"\n", VERSION_TEXT, BUILD_DATE,
                 BUILD_TIME);
     std::printf("%s,,,,\"graded on\",%s,\"%s\",\"%s\"\n", input_name, weekday, date,
                 time_of_day);
