@@ -7,21 +7,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# What the package build needs (Debian packages), when it is not there yet.
-missing=()
-for package in cmake ninja-build g++ dpkg-dev gzip man-db; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+# What the package build and its trials need (Debian packages), when it is
+# not there yet.
+tools/need-packages.sh cmake ninja-build g++ dpkg-dev gzip man-db python3
 
-cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_TESTS=OFF \
-  -DCMAKE_INSTALL_PREFIX=/usr
-cmake --build build-package
 rm -f build-package/quillmark_*.deb
-(cd build-package && cpack -G DEB)
+cmake --workflow --preset package
 deb=$(ls "$PWD"/build-package/quillmark_*.deb)
 dpkg-deb --info "$deb"
 
@@ -45,6 +36,15 @@ for page in quillmark quillmark-analyze; do
   [ -f "$root/usr/share/man/man1/$page.1.gz" ] || { echo "the package lacks $page.1.gz" >&2; exit 1; }
 done
 consumer_against "$root/usr"
+# Each installed header compiles alone, found as <quillmark/...> in the
+# unpacked include folder: the headers it includes are installed beside it.
+headers=$(cd "$root/usr/include" && find quillmark -name '*.h' | sort)
+[ -n "$headers" ] || { echo "the package has no toolkit header" >&2; exit 1; }
+for header in $headers; do
+  printf '#include <%s>\n' "$header" |
+    g++ -std=c++17 -Wall -Wextra -Werror -fsyntax-only -I"$root/usr/include" -x c++ -
+done
+echo "installed headers, each alone: $(tr '\n' ' ' <<<"$headers")"
 
 # 2. Installed with apt (as root, the way CI runs): the program on the PATH,
 #    the manual page found by man, the toolkit found without any hint; then

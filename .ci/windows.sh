@@ -1,20 +1,16 @@
 #!/usr/bin/env bash
 # The Windows program: cross-built with mingw-w64, checked to need no DLL
 # beyond the system's, its unit tests and the whole end-to-end suite run
-# under Wine, and the .zip for Windows made and tried.
+# under Wine, and the .zip for Windows made and tried, with the toolkit in it
+# used by a project of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# The cross compiler, Wine, groff for the text manual and zip (Debian
-# packages), when they are not there yet.
-missing=()
-for package in g++-mingw-w64-x86-64-posix wine64 groff-base zip unzip; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+# The build tools, the cross compiler, Wine, GoogleTest's sources, Python
+# for the cases, groff for the text manual and zip (Debian packages), when
+# they are not there yet.
+tools/need-packages.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine64 libgtest-dev python3 \
+  groff-base zip unzip
 
 # A Wine prefix of this run's own, made before the build runs anything in
 # it, and removed at the end.
@@ -37,9 +33,8 @@ cmake -S /usr/src/googletest -B build-windows-gtest -G Ninja -DCMAKE_TOOLCHAIN_F
 cmake --build build-windows-gtest >/dev/null
 cmake --install build-windows-gtest >/dev/null
 
-cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DGTest_DIR="$PWD/build-windows-gtest/install/lib/cmake/GTest"
-cmake --build build-windows
+cmake --preset windows
+cmake --build --preset windows
 
 # Statically linked: the programs import from system DLLs only.
 for program in build-windows/grading/quillmark.exe build-windows/*/quillmark-analyze.exe; do
@@ -54,16 +49,19 @@ for program in build-windows/grading/quillmark.exe build-windows/*/quillmark-ana
 done
 
 # Unit tests and every end-to-end case, each program started under Wine.
-ctest --test-dir build-windows --output-on-failure -j2
+ctest --preset windows
 
-# The .zip for Windows: the programs, their manual pages as text, the examples.
-(cd build-windows && cpack -G ZIP)
+# The .zip for Windows: the programs, their manual pages as text, the
+# examples, the toolkit.
+rm -f build-windows/quillmark-*-win64.zip
+cpack --preset windows
 zip_file=$(ls build-windows/quillmark-*-win64.zip)
 unpacked=$(mktemp -d)
 unzip -q "$zip_file" -d "$unpacked"
 top="$unpacked/$(basename "$zip_file" .zip)"
 for file in quillmark.exe quillmark.txt quillmark-analyze.exe quillmark-analyze.txt \
-            examples/quiz1.txt; do
+            examples/quiz1.txt include/quillmark/stats/running_stats.h \
+            lib/cmake/quillmark/quillmarkConfig.cmake; do
   [ -f "$top/$file" ] || { echo "$zip_file lacks $file" >&2; exit 1; }
 done
 grep -q "SYNOPSIS" "$top/quillmark.txt"
@@ -71,4 +69,14 @@ grep -q "SYNOPSIS" "$top/quillmark-analyze.txt"
 # The unpacked program grades the bundled example as the suite expects.
 QUILLMARK_PLATFORM=windows QUILLMARK_WRAPPER=$PWD/cmake/wine-run.sh \
   python3 tests/run_case.py "$top/quillmark.exe" tests/e2e/example_quiz1
+# The toolkit from the unpacked .zip, used by a project of its own, run
+# under Wine.
+rm -rf build-windows-consumer
+cmake -S tests/consumer -B build-windows-consumer -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -Dquillmark_DIR="$top/lib/cmake/quillmark" >/dev/null
+cmake --build build-windows-consumer >/dev/null
+consumer=$(cmake/wine-run.sh build-windows-consumer/toolkit_consumer.exe)
+echo "$consumer"
+grep -q 'toolkit works' <<<"$consumer"
+rm -rf build-windows-consumer
 echo "Windows build, suite and $zip_file: all good"

@@ -12,7 +12,11 @@ build=${BENCH_BUILD:-$root/build-release}
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(1000 100000 1000000)
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_TESTS=OFF >/dev/null
+# The build tools and /usr/bin/time (Debian packages), when they are missing.
+"$root/tools/need-packages.sh" cmake ninja-build g++ gzip time
+
+# The release preset, in $BENCH_BUILD when that names another folder.
+(cd "$root" && cmake --preset release -B "$build" >/dev/null)
 cmake --build "$build" --target quillmark make_sheets >/dev/null
 grader=$build/grading/quillmark
 work=$(mktemp -d "${BENCH_DIR:-/tmp}/quillmark-bench.XXXXXX")

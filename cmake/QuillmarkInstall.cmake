@@ -1,21 +1,22 @@
 # Install rules and packages.
 #
 # On Linux: the programs in bin, the manual pages in share/man/man1, the
-# examples in share/doc/quillmark, and the toolkit (statistics, numerics and
-# the platform layer beneath them) as libraries, headers and a CMake package,
-# so that another project can find_package(quillmark) and link
-# quillmark::toolkit. CPack makes a .deb of it.
-# For Windows: a .zip to unpack anywhere, holding the programs, the manual
-# pages as text and the examples.
+# examples in share/doc/quillmark. For Windows: a .zip to unpack anywhere,
+# holding quillmark.exe and quillmark-analyze.exe at its top, the manual pages
+# as text and the examples. make_sheets, a tool for benchmarks and trials, is
+# not installed.
+# On both: the toolkit (statistics, numerics and the platform layer beneath
+# them) as libraries, headers under include/quillmark and a CMake package, so
+# that another project can find_package(quillmark), link quillmark::toolkit
+# and #include <quillmark/stats/running_stats.h>. CPack makes a .deb of it on
+# Linux, the .zip for Windows.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(quillmark_programs quillmark)
-foreach(program quillmark-analyze make_sheets)
-  if(TARGET ${program})
-    list(APPEND quillmark_programs ${program})
-  endif()
-endforeach()
+if(TARGET quillmark-analyze)
+  list(APPEND quillmark_programs quillmark-analyze)
+endif()
 file(GLOB quillmark_examples ${PROJECT_SOURCE_DIR}/examples/*)
 # A manual page per program that has one, docs/<program>.1.
 set(quillmark_man_pages quillmark)
@@ -55,40 +56,40 @@ else()
   add_custom_target(quillmark_manual ALL DEPENDS ${manual_files})
   install(FILES ${manual_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${quillmark_examples} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
-
-  # The toolkit: one target to link, over the three libraries it is made of.
-  set(toolkit_include_dir ${CMAKE_INSTALL_INCLUDEDIR}/quillmark)
-  add_library(quillmark_toolkit INTERFACE)
-  add_library(quillmark::toolkit ALIAS quillmark_toolkit)
-  target_link_libraries(quillmark_toolkit
-                        INTERFACE quillmark_stats quillmark_numerics quillmark_platform)
-  foreach(part toolkit stats numerics platform)
-    set_target_properties(quillmark_${part} PROPERTIES EXPORT_NAME ${part})
-    target_include_directories(quillmark_${part} INTERFACE
-                               $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
-                               $<INSTALL_INTERFACE:${toolkit_include_dir}>)
-  endforeach()
-  install(TARGETS quillmark_toolkit quillmark_stats quillmark_numerics quillmark_platform
-          EXPORT quillmarkTargets
-          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  # The headers keep their folders: #include "stats/running_stats.h".
-  foreach(folder stats numerics)
-    file(GLOB headers ${PROJECT_SOURCE_DIR}/${folder}/*.h)
-    list(FILTER headers EXCLUDE REGEX "_test[^/]*\\.h$")
-    install(FILES ${headers} DESTINATION ${toolkit_include_dir}/${folder})
-  endforeach()
-
-  set(package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/quillmark)
-  install(EXPORT quillmarkTargets NAMESPACE quillmark:: DESTINATION ${package_dir})
-  configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/quillmarkConfig.cmake.in
-                                ${CMAKE_CURRENT_BINARY_DIR}/quillmarkConfig.cmake
-                                INSTALL_DESTINATION ${package_dir})
-  write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/quillmarkConfigVersion.cmake
-                                   COMPATIBILITY SameMajorVersion)
-  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quillmarkConfig.cmake
-                ${CMAKE_CURRENT_BINARY_DIR}/quillmarkConfigVersion.cmake
-          DESTINATION ${package_dir})
 endif()
+
+# The toolkit: one target to link, over the three libraries it is made of.
+# Installed, its headers keep their folders below include/quillmark; the
+# headers that include one another do so from their own folder ("running_stats.h"),
+# which holds in the source tree and in the installed one alike.
+add_library(quillmark_toolkit INTERFACE)
+add_library(quillmark::toolkit ALIAS quillmark_toolkit)
+target_link_libraries(quillmark_toolkit
+                      INTERFACE quillmark_stats quillmark_numerics quillmark_platform)
+foreach(part toolkit stats numerics platform)
+  set_target_properties(quillmark_${part} PROPERTIES EXPORT_NAME ${part})
+  target_include_directories(quillmark_${part} INTERFACE
+                             $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+endforeach()
+install(TARGETS quillmark_toolkit quillmark_stats quillmark_numerics quillmark_platform
+        EXPORT quillmarkTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+foreach(folder stats numerics)
+  file(GLOB headers ${PROJECT_SOURCE_DIR}/${folder}/*.h)
+  list(FILTER headers EXCLUDE REGEX "_test[^/]*\\.h$")
+  install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quillmark/${folder})
+endforeach()
+
+set(package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/quillmark)
+install(EXPORT quillmarkTargets NAMESPACE quillmark:: DESTINATION ${package_dir})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/quillmarkConfig.cmake.in
+                              ${CMAKE_CURRENT_BINARY_DIR}/quillmarkConfig.cmake
+                              INSTALL_DESTINATION ${package_dir})
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/quillmarkConfigVersion.cmake
+                                 COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quillmarkConfig.cmake
+              ${CMAKE_CURRENT_BINARY_DIR}/quillmarkConfigVersion.cmake
+        DESTINATION ${package_dir})
 
 # Packages.
 set(CPACK_PACKAGE_NAME quillmark)

@@ -1,7 +1,6 @@
 # Cross-compiling quillmark for 64-bit Windows with Debian's mingw-w64
-# (package g++-mingw-w64-x86-64-posix):
-#   cmake -S . -B build-windows -G Ninja \
-#         -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+# (package g++-mingw-w64-x86-64-posix), through the windows preset:
+#   cmake --preset windows
 # The programs are linked statically, so quillmark.exe needs no DLL beside
 # it. Test programs run under Wine (package wine64) through wine-run.sh.
 set(CMAKE_SYSTEM_NAME Windows)

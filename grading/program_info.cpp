@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "grading/version.h"
+#include "quillmark/version.h"
 #include "platform/env.h"
 
 namespace quillmark {
@@ -20,7 +20,7 @@ int write_info(std::FILE* out, InfoRequest request, const char* program,
                std::initializer_list<const char*> help_parts) {
     errno = 0;
     if (request == InfoRequest::version)
-        std::fprintf(out, "%s %s\n", program, VERSION);
+        std::fprintf(out, "%s %s\n", program, VERSION_TEXT);
     else
         for (const char* part : help_parts) std::fputs(part, out);
     if (std::fflush(out) != 0 || std::ferror(out)) return errno != 0 ? errno : EIO;

@@ -7,9 +7,9 @@
 #include "grading/sheet_line.h"
 #include "grading/sheet_reader.h"
 #include "grading/summary.h"
-#include "grading/version.h"
 #include "keys/options.h"
 #include "platform/env.h"
+#include "quillmark/version.h"
 
 namespace quillmark {
 
@@ -36,7 +36,7 @@ int run_grading(int argc, char** argv) {
     if (const InfoRequest request = info_request(argc, argv); request != InfoRequest::none)
         return answer_info_request(request, "quillmark", {USAGE_TEXT, OPTIONS_HELP_TEXT});
     std::setvbuf(stdout, report_buffer, _IOFBF, sizeof report_buffer);
-    send_message("quillmark v. %s  %s %s\n", VERSION, BUILD_DATE, BUILD_TIME);
+    send_message("quillmark v. %s  %s %s\n", VERSION_TEXT, BUILD_DATE, BUILD_TIME);
     if (argc < 2) print_usage(-1);
 
     const char* input_name = argv[1];
@@ -51,7 +51,7 @@ int run_grading(int argc, char** argv) {
     char time_of_day[64] = "";
     format_local_time(graded_on, weekday, sizeof weekday, date, sizeof date, time_of_day,
                       sizeof time_of_day);
-    std::printf("%s\"v. %s\",\"%s\",\"%s\"\n", REPORT_HEADER_START, VERSION, BUILD_DATE,
+    std::printf("%s\"v. %s\",\"%s\",\"%s\"\n", REPORT_HEADER_START, VERSION_TEXT, BUILD_DATE,
                 BUILD_TIME);
     std::printf("%s,,,,\"graded on\",%s,\"%s\",\"%s\"\n", input_name, weekday, date,
                 time_of_day);

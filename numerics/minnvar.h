@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-#include "numerics/min1var.h"
+// From this header's own folder, in the source tree as where it is installed.
+#include "min1var.h"
 
 namespace quillmark {
 

@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-#include "stats/running_stats.h"
+// From this header's own folder, in the source tree as where it is installed.
+#include "running_stats.h"
 
 namespace quillmark {
 

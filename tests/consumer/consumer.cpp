@@ -2,9 +2,9 @@
 // results, which are worked out by hand in the comments.
 #include <cstdio>
 
-#include "numerics/array_utils.h"
-#include "stats/random.h"
-#include "stats/running_stats.h"
+#include <quillmark/numerics/array_utils.h>
+#include <quillmark/stats/random.h>
+#include <quillmark/stats/running_stats.h>
 
 namespace {
 

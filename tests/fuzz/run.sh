@@ -23,22 +23,20 @@ root=$(cd "$here/../.." && pwd)
 build=${FUZZ_BUILD:-$root/build-fuzz}
 asan_build=${FUZZ_ASAN_BUILD:-$root/build-fuzz-asan}
 
-# libFuzzer comes with clang's runtime package; install it only where it is
-# missing (CI runs as root).
-if ! command -v clang++-14 >/dev/null || ! dpkg -s libclang-rt-14-dev >/dev/null 2>&1; then
-  apt-get update && apt-get install -y clang-14 libclang-rt-14-dev
-fi
+# libFuzzer comes with clang's runtime package; the mutation driver needs
+# GCC's sanitizers and Python. Each is installed only where it is missing.
+"$root/tools/need-packages.sh" cmake ninja-build clang-14 libclang-rt-14-dev g++ gzip python3
 
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+# The presets (tests/fuzz/CMakePresets.json and the top one) with the build
+# folders chosen above.
+(cd "$here" && cmake --preset fuzz -B "$build" >/dev/null)
 cmake --build "$build"
 mkdir -p "$build/artifacts" "$build/findings"
 
 for target in "${targets[@]}"; do
   echo "== $target: $seconds s"
   if [ "$target" = mutate ]; then
-    cmake -S "$root" -B "$asan_build" -G Ninja -DQUILLMARK_TESTS=OFF -DCMAKE_BUILD_TYPE=Debug \
-      -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" \
-      >/dev/null
+    (cd "$root" && cmake --preset fuzz-program -B "$asan_build" >/dev/null)
     cmake --build "$asan_build" --target quillmark
     python3 "$here/mutate.py" "$asan_build/grading/quillmark" --cases "$here/../e2e" \
       --seconds "$seconds" --findings "$build/findings"
