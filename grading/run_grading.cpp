@@ -60,9 +60,10 @@ int run_grading(int argc, char** argv) {
     run.highest_form = -1;
     run.highest_letter = -1;
     sheet_lines_open(input);
-    while (const char* line = sheet_lines_next()) {
+    std::size_t length = 0;
+    while (const char* line = sheet_lines_next(length)) {
         if (line[0] == '#') continue;
-        ScannedSheet sheet = parse_sheet_line(line);
+        ScannedSheet sheet = parse_sheet_text(line, length);
         if (is_key_sheet(sheet, run)) {
             store_key_sheet(sheet);
             continue;

@@ -4,6 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "grading/run_grading.h"
 #include "platform/env.h"
 
@@ -18,14 +22,32 @@ constexpr int GROUP_WIDTH = 10;
 // The stored form of every character of the response field, made once at
 // start-up: a blank becomes '-', everything else is upper-cased with the
 // platform's character conversion.
+// `ascii` tells whether the conversion is the plain one (only 'a' to 'z'
+// upper-cased), which the group-at-a-time cutting below does itself.
 struct ResponseChars {
     char of[256];
-    ResponseChars() {
-        for (int c = 0; c < 256; ++c)
+    bool ascii;
+    ResponseChars() : ascii(true) {
+        for (int c = 0; c < 256; ++c) {
             of[c] = c == ' ' ? '-' : static_cast<char>(std::toupper(c));
+            const int plain = c == ' ' ? '-' : c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
+            ascii = ascii && static_cast<unsigned char>(of[c]) == plain;
+        }
     }
 };
 const ResponseChars response_chars;
+
+#if defined(__SSE2__)
+// Sixteen characters of the response field in their stored form, with the
+// plain conversion: 'a' to 'z' upper-cased, a blank turned into '-'.
+__m128i stored_form(__m128i chars) {
+    const __m128i from_a = _mm_sub_epi8(chars, _mm_set1_epi8('a'));
+    const __m128i lower = _mm_cmpeq_epi8(_mm_min_epu8(from_a, _mm_set1_epi8(25)), from_a);
+    chars = _mm_sub_epi8(chars, _mm_and_si128(lower, _mm_set1_epi8('a' - 'A')));
+    const __m128i blank = _mm_cmpeq_epi8(chars, _mm_set1_epi8(' '));
+    return _mm_add_epi8(chars, _mm_and_si128(blank, _mm_set1_epi8('-' - ' ')));
+}
+#endif
 
 const char* skip_past_comma(const char* cursor) {
     while (*cursor && *cursor != ',') ++cursor;
@@ -45,6 +67,10 @@ const char* copy_field(const char* cursor, char* field, int limit) {
 } // namespace
 
 ScannedSheet parse_sheet_line(const char* line) {
+    return parse_sheet_text(line, std::strlen(line));
+}
+
+ScannedSheet parse_sheet_text(const char* line, std::size_t length) {
     ScannedSheet sheet;
     const char* cursor = copy_field(line, sheet.student_id, MAX_ID);
 
@@ -66,6 +92,32 @@ ScannedSheet parse_sheet_line(const char* line) {
     static_assert(MAX_QUESTIONS % GROUP_WIDTH == 0, "the responses end with a whole group");
     int count = 0;
     const char* p = cursor;
+#if defined(__SSE2__)
+    // A whole group and its separator at a time, while sixteen characters
+    // can be read before the end of the text and written before the end of
+    // the responses. A zero byte among the group's ten characters or in the
+    // separator's place ends the text there.
+    const char* const end = line + length;
+    if (response_chars.ascii) {
+        while (end - p >= 16 && count + 16 <= MAX_QUESTIONS + 1) {
+            const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const unsigned zeros =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chars, _mm_setzero_si128()))) &
+                ((1u << (GROUP_WIDTH + 1)) - 1);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sheet.responses + count), stored_form(chars));
+            if (zeros != 0) {
+                const int kept = __builtin_ctz(zeros);
+                count += kept < GROUP_WIDTH ? kept : GROUP_WIDTH;
+                p = end;
+                break;
+            }
+            count += GROUP_WIDTH;
+            p += GROUP_WIDTH + 1;
+        }
+    }
+#else
+    (void)length;
+#endif
     while (*p && count < MAX_QUESTIONS) {
         const int group_end = count + GROUP_WIDTH;
         while (*p && count < group_end)

@@ -3,6 +3,8 @@
 // with a key sheet.
 #pragma once
 
+#include <cstddef>
+
 #include "keys/answer_keys.h"
 
 namespace quillmark {
@@ -20,6 +22,10 @@ struct ScannedSheet {
 // Cuts a line (without its line end, ended by a zero byte) into a sheet.
 // Never fails: every line gives a sheet, however malformed.
 ScannedSheet parse_sheet_line(const char* line);
+
+// The same for a line whose length is known: `length` characters, then a
+// zero byte (an earlier zero byte still ends the text).
+ScannedSheet parse_sheet_text(const char* line, std::size_t length);
 
 // True while no student sheet has been met when the identifier is ten
 // zeros or the exam number is "000".

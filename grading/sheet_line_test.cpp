@@ -1,5 +1,6 @@
 #include "grading/sheet_line.h"
 
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -72,6 +73,41 @@ TEST(ParseSheetLine, ResponsesStopAtAThousand) {
 
 TEST(ParseSheetLine, HighBytesPassThroughUnchanged) {
     expect_cut({"\xe9tudiant,\xc9,\xff\xfe,\x80\xe9z", "\xe9tudiant", '\xc9', "\xff\xfe", "\x80\xe9Z"});
+}
+
+// The response field cut one character at a time, as the reader's layout
+// says: ten responses, a separator skipped, again, up to 1000 responses or
+// the end of the text; a blank is '-', 'a' to 'z' are upper-cased; then the
+// trailing '-' are dropped.
+std::string responses_by_rule(const std::string& field) {
+    std::string kept;
+    std::size_t i = 0;
+    while (i < field.size() && field[i] != '\0' && kept.size() < 1000) {
+        for (int k = 0; k < 10 && i < field.size() && field[i] != '\0'; ++k, ++i) {
+            const char c = field[i];
+            kept += c == ' ' ? '-' : c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+        if (i < field.size() && field[i] != '\0') ++i;
+    }
+    while (!kept.empty() && kept.back() == '-') kept.pop_back();
+    return kept;
+}
+
+TEST(ParseSheetLine, ResponseFieldsOfEveryLengthAndContent) {
+    std::mt19937 random(1208);
+    const char alphabet[] = {'A', 'b', ' ', ' ', 'z', '\0', '\xe0', '\xff', '*', '{', '`', '@', '-'};
+    for (int i = 0; i < 20000; ++i) {
+        std::string field(random() % 1150, 'C');
+        for (char& c : field)
+            if (random() % 4 == 0) c = alphabet[random() % sizeof alphabet];
+        if (random() % 3 == 0) // no zero byte, mostly blanks at the end
+            for (char& c : field) c = c == '\0' ? 'D' : c;
+        const std::string line = "1,A,1," + field;
+        // Both entries: with the line's length, and up to its first zero byte.
+        const ScannedSheet with_length = parse_sheet_text(line.c_str(), line.size());
+        ASSERT_EQ(std::string(with_length.responses), responses_by_rule(field)) << i;
+        ASSERT_STREQ(parse_sheet_line(line.c_str()).responses, with_length.responses) << i;
+    }
 }
 
 TEST(IsKeySheet, ByIdentifierOrExamNumberOnlyBeforeTheFirstStudent) {

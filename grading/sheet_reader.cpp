@@ -51,22 +51,24 @@ void refill() {
 // read, up to its line feed or the end of the file. A carriage return at
 // the end of what has been read is held back until the next character shows
 // whether it ends the line.
-const char* reduced_line() {
+const char* reduced_line(std::size_t& length) {
     LineReducer& reducer = lines.reducer;
     reducer_start(reducer);
     for (;;) {
         char* from = lines.block + lines.begin;
         const std::size_t count = lines.end - lines.begin;
         if (auto* line_feed = static_cast<char*>(std::memchr(from, '\n', count))) {
-            std::size_t length = static_cast<std::size_t>(line_feed - from);
-            lines.begin += length + 1;
-            if (lines.drop_carriage_return && length > 0 && from[length - 1] == '\r') --length;
-            reducer_feed(reducer, from, length);
+            std::size_t fed = static_cast<std::size_t>(line_feed - from);
+            lines.begin += fed + 1;
+            if (lines.drop_carriage_return && fed > 0 && from[fed - 1] == '\r') --fed;
+            reducer_feed(reducer, from, fed);
+            length = reducer.length;
             return reducer_text(reducer);
         }
         if (lines.at_end) {
             reducer_feed(reducer, from, count);
             lines.begin = lines.end;
+            length = reducer.length;
             return reducer_text(reducer);
         }
         std::size_t fed = count;
@@ -144,17 +146,15 @@ void sheet_lines_open(std::FILE* file) {
     lines.drop_carriage_return = text_reads_keep_carriage_returns();
 }
 
-const char* sheet_lines_next() {
+const char* sheet_lines_next(std::size_t& length) {
     for (;;) {
         char* from = lines.block + lines.begin;
         const std::size_t count = lines.end - lines.begin;
         if (auto* line_feed = static_cast<char*>(std::memchr(from, '\n', count))) {
-            const auto length = static_cast<std::size_t>(line_feed - from);
+            length = static_cast<std::size_t>(line_feed - from);
             lines.begin += length + 1;
-            if (lines.drop_carriage_return && length > 0 && from[length - 1] == '\r')
-                from[length - 1] = '\0';
-            else
-                *line_feed = '\0';
+            if (lines.drop_carriage_return && length > 0 && from[length - 1] == '\r') --length;
+            from[length] = '\0';
             return from;
         }
         if (lines.error != 0) return nullptr;
@@ -162,9 +162,10 @@ const char* sheet_lines_next() {
             if (count == 0) return nullptr;
             lines.block[lines.end] = '\0'; // the last line has no line feed
             lines.begin = lines.end;
+            length = count;
             return from;
         }
-        if (count == BLOCK_SIZE) return reduced_line();
+        if (count == BLOCK_SIZE) return reduced_line(length);
         refill();
     }
 }

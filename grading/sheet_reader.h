@@ -47,8 +47,10 @@ void sheet_lines_open(std::FILE* file);
 // ended by a zero byte; a line longer than the read block is yielded in the
 // reduced form that LineReducer keeps. Yields nullptr at the end of the file
 // or on a read error; sheet_lines_error then tells which (0 at the end, else
-// the system's error number). The text is valid until the next call.
-const char* sheet_lines_next();
+// the system's error number). `length` gets the number of characters before
+// the terminator (a zero byte among them still ends the line's text). The
+// text is valid until the next call.
+const char* sheet_lines_next(std::size_t& length);
 
 int sheet_lines_error();
 

@@ -116,8 +116,11 @@ BothReadings read_both_ways(const std::string& text, const char* name) {
 
     in = open_text_file(path.c_str());
     sheet_lines_open(in);
-    while (const char* line = sheet_lines_next())
-        both.streamed.push_back(describe(parse_sheet_line(line)));
+    std::size_t length = 0;
+    while (const char* line = sheet_lines_next(length)) {
+        EXPECT_EQ(line[length], '\0');
+        both.streamed.push_back(describe(parse_sheet_text(line, length)));
+    }
     EXPECT_EQ(sheet_lines_error(), 0);
     std::fclose(in);
     std::remove(path.c_str());

@@ -54,7 +54,11 @@ std::vector<ScannedSheet> streamed_sheets(const std::uint8_t* data, std::size_t 
     std::FILE* file = fmemopen(const_cast<std::uint8_t*>(data), size, "r");
     FUZZ_CHECK(file != nullptr);
     sheet_lines_open(file);
-    while (const char* line = sheet_lines_next()) sheets.push_back(parse_sheet_line(line));
+    std::size_t length = 0;
+    while (const char* line = sheet_lines_next(length)) {
+        FUZZ_CHECK(line[length] == '\0');
+        sheets.push_back(parse_sheet_text(line, length));
+    }
     FUZZ_CHECK(sheet_lines_error() == 0);
     std::fclose(file);
     return sheets;
