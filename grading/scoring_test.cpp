@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -91,6 +92,57 @@ TEST(ScoreSheet, MarksRawAndPerCentScoreOfEachCase) {
             format_percent_cell(cell, score.percent_score);
             EXPECT_STREQ(cell, c.percent_cell) << c.what;
         }
+    }
+}
+
+// The marks by the rule, one question at a time: dropped '-'; right 'c'
+// when the response is a letter 'A' to 'P' whose bit the question accepts;
+// else 'X'.
+std::string marks_by_rule(const std::string& responses, const AnswerKey& key, int& raw,
+                          int& scored) {
+    const std::size_t questions = std::strlen(key.key_text);
+    std::string marks;
+    raw = 0;
+    scored = 0;
+    for (std::size_t q = 0; q < questions; ++q) {
+        const std::int32_t mask = key.masks[q + 1];
+        const char r = q < responses.size() ? responses[q] : '\0';
+        char mark = '-';
+        if (mask != QUESTION_DROPPED) {
+            ++scored;
+            const bool right = r >= 'A' && r <= 'P' && (mask >> (r - 'A') & 1) != 0;
+            raw += right;
+            mark = right ? 'c' : 'X';
+        }
+        if (q < responses.size()) marks += mark;
+    }
+    return marks;
+}
+
+TEST(ScoreSheet, LongSheetsAgreeWithTheRuleQuestionByQuestion) {
+    std::mt19937 random(42);
+    const char key_chars[] = "ABCDEPQZX-*";
+    const char response_chars[] = "ABCDEFOPQYZ-*1@`";
+    for (int trial = 0; trial < 3000; ++trial) {
+        std::string key(1 + random() % 1000, 'A');
+        for (char& c : key) c = key_chars[random() % (sizeof key_chars - 1)];
+        set_key_a(key.c_str());
+        for (int extra = 0; extra < 5; ++extra) // a second accepted letter here and there
+            answer_keys[0].masks[1 + random() % key.size()] |=
+                static_cast<std::int32_t>(answer_bit(static_cast<char>('A' + random() % 16)));
+        std::string responses(random() % 1001, 'A');
+        for (char& c : responses) c = response_chars[random() % (sizeof response_chars - 1)];
+        while (!responses.empty() && responses.back() == '-') responses.pop_back();
+
+        SheetScore score;
+        score_sheet(sheet_of(responses.c_str()), answer_keys[0], score);
+        int raw = 0;
+        int scored = 0;
+        const std::string marks = marks_by_rule(responses, answer_keys[0], raw, scored);
+        ASSERT_EQ(std::string(score.scoring, static_cast<std::size_t>(score.shown_marks)), marks)
+            << trial;
+        ASSERT_EQ(score.raw_score, raw) << trial;
+        ASSERT_EQ(score.scored_questions, scored) << trial;
     }
 }
 
