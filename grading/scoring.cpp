@@ -1,5 +1,6 @@
 #include "grading/scoring.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -18,7 +19,7 @@ namespace {
 
 // The longest row after the identity cells: Order and Raw Score (at most
 // eleven places each), % Score, and the two grouped cells with their quotes.
-constexpr std::size_t ROW_MAX = 2 * 12 + PERCENT_CELL_SIZE + 2 * (GROUPED_MAX + 4) + 8;
+constexpr std::size_t ROW_MAX = 2 * 12 + PERCENT_CELL_SIZE + 2 * (GROUPED_ROOM + 4) + 8;
 
 // The % Score cells of each form, each made once: all sheets of a form have
 // the same number of scored questions, so a form has at most 1001 of them.
@@ -37,6 +38,30 @@ const PercentCell& percent_cell(int form, const SheetScore& score) {
     PercentCell& cell = percent_cells[form][score.raw_score];
     if (cell.length == 0) cell.length = format_percent_cell(cell.text, score.percent_score);
     return cell;
+}
+
+// The counter of each response character within its question's
+// ItemCounts, as a byte offset: the letter's counter for 'A' to 'Y', the
+// no-response counter for everything else; and the bit of the letter seen
+// (none for everything else).
+struct TallySlots {
+    unsigned char offset[256];
+    std::uint32_t letter_bit[256];
+    TallySlots() {
+        for (int c = 0; c < 256; ++c) {
+            const bool letter = c >= 'A' && c < 'A' + TALLY_LETTERS;
+            offset[c] = static_cast<unsigned char>(
+                letter ? offsetof(ItemCounts, letter_count) + sizeof(std::int32_t) * (c - 'A')
+                       : offsetof(ItemCounts, no_response));
+            letter_bit[c] = letter ? 1u << (c - 'A') : 0;
+        }
+    }
+};
+const TallySlots tally_slots;
+
+// The counter at a byte offset within a question's counters.
+std::int32_t& counter_at(ItemCounts& item, unsigned offset) {
+    return *reinterpret_cast<std::int32_t*>(reinterpret_cast<unsigned char*>(&item) + offset);
 }
 
 void write_row(const char* row, const char* end) {
@@ -178,21 +203,26 @@ void score_sheet(const ScannedSheet& sheet, const AnswerKey& key, SheetScore& sc
 void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, GradingRun& run) {
     if (form > run.highest_form) run.highest_form = form;
     ItemCounts* counts = run.item_counts[form];
-    std::int32_t highest_letter = run.highest_letter;
-    for (int q = 0; q < score.shown_marks; ++q) {
-        const char r = sheet.responses[q];
-        ItemCounts& item = counts[q];
+    // Kept apart from the counters, which the compiler must otherwise take
+    // for other 32-bit numbers of the score.
+    const int shown = score.shown_marks;
+    const int questions = score.questions;
+    const char* marks = score.scoring;
+    std::uint32_t letters_seen = 0; // bit m: letter 'A' + m
+    for (int q = 0; q < shown; ++q) {
         // A letter A to Y is counted under its letter, anything else as no
-        // response (written so that the compiler can choose the counter
-        // without a branch).
-        const bool is_letter = r >= 'A' && r < 'A' + TALLY_LETTERS;
-        const int letter = is_letter ? r - 'A' : -1;
-        count_up(*(is_letter ? &item.letter_count[letter] : &item.no_response));
-        highest_letter = letter > highest_letter ? letter : highest_letter;
-        count_up(item.correct, score.scoring[q] == 'c');
+        // response.
+        const auto r = static_cast<unsigned char>(sheet.responses[q]);
+        ItemCounts& item = counts[q];
+        count_up(counter_at(item, tally_slots.offset[r]));
+        letters_seen |= tally_slots.letter_bit[r];
+        count_up(item.correct, marks[q] == 'c');
     }
-    for (int q = score.shown_marks; q < score.questions; ++q) count_up(counts[q].no_response);
-    run.highest_letter = highest_letter;
+    for (int q = shown; q < questions; ++q) count_up(counts[q].no_response);
+    if (letters_seen != 0) {
+        const int highest = 31 - __builtin_clz(letters_seen);
+        if (highest > run.highest_letter) run.highest_letter = highest;
+    }
 
     // A key without a scored question offers nothing to the statistics.
     if (score.has_percent) {

@@ -26,7 +26,7 @@ struct AnswerBitTable {
 };
 const AnswerBitTable answer_bit_table;
 
-char grouped[GROUPED_MAX + 1];
+char grouped[GROUPED_ROOM];
 
 } // namespace
 

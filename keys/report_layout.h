@@ -52,9 +52,13 @@ constexpr std::size_t DISPLAY_GROUP = 5;
 // ':', the characters and the 199 blanks between their groups.
 constexpr std::size_t GROUPED_MAX = 1 + MAX_QUESTIONS + (MAX_QUESTIONS - 1) / DISPLAY_GROUP;
 
+// Room that write_grouped needs: it may store up to sixteen characters
+// past the end of the display (later writes, or the terminator, cover them).
+constexpr std::size_t GROUPED_ROOM = GROUPED_MAX + 16;
+
 // Writes the grouped display of the first length characters of text
 // (length at most 1000) to out, without a terminator, and yields the
-// position after it; out has room for GROUPED_MAX characters.
+// position after it; out has room for GROUPED_ROOM characters.
 char* write_grouped(char* out, const char* text, std::size_t length);
 
 // Undoes a grouped display of `length` characters: the text without its

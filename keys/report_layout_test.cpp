@@ -31,7 +31,7 @@ std::string ungrouped(const std::string& display, bool& grouped) {
 TEST(GroupedDisplay, FollowsTheGroupingRuleAndIsUndoneForEveryLength) {
     std::string text;
     for (int length = 0; length <= MAX_QUESTIONS; ++length) {
-        char out[GROUPED_MAX];
+        char out[GROUPED_ROOM];
         char* end = write_grouped(out, text.c_str(), text.size());
         const std::string display(out, end);
         ASSERT_EQ(display, grouped_by_rule(text)) << length;
