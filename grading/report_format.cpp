@@ -1,6 +1,7 @@
 #include "grading/report_format.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 
 namespace quillmark {
@@ -17,6 +18,28 @@ char* write_int(char* out, std::int32_t value, int width) {
     for (int pad = width - count; pad > 0; --pad) *out++ = ' ';
     std::memcpy(out, digits, static_cast<std::size_t>(count));
     return out + count;
+}
+
+namespace {
+
+// Rows go to standard output a megabyte at a time: a row costs a copy into
+// this buffer, not a call of the C library.
+constexpr std::size_t REPORT_BUFFER_SIZE = std::size_t{1} << 20;
+char report_buffer[REPORT_BUFFER_SIZE];
+std::size_t report_used = 0;
+
+} // namespace
+
+char* report_space(std::size_t room) {
+    if (REPORT_BUFFER_SIZE - report_used < room) report_flush();
+    return report_buffer + report_used;
+}
+
+void report_advance(char* end) { report_used = static_cast<std::size_t>(end - report_buffer); }
+
+void report_flush() {
+    if (report_used > 0) std::fwrite(report_buffer, 1, report_used, stdout);
+    report_used = 0;
 }
 
 } // namespace quillmark

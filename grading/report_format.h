@@ -1,8 +1,10 @@
-// Hand-written formatting of the report cells written for every sheet. Each
-// writer puts its text at out, without a terminator, and yields the position
-// after it; the text is byte for byte what the C format named gives.
+// The rows written for every sheet: hand-written formatting of their cells,
+// and the buffer they are put together in. Each writer puts its text at out,
+// without a terminator, and yields the position after it; the text is byte
+// for byte what the C format named gives.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace quillmark {
@@ -12,5 +14,20 @@ char* write_text(char* out, const char* text);
 
 // A number right-aligned in a field of at least width places ("%*d").
 char* write_int(char* out, std::int32_t value, int width);
+
+// The most room one request for report space may ask for.
+constexpr std::size_t REPORT_ROOM_MAX = 8192;
+
+// Where the next characters of the report go, with at least `room`
+// (at most REPORT_ROOM_MAX) characters free there. What is written there
+// becomes part of the report with report_advance.
+char* report_space(std::size_t room);
+
+// The report now goes up to `end`, a position within the last space given.
+void report_advance(char* end);
+
+// Writes what the report holds to standard output (in one write of the C
+// library). Call it before anything else is written to standard output.
+void report_flush();
 
 } // namespace quillmark

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "grading/program_info.h"
+#include "grading/report_format.h"
 #include "grading/sheet_line.h"
 #include "grading/sheet_reader.h"
 #include "grading/summary.h"
@@ -76,6 +77,7 @@ int run_grading(int argc, char** argv) {
         grade_sheet(sheet, run);
     }
     const int read_error = sheet_lines_error();
+    report_flush();
 
     print_summary(run);
     print_item_analysis(run);

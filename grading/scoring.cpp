@@ -20,6 +20,7 @@ namespace {
 // The longest row after the identity cells: Order and Raw Score (at most
 // eleven places each), % Score, and the two grouped cells with their quotes.
 constexpr std::size_t ROW_MAX = 2 * 12 + PERCENT_CELL_SIZE + 2 * (GROUPED_ROOM + 4) + 8;
+static_assert(ROW_MAX <= REPORT_ROOM_MAX, "a row fits in one request for report space");
 
 // The % Score cells of each form, each made once: all sheets of a form have
 // the same number of scored questions, so a form has at most 1001 of them.
@@ -64,14 +65,9 @@ std::int32_t& counter_at(ItemCounts& item, unsigned offset) {
     return *reinterpret_cast<std::int32_t*>(reinterpret_cast<unsigned char*>(&item) + offset);
 }
 
-void write_row(const char* row, const char* end) {
-    std::fwrite(row, 1, static_cast<std::size_t>(end - row), stdout);
-}
-
 // The cells after the identity cells of a sheet whose form has no key.
 void print_no_key_row(const ScannedSheet& sheet, std::int32_t order) {
-    char row[ROW_MAX];
-    char* out = row;
+    char* out = report_space(ROW_MAX);
     *out++ = ',';
     out = write_int(out, order, 3);
     *out++ = ',';
@@ -79,14 +75,13 @@ void print_no_key_row(const ScannedSheet& sheet, std::int32_t order) {
     out = write_text(out, ",,\"");
     out = write_grouped(out, sheet.responses, std::strlen(sheet.responses));
     out = write_text(out, "\"\n");
-    write_row(row, out);
+    report_advance(out);
 }
 
 // The cells after the identity cells of a scored sheet.
 void print_result_row(const ScannedSheet& sheet, const SheetScore& score, int form,
                       std::int32_t order) {
-    char row[ROW_MAX];
-    char* out = row;
+    char* out = report_space(ROW_MAX);
     *out++ = ',';
     out = write_int(out, order, 3);
     *out++ = ',';
@@ -104,7 +99,7 @@ void print_result_row(const ScannedSheet& sheet, const SheetScore& score, int fo
     out = write_text(out, "\",\"");
     out = write_grouped(out, score.scoring, static_cast<std::size_t>(score.shown_marks));
     out = write_text(out, "\"\n");
-    write_row(row, out);
+    report_advance(out);
 }
 
 #if defined(__SSE2__)
@@ -232,8 +227,7 @@ void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, G
 }
 
 void print_identity_columns(const ScannedSheet& sheet) {
-    char cells[2 * MAX_ID + MAX_EXAM + 16];
-    char* out = cells;
+    char* out = report_space(MAX_ID + MAX_EXAM + 8);
     *out++ = '"';
     if (exam_first) {
         out = write_text(out, sheet.exam_no);
@@ -249,7 +243,7 @@ void print_identity_columns(const ScannedSheet& sheet) {
         out = write_text(out, sheet.exam_no);
         *out++ = '"';
     }
-    write_row(cells, out);
+    report_advance(out);
 }
 
 void grade_sheet(const ScannedSheet& sheet, GradingRun& run) {

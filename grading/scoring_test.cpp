@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "grading/report_format.h"
 #include "grading/run_grading.h"
 #include "keys/options.h"
 
@@ -216,6 +217,7 @@ std::string graded_rows(GradingRun& run, const char* const* responses, int sheet
         count_up(run.sheets_graded);
         grade_sheet(sheet_of(responses[s], form), run);
     }
+    report_flush();
     return testing::internal::GetCapturedStdout();
 }
 

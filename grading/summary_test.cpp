@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "grading/report_format.h"
 #include "grading/run_grading.h"
 #include "keys/options.h"
 
@@ -34,6 +35,7 @@ std::unique_ptr<GradingRun> graded(std::initializer_list<Sheet> sheets) {
         count_up(run->sheets_graded);
         grade_sheet(sheet, *run);
     }
+    report_flush();
     testing::internal::GetCapturedStdout();
     testing::internal::GetCapturedStderr();
     return run;

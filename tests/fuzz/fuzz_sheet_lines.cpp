@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "grading/report_format.h"
 #include "grading/run_grading.h"
 #include "grading/scoring.h"
 #include "grading/sheet_line.h"
@@ -148,6 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(line_number == streamed.size());
     for (const AnswerKey& entry : answer_keys)
         FUZZ_CHECK(strnlen(entry.key_text, sizeof entry.key_text) <= MAX_QUESTIONS);
+    report_flush();
     print_summary(run);
     print_item_analysis(run);
     return 0;
