@@ -202,7 +202,6 @@ void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, G
     // for other 32-bit numbers of the score.
     const int shown = score.shown_marks;
     const int questions = score.questions;
-    const char* marks = score.scoring;
     std::uint32_t letters_seen = 0; // bit m: letter 'A' + m
     for (int q = 0; q < shown; ++q) {
         // A letter A to Y is counted under its letter, anything else as no
@@ -211,7 +210,6 @@ void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, G
         ItemCounts& item = counts[q];
         count_up(counter_at(item, tally_slots.offset[r]));
         letters_seen |= tally_slots.letter_bit[r];
-        count_up(item.correct, marks[q] == 'c');
     }
     for (int q = shown; q < questions; ++q) count_up(counts[q].no_response);
     if (letters_seen != 0) {
@@ -223,6 +221,26 @@ void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, G
     if (score.has_percent) {
         stats_add(run.form_stats[form], score.percent_score);
         stats_add(run.aggregate_stats, score.percent_score);
+    }
+}
+
+void count_correct_answers(GradingRun& run) {
+    for (int f = 0; f < NUM_FORMS; ++f) {
+        const AnswerKey& key = answer_keys[f];
+        const auto questions = static_cast<int>(std::strlen(key.key_text));
+        for (int q = 0; q < questions; ++q) {
+            ItemCounts& item = run.item_counts[f][q];
+            const std::int32_t mask = key.masks[q + 1];
+            // A response is right when its letter's answer bit is accepted:
+            // only letters A to P have one, and a dropped question has no
+            // right answer.
+            std::uint32_t correct = 0;
+            if (mask != QUESTION_DROPPED)
+                for (int m = 0; m < 16; ++m)
+                    if ((static_cast<std::uint32_t>(mask) >> m & 1u) != 0)
+                        correct += static_cast<std::uint32_t>(item.letter_count[m]);
+            item.correct = static_cast<std::int32_t>(correct);
+        }
     }
 }
 

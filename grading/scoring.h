@@ -38,10 +38,18 @@ void score_sheet(const ScannedSheet& sheet, const AnswerKey& key, SheetScore& sc
 
 // Counts a scored sheet of form index `form` into the run: each key
 // question's response under its letter A to Y or as no response (the
-// questions after the last response as no response), its correct answers,
-// the highest letter and form seen, and its per-cent score offered to the
-// statistics of its form and then to the aggregate (none without one).
+// questions after the last response as no response), the highest letter and
+// form seen, and its per-cent score offered to the statistics of its form
+// and then to the aggregate (none without one). The correct counts are
+// worked out from the letter counts at the end (count_correct_answers).
 void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, GradingRun& run);
+
+// Sets every question's correct count: the sheets whose response letter the
+// question accepts, which is the sum of the letter counts of its accepted
+// letters (none for a dropped question). The keys do not change once the
+// first student sheet is graded, so this equals counting right answers
+// sheet by sheet. print_summary calls it.
+void count_correct_answers(GradingRun& run);
 
 // Writes the identifier, form letter and exam number cells, in the order
 // that exam_first selects, without a line end.

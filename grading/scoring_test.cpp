@@ -157,6 +157,7 @@ TEST(TallySheet, CountsEveryKeyQuestionOnceAndNothingBeyondTheKey) {
         score_sheet(sheet, answer_keys[0], score);
         tally_sheet(sheet, score, 0, *run);
     }
+    count_correct_answers(*run);
     const ItemCounts* counts = run->item_counts[0];
     // Question 1: A right, B wrong, Z no response.
     EXPECT_EQ(counts[0].letter_count[0], 1);
@@ -195,6 +196,26 @@ TEST(TallySheet, CountsEveryKeyQuestionOnceAndNothingBeyondTheKey) {
     EXPECT_EQ(run->form_stats[0].sum, 100);
     EXPECT_EQ(run->form_stats[0].max, 100);
     EXPECT_EQ(run->aggregate_stats.count, 3);
+}
+
+TEST(TallySheet, CorrectCountsFromTheLetterCountsEqualTheRightMarks) {
+    std::mt19937 random(5);
+    set_key_a("ABCDEPQZX-ABCDEABCDEABCDE");
+    answer_keys[0].masks[3] |= static_cast<std::int32_t>(answer_bit('A'));
+    answer_keys[0].masks[4] |= static_cast<std::int32_t>(answer_bit('P'));
+    auto run = fresh_run();
+    std::int32_t right_marks[MAX_QUESTIONS] = {};
+    for (int s = 0; s < 500; ++s) {
+        std::string responses(random() % 30, 'A');
+        for (char& c : responses) c = "ABCDPQZ-*"[random() % 9];
+        const ScannedSheet sheet = sheet_of(responses.c_str());
+        SheetScore score;
+        score_sheet(sheet, answer_keys[0], score);
+        tally_sheet(sheet, score, 0, *run);
+        for (int q = 0; q < score.shown_marks; ++q) right_marks[q] += score.scoring[q] == 'c';
+    }
+    count_correct_answers(*run);
+    for (int q = 0; q < 25; ++q) EXPECT_EQ(run->item_counts[0][q].correct, right_marks[q]) << q;
 }
 
 TEST(TallySheet, AKeyWithoutAScoredQuestionOffersNoScore) {

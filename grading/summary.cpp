@@ -18,6 +18,7 @@ void print_stats_row(const RunningStats& stats) {
 } // namespace
 
 void print_summary(GradingRun& run) {
+    count_correct_answers(run);
     send_message("%d sheets graded\n", run.sheets_graded);
     std::printf("%s\n", STATISTICS_HEADING);
     char line[256];
