@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Grading benchmark: makes sheet files of 1,000, 100,000 and 1,000,000 sheets
-# of 100 questions in 4 forms, grades each with the release build (report to
-# a file), and prints one table: the median wall time of 5 runs, sheets and
-# input megabytes per second, peak resident memory, and the grading time
-# against `wc -l` on the same file and `cat` copying the finished report.
+# Grading benchmark, with the release build (report to a file):
+# 1. sheet files of 1,000, 100,000 and 1,000,000 sheets of 100 questions in
+#    4 forms: the median wall time of 5 runs, sheets and input megabytes per
+#    second, peak resident memory, and the grading time against `wc -l` on
+#    the same file and `cat` copying the finished report;
+# 2. paired runs against the copy, for 1,000,000 sheets of 100 questions and
+#    100,000 sheets of 1000 questions: five times the grader, then `cat` of
+#    its own report to a file; the median of the five ratios;
+# 3. the peak memory of grading one sheet line of 4 GiB (BENCH_LONG_LINE_MIB
+#    sets another length; 0 leaves it out), streamed through a pipe.
 #
 #   bench/run.sh [sizes...]        e.g. bench/run.sh 1000 100000
 set -euo pipefail
@@ -52,3 +57,42 @@ for n in "${sizes[@]}"; do
   awk -v n="$n" -v w="$wall" -v b="$bytes" -v p="$peak" -v wc="$wc_s" -v c="$cat_s" 'BEGIN {
     printf "%10d %9.4f %12.0f %9.1f %9d %8.1f %8.1f\n", n, w, n / w, b / 1e6 / w, p, w / wc, w / c }'
 done
+
+# paired_ratio <sheets> <questions> <forms>: five paired runs of the grader
+# and of `cat` copying its report; prints the median ratio and both medians.
+paired_ratio() {
+  local sheets=$work/paired_$1_$2.txt ratios=() graders=() copies=() start middle end
+  "$build/tools/make_sheets" "$1" "$2" "$3" 7 > "$sheets"
+  grade "$sheets" "$work/report.csv"   # warm the caches once
+  for _ in 1 2 3 4 5; do
+    start=$(date +%s%N)
+    grade "$sheets" "$work/report.csv"
+    middle=$(date +%s%N)
+    copy_report "$work/report.csv" "$work/copy.csv"
+    end=$(date +%s%N)
+    graders+=($(( middle - start )))
+    copies+=($(( end - middle )))
+    ratios+=($(awk -v g=$(( middle - start )) -v c=$(( end - middle )) 'BEGIN { printf "%.3f", g / c }'))
+  done
+  rm -f "$sheets"
+  awk -v n="$1" -v q="$2" \
+      -v r="$(printf '%s\n' "${ratios[@]}" | sort -g | sed -n 3p)" \
+      -v g="$(printf '%s\n' "${graders[@]}" | sort -n | sed -n 3p)" \
+      -v c="$(printf '%s\n' "${copies[@]}" | sort -n | sed -n 3p)" 'BEGIN {
+    printf "%10d %9d %10.4f %10.4f %8.2f\n", n, q, g / 1e9, c / 1e9, r }'
+}
+
+echo
+printf '%10s %9s %10s %10s %8s\n' sheets questions grade_s cat_s x_cat
+paired_ratio 1000000 100 4
+paired_ratio 100000 1000 3
+
+long_mib=${BENCH_LONG_LINE_MIB:-4096}
+if [ "$long_mib" -gt 0 ]; then
+  { echo "0000000000,A,000,ABCDE"; printf '1234567890,A,001,'
+    head -c "$(( long_mib * 1048576 ))" /dev/zero | tr '\0' 'B'; echo; } |
+    /usr/bin/time -v -o "$work/time.txt" "$grader" /dev/stdin > /dev/null 2>&1
+  peak=$(awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }' "$work/time.txt")
+  echo
+  printf 'one sheet line of %d MiB: peak %d KiB\n' "$long_mib" "$peak"
+fi
