@@ -6,11 +6,19 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace quillmark {
 
 // The characters of a text up to its terminator ("%s").
 char* write_text(char* out, const char* text);
+
+// The characters of a string literal, copied as one block.
+template <std::size_t N>
+char* write_literal(char* out, const char (&text)[N]) {
+    std::memcpy(out, text, N - 1);
+    return out + (N - 1);
+}
 
 // A number right-aligned in a field of at least width places ("%*d").
 char* write_int(char* out, std::int32_t value, int width);

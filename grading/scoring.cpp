@@ -72,9 +72,9 @@ void print_no_key_row(const ScannedSheet& sheet, std::int32_t order) {
     out = write_int(out, order, 3);
     *out++ = ',';
     out = write_text(out, NO_KEY_CELL);
-    out = write_text(out, ",,\"");
+    out = write_literal(out, ",,\"");
     out = write_grouped(out, sheet.responses, std::strlen(sheet.responses));
-    out = write_text(out, "\"\n");
+    out = write_literal(out, "\"\n");
     report_advance(out);
 }
 
@@ -96,9 +96,9 @@ void print_result_row(const ScannedSheet& sheet, const SheetScore& score, int fo
     *out++ = '"';
     *out++ = sheet.form_letter;
     out = write_grouped(out, sheet.responses, static_cast<std::size_t>(score.responses));
-    out = write_text(out, "\",\"");
+    out = write_literal(out, "\",\"");
     out = write_grouped(out, score.scoring, static_cast<std::size_t>(score.shown_marks));
-    out = write_text(out, "\"\n");
+    out = write_literal(out, "\"\n");
     report_advance(out);
 }
 
@@ -249,15 +249,15 @@ void print_identity_columns(const ScannedSheet& sheet) {
     *out++ = '"';
     if (exam_first) {
         out = write_text(out, sheet.exam_no);
-        out = write_text(out, "\",\"");
+        out = write_literal(out, "\",\"");
         out = write_text(out, sheet.student_id);
-        out = write_text(out, "\",");
+        out = write_literal(out, "\",");
         *out++ = sheet.form_letter;
     } else {
         out = write_text(out, sheet.student_id);
-        out = write_text(out, "\",");
+        out = write_literal(out, "\",");
         *out++ = sheet.form_letter;
-        out = write_text(out, ",\"");
+        out = write_literal(out, ",\"");
         out = write_text(out, sheet.exam_no);
         *out++ = '"';
     }

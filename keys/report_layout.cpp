@@ -29,10 +29,24 @@ const char* column_headings(bool exam_first) {
     return exam_first ? HEADINGS_EXAM_FIRST : HEADINGS_ID_FIRST;
 }
 
+namespace {
+
+// Copies the `count` characters of a group (at most five) of a text that
+// has `readable` characters from `text` on; with eight of them readable, as
+// one block of eight (the room after a display takes the three extra).
+void copy_group(char* out, const char* text, std::size_t count, std::size_t readable) {
+    if (readable >= 8)
+        std::memcpy(out, text, 8);
+    else
+        std::memcpy(out, text, count);
+}
+
+} // namespace
+
 char* write_grouped(char* out, const char* text, std::size_t length) {
     *out++ = ':';
     std::size_t j = length < DISPLAY_GROUP ? length : DISPLAY_GROUP;
-    std::memcpy(out, text, j);
+    copy_group(out, text, j, length);
     out += j;
     // Every later group has a blank before it.
 #if defined(__SSE2__)
@@ -55,7 +69,7 @@ char* write_grouped(char* out, const char* text, std::size_t length) {
     for (; j < length; j += DISPLAY_GROUP) {
         const std::size_t count = length - j < DISPLAY_GROUP ? length - j : DISPLAY_GROUP;
         *out++ = ' ';
-        std::memcpy(out, text + j, count);
+        copy_group(out, text + j, count, length - j);
         out += count;
     }
     return out;
