@@ -203,6 +203,9 @@ void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, G
     const int shown = score.shown_marks;
     const int questions = score.questions;
     std::uint32_t letters_seen = 0; // bit m: letter 'A' + m
+#if defined(__GNUC__)
+#pragma GCC unroll 4
+#endif
     for (int q = 0; q < shown; ++q) {
         // A letter A to Y is counted under its letter, anything else as no
         // response.
