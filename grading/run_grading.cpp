@@ -64,7 +64,7 @@ int run_grading(int argc, char** argv) {
     std::size_t length = 0;
     while (const char* line = sheet_lines_next(length)) {
         if (line[0] == '#') continue;
-        ScannedSheet sheet = parse_sheet_text(line, length);
+        ScannedSheet sheet = parse_sheet_text(line, length, length + 1 + LINE_READ_AHEAD);
         if (is_key_sheet(sheet, run)) {
             store_key_sheet(sheet);
             continue;

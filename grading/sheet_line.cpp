@@ -67,10 +67,11 @@ const char* copy_field(const char* cursor, char* field, int limit) {
 } // namespace
 
 ScannedSheet parse_sheet_line(const char* line) {
-    return parse_sheet_text(line, std::strlen(line));
+    const std::size_t length = std::strlen(line);
+    return parse_sheet_text(line, length, length + 1);
 }
 
-ScannedSheet parse_sheet_text(const char* line, std::size_t length) {
+ScannedSheet parse_sheet_text(const char* line, std::size_t length, std::size_t readable) {
     ScannedSheet sheet;
     const char* cursor = copy_field(line, sheet.student_id, MAX_ID);
 
@@ -94,12 +95,13 @@ ScannedSheet parse_sheet_text(const char* line, std::size_t length) {
     const char* p = cursor;
 #if defined(__SSE2__)
     // A whole group and its separator at a time, while sixteen characters
-    // can be read before the end of the text and written before the end of
-    // the responses. A zero byte among the group's ten characters or in the
-    // separator's place ends the text there.
+    // can be read and written before the end of the responses. A zero byte
+    // among the group's ten characters or in the separator's place ends the
+    // text there (the terminator is one).
     const char* const end = line + length;
+    const char* const readable_end = line + readable;
     if (response_chars.ascii) {
-        while (end - p >= 16 && count + 16 <= MAX_QUESTIONS + 1) {
+        while (readable_end - p >= 16 && p <= end && count + 16 <= MAX_QUESTIONS + 1) {
             const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
             const unsigned zeros =
                 static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chars, _mm_setzero_si128()))) &
@@ -117,6 +119,7 @@ ScannedSheet parse_sheet_text(const char* line, std::size_t length) {
     }
 #else
     (void)length;
+    (void)readable;
 #endif
     while (*p && count < MAX_QUESTIONS) {
         const int group_end = count + GROUP_WIDTH;

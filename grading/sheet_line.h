@@ -24,8 +24,10 @@ struct ScannedSheet {
 ScannedSheet parse_sheet_line(const char* line);
 
 // The same for a line whose length is known: `length` characters, then a
-// zero byte (an earlier zero byte still ends the text).
-ScannedSheet parse_sheet_text(const char* line, std::size_t length);
+// zero byte (an earlier zero byte still ends the text). `readable` (at
+// least length + 1) says how many characters from `line` on may be read,
+// whatever they hold: the cutting reads ahead in blocks where it can.
+ScannedSheet parse_sheet_text(const char* line, std::size_t length, std::size_t readable);
 
 // True while no student sheet has been met when the identifier is ten
 // zeros or the exam number is "000".

@@ -104,7 +104,10 @@ TEST(ParseSheetLine, ResponseFieldsOfEveryLengthAndContent) {
             for (char& c : field) c = c == '\0' ? 'D' : c;
         const std::string line = "1,A,1," + field;
         // Both entries: with the line's length, and up to its first zero byte.
-        const ScannedSheet with_length = parse_sheet_text(line.c_str(), line.size());
+        // Read ahead past the terminator: sixteen more characters that must
+        // not count.
+        const std::string padded = line + '\0' + std::string(16, 'E');
+        const ScannedSheet with_length = parse_sheet_text(padded.c_str(), line.size(), padded.size());
         ASSERT_EQ(std::string(with_length.responses), responses_by_rule(field)) << i;
         ASSERT_STREQ(parse_sheet_line(line.c_str()).responses, with_length.responses) << i;
     }

@@ -18,7 +18,8 @@ constexpr std::size_t BLOCK_SIZE = std::size_t{1} << 18;
 
 struct SheetLines {
     std::FILE* file;
-    char block[BLOCK_SIZE + 1]; // room for the zero byte after a last line
+    char block[BLOCK_SIZE + 1 + LINE_READ_AHEAD]; // a zero byte after a last line, and
+                                                  // what may be read after it
     std::size_t begin;          // the characters not handed out yet:
     std::size_t end;            // block[begin] to block[end - 1]
     bool at_end;

@@ -17,6 +17,10 @@ namespace quillmark {
 constexpr std::size_t RESPONSE_FIELD_READ = MAX_QUESTIONS + MAX_QUESTIONS / 10;
 constexpr std::size_t REDUCED_LINE_MAX = MAX_ID + 1 + 1 + 1 + MAX_EXAM + 1 + RESPONSE_FIELD_READ;
 
+// Characters that can be read after the terminator of every line that
+// sheet_lines_next yields (parse_sheet_text reads ahead in blocks).
+constexpr std::size_t LINE_READ_AHEAD = 16;
+
 // Keeps, of a line fed to it in pieces, the characters that parse_sheet_line
 // reads, so that a line of any length is cut into the same sheet as the
 // whole line: the first ten characters of the identifier field, the form
@@ -24,7 +28,7 @@ constexpr std::size_t REDUCED_LINE_MAX = MAX_ID + 1 + 1 + 1 + MAX_EXAM + 1 + RES
 // those fields, and the first RESPONSE_FIELD_READ characters of the
 // response field. A zero byte ends the line's text.
 struct LineReducer {
-    char text[REDUCED_LINE_MAX + 1];
+    char text[REDUCED_LINE_MAX + 1 + LINE_READ_AHEAD];
     std::size_t length;   // characters kept
     int field;            // the part of the line that the next character is in
     std::size_t in_field; // characters kept of that part
@@ -48,8 +52,9 @@ void sheet_lines_open(std::FILE* file);
 // reduced form that LineReducer keeps. Yields nullptr at the end of the file
 // or on a read error; sheet_lines_error then tells which (0 at the end, else
 // the system's error number). `length` gets the number of characters before
-// the terminator (a zero byte among them still ends the line's text). The
-// text is valid until the next call.
+// the terminator (a zero byte among them still ends the line's text); the
+// LINE_READ_AHEAD characters after the terminator can be read too. The text
+// is valid until the next call.
 const char* sheet_lines_next(std::size_t& length);
 
 int sheet_lines_error();

@@ -119,7 +119,7 @@ BothReadings read_both_ways(const std::string& text, const char* name) {
     std::size_t length = 0;
     while (const char* line = sheet_lines_next(length)) {
         EXPECT_EQ(line[length], '\0');
-        both.streamed.push_back(describe(parse_sheet_text(line, length)));
+        both.streamed.push_back(describe(parse_sheet_text(line, length, length + 1 + LINE_READ_AHEAD)));
     }
     EXPECT_EQ(sheet_lines_error(), 0);
     std::fclose(in);

@@ -58,7 +58,7 @@ std::vector<ScannedSheet> streamed_sheets(const std::uint8_t* data, std::size_t 
     std::size_t length = 0;
     while (const char* line = sheet_lines_next(length)) {
         FUZZ_CHECK(line[length] == '\0');
-        sheets.push_back(parse_sheet_text(line, length));
+        sheets.push_back(parse_sheet_text(line, length, length + 1 + LINE_READ_AHEAD));
     }
     FUZZ_CHECK(sheet_lines_error() == 0);
     std::fclose(file);
