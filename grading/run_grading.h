@@ -17,7 +17,8 @@ struct GradingRun {
     std::int32_t highest_letter;  // highest response letter index counted, -1 for none
     RunningStats form_stats[NUM_FORMS]; // per-cent scores per form
     RunningStats aggregate_stats;       // per-cent scores of all scored sheets
-    ItemCounts item_counts[NUM_FORMS][MAX_QUESTIONS];
+    ItemCounts item_counts[NUM_FORMS][MAX_QUESTIONS]; // complete after finish_item_counts
+    PendingTallies pending_tallies[NUM_FORMS];        // letter counts on their way there
 };
 
 // Grades the sheet file named by argv[1] with the options argv[2] on, writes

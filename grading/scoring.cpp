@@ -41,30 +41,6 @@ const PercentCell& percent_cell(int form, const SheetScore& score) {
     return cell;
 }
 
-// The counter of each response character within its question's
-// ItemCounts, as a byte offset: the letter's counter for 'A' to 'Y', the
-// no-response counter for everything else; and the bit of the letter seen
-// (none for everything else).
-struct TallySlots {
-    unsigned char offset[256];
-    std::uint32_t letter_bit[256];
-    TallySlots() {
-        for (int c = 0; c < 256; ++c) {
-            const bool letter = c >= 'A' && c < 'A' + TALLY_LETTERS;
-            offset[c] = static_cast<unsigned char>(
-                letter ? offsetof(ItemCounts, letter_count) + sizeof(std::int32_t) * (c - 'A')
-                       : offsetof(ItemCounts, no_response));
-            letter_bit[c] = letter ? 1u << (c - 'A') : 0;
-        }
-    }
-};
-const TallySlots tally_slots;
-
-// The counter at a byte offset within a question's counters.
-std::int32_t& counter_at(ItemCounts& item, unsigned offset) {
-    return *reinterpret_cast<std::int32_t*>(reinterpret_cast<unsigned char*>(&item) + offset);
-}
-
 // The cells after the identity cells of a sheet whose form has no key.
 void print_no_key_row(const ScannedSheet& sheet, std::int32_t order) {
     char* out = report_space(ROW_MAX);
@@ -195,30 +171,82 @@ void score_sheet(const ScannedSheet& sheet, const AnswerKey& key, SheetScore& sc
     score.percent_score = score.has_percent ? percent_score(raw_score, scored_questions) : 0;
 }
 
+namespace {
+
+// Adds the pending letter counts of a form to its ItemCounts.
+void flush_pending(GradingRun& run, int form) {
+    PendingTallies& tallies = run.pending_tallies[form];
+    const auto questions = static_cast<int>(std::strlen(answer_keys[form].key_text));
+    for (int m = 0; m < tallies.letters; ++m) {
+        std::uint8_t* counts = tallies.counts[m];
+        for (int q = 0; q < questions; ++q)
+            count_up(run.item_counts[form][q].letter_count[m], counts[q]);
+        std::memset(counts, 0, static_cast<std::size_t>(questions));
+    }
+    tallies.pending = 0;
+}
+
+// The highest letter A to Y among the first `count` responses, as its
+// index; -1 for none.
+int highest_letter_of(const char* responses, int count) {
+    int q = 0;
+    unsigned highest = 0; // the letter itself, 0 for none
+#if defined(__SSE2__)
+    __m128i most = _mm_setzero_si128();
+    for (; q + 16 <= count; q += 16) {
+        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(responses + q));
+        const __m128i index = _mm_sub_epi8(r, _mm_set1_epi8('A'));
+        const __m128i letter =
+            _mm_cmpeq_epi8(_mm_min_epu8(index, _mm_set1_epi8(TALLY_LETTERS - 1)), index);
+        most = _mm_max_epu8(most, _mm_and_si128(r, letter));
+    }
+    most = _mm_max_epu8(most, _mm_srli_si128(most, 8));
+    most = _mm_max_epu8(most, _mm_srli_si128(most, 4));
+    most = _mm_max_epu8(most, _mm_srli_si128(most, 2));
+    most = _mm_max_epu8(most, _mm_srli_si128(most, 1));
+    highest = static_cast<unsigned>(_mm_cvtsi128_si32(most)) & 0xFFu;
+#endif
+    for (; q < count; ++q) {
+        const auto r = static_cast<unsigned char>(responses[q]);
+        if (r >= 'A' && r < 'A' + TALLY_LETTERS && r > highest) highest = r;
+    }
+    return highest == 0 ? -1 : static_cast<int>(highest) - 'A';
+}
+
+} // namespace
+
 void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, GradingRun& run) {
     if (form > run.highest_form) run.highest_form = form;
-    ItemCounts* counts = run.item_counts[form];
-    // Kept apart from the counters, which the compiler must otherwise take
-    // for other 32-bit numbers of the score.
+    PendingTallies& tallies = run.pending_tallies[form];
     const int shown = score.shown_marks;
-    const int questions = score.questions;
-    std::uint32_t letters_seen = 0; // bit m: letter 'A' + m
-#if defined(__GNUC__)
-#pragma GCC unroll 4
+    // Every letter up to the highest one seen is counted; a letter above
+    // them all makes the counted letters reach it.
+    const int highest = highest_letter_of(sheet.responses, shown);
+    if (highest >= tallies.letters) tallies.letters = highest + 1;
+    if (highest > run.highest_letter) run.highest_letter = highest;
+
+    const int letters = tallies.letters;
+    int q = 0;
+#if defined(__SSE2__)
+    // Sixteen questions at a time: the byte of each letter's counter goes
+    // up (by subtracting the all-ones of an equal compare) where the
+    // response is that letter.
+    for (; q + 16 <= shown; q += 16) {
+        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sheet.responses + q));
+        __m128i letter = _mm_set1_epi8('A');
+        for (int m = 0; m < letters; ++m) {
+            auto* counts = reinterpret_cast<__m128i*>(tallies.counts[m] + q);
+            _mm_storeu_si128(counts, _mm_sub_epi8(_mm_loadu_si128(counts), _mm_cmpeq_epi8(r, letter)));
+            letter = _mm_add_epi8(letter, _mm_set1_epi8(1));
+        }
+    }
 #endif
-    for (int q = 0; q < shown; ++q) {
-        // A letter A to Y is counted under its letter, anything else as no
-        // response.
-        const auto r = static_cast<unsigned char>(sheet.responses[q]);
-        ItemCounts& item = counts[q];
-        count_up(counter_at(item, tally_slots.offset[r]));
-        letters_seen |= tally_slots.letter_bit[r];
+    for (; q < shown; ++q) {
+        const unsigned m = static_cast<unsigned char>(sheet.responses[q]) - 'A';
+        if (m < static_cast<unsigned>(TALLY_LETTERS)) ++tallies.counts[m][q];
     }
-    for (int q = shown; q < questions; ++q) count_up(counts[q].no_response);
-    if (letters_seen != 0) {
-        const int highest = 31 - __builtin_clz(letters_seen);
-        if (highest > run.highest_letter) run.highest_letter = highest;
-    }
+    count_up(tallies.sheets);
+    if (++tallies.pending == 255) flush_pending(run, form);
 
     // A key without a scored question offers nothing to the statistics.
     if (score.has_percent) {
@@ -227,21 +255,25 @@ void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, G
     }
 }
 
-void count_correct_answers(GradingRun& run) {
+void finish_item_counts(GradingRun& run) {
     for (int f = 0; f < NUM_FORMS; ++f) {
+        flush_pending(run, f);
         const AnswerKey& key = answer_keys[f];
         const auto questions = static_cast<int>(std::strlen(key.key_text));
+        const auto sheets = static_cast<std::uint32_t>(run.pending_tallies[f].sheets);
         for (int q = 0; q < questions; ++q) {
             ItemCounts& item = run.item_counts[f][q];
-            const std::int32_t mask = key.masks[q + 1];
-            // A response is right when its letter's answer bit is accepted:
-            // only letters A to P have one, and a dropped question has no
-            // right answer.
+            const auto mask = static_cast<std::uint32_t>(key.masks[q + 1]);
+            const bool dropped = key.masks[q + 1] == QUESTION_DROPPED;
+            std::uint32_t letters = 0;
             std::uint32_t correct = 0;
-            if (mask != QUESTION_DROPPED)
-                for (int m = 0; m < 16; ++m)
-                    if ((static_cast<std::uint32_t>(mask) >> m & 1u) != 0)
-                        correct += static_cast<std::uint32_t>(item.letter_count[m]);
+            for (int m = 0; m < TALLY_LETTERS; ++m) {
+                const auto count = static_cast<std::uint32_t>(item.letter_count[m]);
+                letters += count;
+                // Only letters A to P have an answer bit.
+                if (m < 16 && !dropped && (mask >> m & 1u) != 0) correct += count;
+            }
+            item.no_response = static_cast<std::int32_t>(sheets - letters);
             item.correct = static_cast<std::int32_t>(correct);
         }
     }

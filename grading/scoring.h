@@ -18,6 +18,16 @@ struct ItemCounts {
     std::int32_t correct;                     // sheets that answered correctly
 };
 
+// Letter counts of one form not yet added to its ItemCounts: one byte per
+// letter and question, added up sixteen questions at a time, and moved to
+// the 32-bit counters before a byte can overflow.
+struct PendingTallies {
+    std::uint8_t counts[TALLY_LETTERS][MAX_QUESTIONS + 16];
+    std::int32_t pending;  // sheets counted in the bytes, at most 255
+    std::int32_t letters;  // letters counted: A up to the highest letter seen
+    std::int32_t sheets;   // sheets tallied in all (wrapping)
+};
+
 // A sheet scored against a key.
 struct SheetScore {
     std::int32_t questions;        // the key's questions
@@ -37,19 +47,21 @@ struct SheetScore {
 void score_sheet(const ScannedSheet& sheet, const AnswerKey& key, SheetScore& score);
 
 // Counts a scored sheet of form index `form` into the run: each key
-// question's response under its letter A to Y or as no response (the
-// questions after the last response as no response), the highest letter and
-// form seen, and its per-cent score offered to the statistics of its form
-// and then to the aggregate (none without one). The correct counts are
-// worked out from the letter counts at the end (count_correct_answers).
+// question's response under its letter A to Y, the highest letter and form
+// seen, and its per-cent score offered to the statistics of its form and
+// then to the aggregate (none without one). The letter counts reach
+// item_counts in batches; finish_item_counts completes them.
 void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, GradingRun& run);
 
-// Sets every question's correct count: the sheets whose response letter the
-// question accepts, which is the sum of the letter counts of its accepted
+// Completes item_counts after the last sheet: adds the letter counts still
+// pending, and works out the rest of every key question's counters from
+// them. No response: the sheets of the form that gave none of the letters
+// (every sheet counts once for every key question). Correct: the sheets
+// whose letter the question accepts, the sum of the counts of its accepted
 // letters (none for a dropped question). The keys do not change once the
-// first student sheet is graded, so this equals counting right answers
-// sheet by sheet. print_summary calls it.
-void count_correct_answers(GradingRun& run);
+// first student sheet is graded, so this equals counting sheet by sheet.
+// print_summary calls it.
+void finish_item_counts(GradingRun& run);
 
 // Writes the identifier, form letter and exam number cells, in the order
 // that exam_first selects, without a line end.

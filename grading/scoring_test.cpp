@@ -157,7 +157,7 @@ TEST(TallySheet, CountsEveryKeyQuestionOnceAndNothingBeyondTheKey) {
         score_sheet(sheet, answer_keys[0], score);
         tally_sheet(sheet, score, 0, *run);
     }
-    count_correct_answers(*run);
+    finish_item_counts(*run);
     const ItemCounts* counts = run->item_counts[0];
     // Question 1: A right, B wrong, Z no response.
     EXPECT_EQ(counts[0].letter_count[0], 1);
@@ -214,7 +214,7 @@ TEST(TallySheet, CorrectCountsFromTheLetterCountsEqualTheRightMarks) {
         tally_sheet(sheet, score, 0, *run);
         for (int q = 0; q < score.shown_marks; ++q) right_marks[q] += score.scoring[q] == 'c';
     }
-    count_correct_answers(*run);
+    finish_item_counts(*run);
     for (int q = 0; q < 25; ++q) EXPECT_EQ(run->item_counts[0][q].correct, right_marks[q]) << q;
 }
 
@@ -225,6 +225,7 @@ TEST(TallySheet, AKeyWithoutAScoredQuestionOffersNoScore) {
     SheetScore score;
     score_sheet(sheet, answer_keys[0], score);
     tally_sheet(sheet, score, 0, *run);
+    finish_item_counts(*run);
     EXPECT_EQ(run->item_counts[0][0].letter_count[0], 1);
     EXPECT_EQ(run->item_counts[0][1].letter_count[1], 1);
     EXPECT_EQ(run->form_stats[0].count, 0);

@@ -18,7 +18,7 @@ void print_stats_row(const RunningStats& stats) {
 } // namespace
 
 void print_summary(GradingRun& run) {
-    count_correct_answers(run);
+    finish_item_counts(run);
     send_message("%d sheets graded\n", run.sheets_graded);
     std::printf("%s\n", STATISTICS_HEADING);
     char line[256];

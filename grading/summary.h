@@ -7,7 +7,7 @@ namespace quillmark {
 
 struct GradingRun;
 
-// Works out the correct counts of the item analysis (count_correct_answers)
+// Completes the counts of the item analysis (finish_item_counts)
 // and writes the sheets-graded count to standard error, then finishes the
 // statistics of every form from A to the highest scored form and of all
 // sheets (population variance) and writes each as a row and as a readable

@@ -110,6 +110,7 @@ void reset_run() {
     // The counters only grow by one per line; clearing them now and then
     // keeps them far from overflowing without paying for it on every input.
     if (inputs++ % 1024 == 0) std::memset(run.item_counts, 0, sizeof run.item_counts);
+    std::memset(run.pending_tallies, 0, sizeof run.pending_tallies);
 }
 
 } // namespace
