@@ -41,16 +41,18 @@ struct Settings {
 };
 
 void define_options(CLI::App& app, Settings& settings) {
-    app.description(DESCRIPTION);
+    app.footer(DESCRIPTION);
     app.set_help_flag(); // answered by info_request, as the grader does
     app.add_option("REPORT", settings.report, "the report to analyse; - for standard input")
-        ->required();
+        ->required()
+        ->type_name("");
     app.add_option("-o,--output", settings.output, "the tables to FILE instead of standard output")
         ->option_text("FILE");
     app.add_option("--json", settings.json, "the whole analysis as JSON to FILE")
         ->option_text("FILE");
     app.add_option("--fix-options", settings.fix_options,
-                   "an option file for quillmark that answers each possible key error")
+                   "an option file for quillmark that makes the suspected\n"
+                   "letter of each possible key error the answer")
         ->option_text("FILE");
 }
 

@@ -109,8 +109,9 @@ std::vector<SheetCheck> sheet_checks(const ReportTables& tables) {
         SheetCheck check;
         check.kind = CheckKind::few_sheets;
         check.form = form.form;
-        check.detail = std::to_string(form.matrix.sheets) +
-                       " scored sheets: reliability and correlations are not to be trusted";
+        check.detail = "only " + std::to_string(form.matrix.sheets) + " scored sheet" +
+                       (form.matrix.sheets == 1 ? "" : "s") +
+                       ": reliability and correlations are not to be trusted";
         checks.push_back(std::move(check));
     }
     // Each kind is added in Order already, except the duplicates, which
