@@ -71,12 +71,6 @@ std::vector<unsigned char> ByteArray::to_vector() const {
     return std::vector<unsigned char>(data_, data_ + size_);
 }
 
-unsigned char option_code(unsigned char response) {
-    if (response >= 'A' && response < 'A' + LETTER_OPTIONS)
-        return static_cast<unsigned char>(response - 'A');
-    return response == '-' ? NO_MARK : OTHER_MARK;
-}
-
 std::vector<std::int32_t> total_scores(const ResponseMatrix& matrix) {
     std::vector<std::int32_t> totals(static_cast<std::size_t>(matrix.sheets), 0);
     const auto items = static_cast<std::size_t>(matrix.items);

@@ -25,7 +25,11 @@ constexpr unsigned char RIGHT_BIT = 0x80;
 constexpr int LETTER_OPTIONS = 25;       // A to Y
 
 // The option code of one character of a Responses cell.
-unsigned char option_code(unsigned char response);
+inline unsigned char option_code(unsigned char response) {
+    if (response >= 'A' && response < 'A' + LETTER_OPTIONS)
+        return static_cast<unsigned char>(response - 'A');
+    return response == '-' ? NO_MARK : OTHER_MARK;
+}
 
 // A growable array of bytes on the C heap. Growing it reallocates, which
 // for large blocks remaps pages instead of copying them on systems that can

@@ -14,33 +14,40 @@ std::string cell_text(const char* cell, std::size_t room) {
     return std::string(cell, end ? static_cast<const char*>(end) - cell : room);
 }
 
-int compare_identity(const SheetIdentity& a, const SheetIdentity& b) {
-    const int by_id = std::memcmp(a.id, b.id, sizeof a.id);
-    return by_id != 0 ? by_id : std::memcmp(a.exam, b.exam, sizeof a.exam);
+bool same_identity(const SheetIdentity& a, const SheetIdentity& b) {
+    return std::memcmp(a.id, b.id, sizeof a.id) == 0 && std::memcmp(a.exam, b.exam, sizeof a.exam) == 0;
 }
 
+// FNV-1a over the identifier and exam number.
+std::uint64_t identity_hash(const SheetIdentity& row) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (char c : row.id) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    for (char c : row.exam) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return hash ^ (hash >> 29);
+}
+
+// One pass with an open-addressing table of the first row of every
+// identity: a row whose identity is in the table already repeats that row.
 void add_duplicates(const ReportTables& tables, std::vector<SheetCheck>& checks) {
     const std::vector<SheetIdentity>& rows = tables.identities;
-    std::vector<std::int32_t> index(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) index[i] = static_cast<std::int32_t>(i);
-    // Equal identities end up side by side, each run in report order.
-    std::sort(index.begin(), index.end(), [&rows](std::int32_t a, std::int32_t b) {
-        const int order = compare_identity(rows[a], rows[b]);
-        return order != 0 ? order < 0 : a < b;
-    });
-    for (std::size_t i = 1; i < index.size(); ++i) {
-        std::size_t first = i - 1;
-        while (i < index.size() && compare_identity(rows[index[first]], rows[index[i]]) == 0) {
-            const SheetIdentity& repeat = rows[index[i]];
-            SheetCheck check;
-            check.kind = CheckKind::duplicate_student;
-            check.form = repeat.form;
-            check.order = index[i] + 1;
-            check.student_id = cell_text(repeat.id, sizeof repeat.id);
-            check.detail = "same Student ID and Exam # as Order " + std::to_string(index[first] + 1);
-            checks.push_back(std::move(check));
-            ++i;
+    std::size_t slots = 16;
+    while (slots < 2 * rows.size()) slots *= 2;
+    std::vector<std::int32_t> first(slots, -1);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        std::size_t slot = static_cast<std::size_t>(identity_hash(rows[i])) & (slots - 1);
+        while (first[slot] >= 0 && !same_identity(rows[first[slot]], rows[i]))
+            slot = (slot + 1) & (slots - 1);
+        if (first[slot] < 0) {
+            first[slot] = static_cast<std::int32_t>(i);
+            continue;
         }
+        SheetCheck check;
+        check.kind = CheckKind::duplicate_student;
+        check.form = rows[i].form;
+        check.order = static_cast<std::int32_t>(i) + 1;
+        check.student_id = cell_text(rows[i].id, sizeof rows[i].id);
+        check.detail = "same Student ID and Exam # as Order " + std::to_string(first[slot] + 1);
+        checks.push_back(std::move(check));
     }
 }
 
@@ -114,8 +121,7 @@ std::vector<SheetCheck> sheet_checks(const ReportTables& tables) {
                        ": reliability and correlations are not to be trusted";
         checks.push_back(std::move(check));
     }
-    // Each kind is added in Order already, except the duplicates, which
-    // come by identity.
+    // Each kind is added in Order already.
     std::stable_sort(checks.begin(), checks.end(), [](const SheetCheck& a, const SheetCheck& b) {
         return a.kind != b.kind ? a.kind < b.kind : a.order < b.order;
     });

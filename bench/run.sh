@@ -48,3 +48,23 @@ for n in "${sizes[@]}"; do
   awk -v n="$n" -v w="$wall" -v b="$bytes" -v p="$peak" -v wc="$wc_s" -v c="$cat_s" 'BEGIN {
     printf "%10d %9.4f %12.0f %9.1f %9d %8.1f %8.1f\n", n, w, n / w, b / 1e6 / w, p, w / wc, w / c }'
 done
+
+# Analysis against grading: 1,000,000 sheets of 100 questions in one form,
+# graded and the report analysed by quillmark-analyze, each the median of
+# five runs side by side, with the ratio and each program's peak memory.
+cmake --build "$build" --target quillmark-analyze >/dev/null
+analyzer=$build/analyze/quillmark-analyze
+sheets=$work/analyse_sheets.txt
+"$build/tools/make_sheets" 1000000 100 1 7 > "$sheets"
+grade "$sheets" "$work/report.csv"
+analyse() { "$analyzer" "$1" > /dev/null 2>&1; }
+grade_s=$(median_seconds grade "$sheets" "$work/report.csv")
+analyse_s=$(median_seconds analyse "$work/report.csv")
+/usr/bin/time -v -o "$work/time.txt" "$grader" "$sheets" > "$work/report.csv" 2>/dev/null
+grade_peak=$(awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }' "$work/time.txt")
+/usr/bin/time -v -o "$work/time.txt" "$analyzer" "$work/report.csv" > /dev/null 2>&1
+analyse_peak=$(awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }' "$work/time.txt")
+echo
+printf '%10s %9s %9s %8s %13s %13s\n' sheets grade_s analyse_s ratio grade_KiB analyse_KiB
+awk -v g="$grade_s" -v a="$analyse_s" -v gp="$grade_peak" -v ap="$analyse_peak" 'BEGIN {
+  printf "%10d %9.4f %9.4f %8.2f %13d %13d\n", 1000000, g, a, a / g, gp, ap }'
