@@ -24,12 +24,14 @@ long double square_root(long double value) {
 }
 
 // What the pass over a question's answers adds up for one option slot.
+// Counts fit 32 bits (at most MAX_FORM_SHEETS sheets); the sum of totals
+// may not.
 struct OptionTally {
-    std::int64_t count = 0;
-    std::int64_t right = 0;     // choosers the grader counted right
     std::int64_t sum_total = 0; // the choosers' totals
-    std::int64_t upper = 0;
-    std::int64_t lower = 0;
+    std::int32_t count = 0;
+    std::int32_t right = 0;     // choosers the grader counted right
+    std::int32_t upper = 0;
+    std::int32_t lower = 0;
 };
 
 } // namespace

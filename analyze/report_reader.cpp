@@ -140,9 +140,6 @@ bool parse_identity(Text line, bool exam_first, std::size_t& pos, SheetRow& row)
            quoted_cell(line, pos, MAX_EXAM, row.exam);
 }
 
-// The marks of a scoring string and the blank between its groups.
-bool is_scoring_character(char c) { return c == 'c' || c == 'X' || c == '-' || c == ' '; }
-
 const char* fail(const char*& why, const char* message) {
     why = message;
     return nullptr;
@@ -179,15 +176,14 @@ bool parse_sheet_row(Text line, bool exam_first, SheetRow& row, const char*& why
     row.percent = cell;
 
     // The Scoring cell is the last one: a quoted ':' and marks, which hold
-    // no ':', so the last ':' of the line starts it. The Responses cell,
-    // which may hold any character, is everything before it.
+    // no ':', so the last ':' of the line starts it (its marks are checked
+    // as they are read). The Responses cell, which may hold any character,
+    // is everything before it.
     if (line.length < pos + 2 || line.data[line.length - 1] != '"')
         return fail(why, "the Scoring cell is missing or broken");
-    std::size_t start = line.length - 1;
-    while (start > pos && is_scoring_character(line.data[start - 1])) --start;
-    const std::size_t colon = start - 1;
-    if (start == 0 || colon < pos + 6 || line.data[colon] != ':' || line.data[colon - 1] != '"' ||
-        line.data[colon - 2] != ',')
+    std::size_t colon = line.length - 1;
+    while (colon > pos && line.data[colon] != ':') --colon;
+    if (colon < pos + 6 || line.data[colon - 1] != '"' || line.data[colon - 2] != ',')
         return fail(why, "the Scoring cell is missing or broken");
     const Text responses{line.data + pos, colon - 2 - pos};
     if (responses.length < 4 || responses.data[0] != '"' || responses.data[1] != row.form ||
@@ -360,7 +356,14 @@ bool ReportReader::State::sheet_row(Text line) {
             return refuse(this->line, "not a sheet row of the report: the Scoring cell has more "
                                       "marks than a key has questions");
         std::int32_t right = 0;
-        for (char mark : marks) right += mark == 'c';
+        bool marks_only = true;
+        for (char mark : marks) {
+            right += mark == 'c';
+            marks_only &= mark == 'c' || mark == 'X' || mark == '-';
+        }
+        if (!marks_only)
+            return refuse(this->line, "not a sheet row of the report: the Scoring cell is "
+                                      "missing or broken");
         if (right != row.raw_score)
             return refuse(this->line, "not a sheet row of the report: the Raw Score is not the "
                                       "number of \"c\" marks of the Scoring cell");
@@ -475,16 +478,17 @@ void ReportReader::State::keep_answers(FormState& state) {
     state.cells.resize(base + state.stride);
     unsigned char* cell = state.cells.data() + base;
     const std::size_t shown = marks.size();
-    for (std::size_t q = 0; q < state.stride; ++q) {
-        const unsigned char code =
-            q < responses.size() ? option_code(static_cast<unsigned char>(responses[q])) : NO_MARK;
-        if (q < shown && marks[q] == 'c') {
-            cell[q] = code | RIGHT_BIT;
-            if (code < LETTER_OPTIONS) state.accepted[q] |= 1u << code;
-        } else {
-            cell[q] = code;
-        }
+    const std::size_t answered = responses.size() < state.stride ? responses.size() : state.stride;
+    // Right and wrong come in no order a processor could predict: no
+    // branch on them.
+    for (std::size_t q = 0; q < answered; ++q) {
+        const unsigned char code = option_code(static_cast<unsigned char>(responses[q]));
+        const unsigned right = q < shown && marks[q] == 'c';
+        cell[q] = static_cast<unsigned char>(code | right << 7);
+        state.accepted[q] |= (right & (code < LETTER_OPTIONS)) << code;
     }
+    for (std::size_t q = answered; q < state.stride; ++q)
+        cell[q] = static_cast<unsigned char>(NO_MARK | (q < shown && marks[q] == 'c') << 7);
     ++state.sheets;
 }
 
@@ -545,7 +549,8 @@ bool ReportReader::State::build_form(char form, FormState& state, FormScores& sc
     const std::size_t n = static_cast<std::size_t>(state.sheets);
     const std::size_t k = columns.size();
     unsigned char* cells = state.cells.data();
-    for (std::size_t s = 0; s < n; ++s) {
+    const bool in_place = k == state.stride; // every question scored: nothing moves
+    for (std::size_t s = 0; s < n && !in_place; ++s) {
         const unsigned char* from = cells + s * state.stride;
         unsigned char* to = cells + s * k;
         for (std::size_t j = 0; j < k; ++j) to[j] = from[columns[j]];
