@@ -140,6 +140,15 @@ bool parse_identity(Text line, bool exam_first, std::size_t& pos, SheetRow& row)
            quoted_cell(line, pos, MAX_EXAM, row.exam);
 }
 
+// The text of a grouped display, into `text`; false when it is not one.
+bool ungroup_text(Text display, std::string& text) {
+    text.resize(display.length);
+    std::size_t length = 0;
+    const bool grouped = ungroup_display(display.data, display.length, &text[0], length);
+    text.resize(length);
+    return grouped;
+}
+
 const char* fail(const char*& why, const char* message) {
     why = message;
     return nullptr;
@@ -346,12 +355,9 @@ bool ReportReader::State::sheet_row(Text line) {
     if (!parse_sheet_row(line, exam_first, row, why))
         return refuse(this->line, std::string("not a sheet row of the report: ") + why);
     if (!row.no_key) {
-        marks.resize(row.scoring.length);
-        std::size_t mark_count = 0;
-        if (!ungroup_display(row.scoring.data, row.scoring.length, &marks[0], mark_count))
+        if (!ungroup_text(row.scoring, marks))
             return refuse(this->line, "not a sheet row of the report: the Scoring cell is not a "
                                       "grouped scoring string");
-        marks.resize(mark_count);
         if (marks.size() > MAX_KEY_QUESTIONS)
             return refuse(this->line, "not a sheet row of the report: the Scoring cell has more "
                                       "marks than a key has questions");
@@ -371,12 +377,9 @@ bool ReportReader::State::sheet_row(Text line) {
             return refuse(this->line,
                           "not a sheet row of the report: a scored row's form is not one of A to J");
     }
-    responses.resize(row.responses.length);
-    std::size_t response_count = 0;
-    if (!ungroup_display(row.responses.data, row.responses.length, &responses[0], response_count))
+    if (!ungroup_text(row.responses, responses))
         return refuse(this->line, "not a sheet row of the report: the Responses cell is not a "
                                   "grouped display");
-    responses.resize(response_count);
     if (row.order != tables.sheet_rows + 1) {
         char message[120];
         std::snprintf(message, sizeof message,
@@ -627,11 +630,7 @@ bool read_report(const std::vector<std::string>& lines, ReportTables& tables,
 }
 
 bool ungroup_display(const std::string& display, std::string& text) {
-    text.resize(display.size());
-    std::size_t length = 0;
-    const bool grouped = ungroup_display(display.data(), display.size(), &text[0], length);
-    text.resize(length);
-    return grouped;
+    return ungroup_text(Text{display.data(), display.size()}, text);
 }
 
 } // namespace quillmark
