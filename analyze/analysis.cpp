@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "keys/report_layout.h"
+
 namespace quillmark {
 
 Analysis analyse(ReportTables& tables) {
@@ -14,6 +16,8 @@ Analysis analyse(ReportTables& tables) {
         std::vector<ItemStatistics> items = item_statistics(scores.matrix);
         for (std::size_t i = 0; i < items.size(); ++i)
             form.questions.push_back({scores.question_numbers[i], std::move(items[i])});
+        for (std::int32_t raw = 0; raw <= form.test.items; ++raw)
+            form.percent_of_score.push_back(percent_score(raw, form.test.items));
         scores.matrix.cells = ByteArray();
         analysis.forms.push_back(std::move(form));
     }

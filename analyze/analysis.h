@@ -19,11 +19,14 @@ struct QuestionAnalysis {
     ItemStatistics statistics;
 };
 
-// One form with scored sheets: its test statistics and its questions.
+// One form with scored sheets: its test statistics, its questions, and the
+// per-cent score of every raw score from 0 to the number of questions, as
+// the grader works it out (the histogram counts each sheet at its own).
 struct FormAnalysis {
     char form = 0;
     TestStatistics test;
     std::vector<QuestionAnalysis> questions;
+    std::vector<long double> percent_of_score;
 };
 
 // The whole analysis: the forms in letter order and the findings of the

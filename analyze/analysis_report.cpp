@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "keys/report_layout.h"
 #include "numerics/histogram.h"
 
 namespace quillmark {
@@ -91,19 +90,19 @@ void print_checks_table(std::FILE* out, const std::vector<SheetCheck>& checks) {
     }
 }
 
-std::vector<long double> histogram_scores(const TestStatistics& test) {
+std::vector<long double> histogram_scores(const FormAnalysis& form) {
     std::vector<long double> values;
-    values.reserve(static_cast<std::size_t>(test.sheets));
-    for (std::size_t raw = 0; raw < test.score_counts.size(); ++raw) {
-        long double value = percent_score(static_cast<std::int32_t>(raw), test.items);
+    values.reserve(static_cast<std::size_t>(form.test.sheets));
+    for (std::size_t raw = 0; raw < form.test.score_counts.size(); ++raw) {
+        long double value = form.percent_of_score[raw];
         if (value >= 100) value = std::nextafter(100.0L, 0.0L);
-        values.insert(values.end(), static_cast<std::size_t>(test.score_counts[raw]), value);
+        values.insert(values.end(), static_cast<std::size_t>(form.test.score_counts[raw]), value);
     }
     return values;
 }
 
 void print_score_histogram(std::FILE* err, const FormAnalysis& form) {
-    const std::vector<long double> values = histogram_scores(form.test);
+    const std::vector<long double> values = histogram_scores(form);
     std::fprintf(err, "Form %c: %% scores\n", form.form);
     histogram_print(err, values.data(), static_cast<std::int32_t>(values.size()), nullptr, 0, 0,
                     100, 10);

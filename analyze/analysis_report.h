@@ -19,11 +19,10 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form);
 // The sheet checks table: its heading row and one row per finding.
 void print_checks_table(std::FILE* out, const std::vector<SheetCheck>& checks);
 
-// The per-cent scores of a form's sheets as histogram_print takes them,
-// from the counts of each raw score: a perfect score is put just below 100,
-// so that it falls into the top bin (90 to 100) rather than beyond the
-// histogram's range.
-std::vector<long double> histogram_scores(const TestStatistics& test);
+// The per-cent scores of a form's sheets as histogram_print takes them, one
+// per sheet: a perfect score is put just below 100, so that it falls into
+// the top bin (90 to 100) rather than beyond the histogram's range.
+std::vector<long double> histogram_scores(const FormAnalysis& form);
 
 // A title line and the histogram of the form's per-cent scores in 10 bins
 // from 0 to 100, to `err`.
