@@ -12,7 +12,8 @@ questions. Checked:
 - for every scored question the option counts equal the grader's own item
   analysis in the same report ("none" is its No resp count);
 - the option file of --fix-options, given to quillmark with optf:, regrades
-  the batch so that a second analysis flags no key error;
+  the batch so that a second analysis (its tables written with -o) flags no
+  key error;
 - the checks table finds a repeated sheet, an empty sheet, a sheet of a
   form without a key and a form with 12 sheets, and nothing else.
 """
@@ -179,8 +180,16 @@ def main():
         if checks != want_checks:
             fail(f"checks {checks}, expected {want_checks}")
 
-        regraded = run(quillmark + [sheets, f"optf:{fix}"]).stdout
-        again, _, _ = tables(run(analyze + ["-"], input=regraded).stdout)
+        regraded = os.path.join(tmp, "regraded.csv")
+        tables_file = os.path.join(tmp, "again.csv")
+        with open(regraded, "w") as out:
+            out.write(run(quillmark + [sheets, f"optf:{fix}"]).stdout)
+        if run(analyze + ["-o", tables_file, regraded]).stdout:
+            fail("-o left tables on standard output")
+        with open(tables_file) as f:
+            again, _, _ = tables(f.read())
+        if not again:
+            fail("no question rows after the regrade")
         if key_errors(again):
             fail(f"key errors left after the fix: {key_errors(again)}")
     print("planted", expected, "ok" if ok else "FAILED")
