@@ -4,7 +4,7 @@
 # build needs when they are missing.
 set -euo pipefail
 cd "$(dirname "$0")"
-tools/need-packages.sh cmake ninja-build g++ gzip
+tools/need-packages.sh cmake ninja-build g++ gzip libcli11-dev nlohmann-json3-dev
 # The build's own output goes to standard error, beside the grader's messages.
 cmake --workflow --preset release >&2
 exec build-release/grading/quillmark examples/quiz1.txt

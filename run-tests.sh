@@ -4,5 +4,6 @@
 # build and the tests need when they are missing.
 set -euo pipefail
 cd "$(dirname "$0")"
-tools/need-packages.sh cmake ninja-build g++ gzip libgtest-dev python3 valgrind libbenchmark-dev
+tools/need-packages.sh cmake ninja-build g++ gzip libcli11-dev nlohmann-json3-dev libgtest-dev python3 \
+  valgrind libbenchmark-dev
 cmake --workflow --preset default

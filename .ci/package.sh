@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 
 # What the package build and its trials need (Debian packages), when it is
 # not there yet.
-tools/need-packages.sh cmake ninja-build g++ dpkg-dev gzip man-db python3
+tools/need-packages.sh cmake ninja-build g++ dpkg-dev gzip man-db python3 libcli11-dev \
+  nlohmann-json3-dev
 
 rm -f build-package/quillmark_*.deb
 cmake --workflow --preset package

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 # for the cases, groff for the text manual and zip (Debian packages), when
 # they are not there yet.
 tools/need-packages.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine64 libgtest-dev python3 \
-  groff-base zip unzip
+  groff-base zip unzip libcli11-dev nlohmann-json3-dev
 
 # A Wine prefix of this run's own, made before the build runs anything in
 # it, and removed at the end.

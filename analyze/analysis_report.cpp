@@ -10,50 +10,109 @@ namespace {
 
 // An optional figure with three decimals, or an empty cell.
 void print_optional(std::FILE* out, const std::optional<long double>& value) {
-    std::fprintf(out, ",");
+    std::fputc(',', out);
     if (value) std::fprintf(out, "%.3f", static_cast<double>(*value));
+}
+
+// A text in a quoted cell, its quotes doubled.
+void print_quoted(std::FILE* out, const std::string& text) {
+    std::fputc('"', out);
+    for (char c : text) {
+        if (c == '"') std::fputc('"', out);
+        std::fputc(c, out);
+    }
+    std::fputc('"', out);
 }
 
 } // namespace
 
-void print_form_tables(std::FILE* out, const FormScores& form) {
-    const TestStatistics test = test_statistics(form.matrix);
-    std::fprintf(out, "Form,Sheets,Questions,Mean,Median,\"Std dev\",Lowest,Highest,KR-20,SEM\n");
+void print_form_tables(std::FILE* out, const FormAnalysis& form) {
+    const TestStatistics& test = form.test;
+    std::fprintf(out, "Form,Sheets,Questions,Mean,Median,\"Std dev\",Lowest,Highest,KR-20,SEM,"
+                      "Skewness,Kurtosis\n");
     std::fprintf(out, "%c,%d,%d,%.3f,%.3f,%.3f,%d,%d", form.form, test.sheets, test.items,
                  static_cast<double>(test.mean), static_cast<double>(test.median),
                  static_cast<double>(test.std_dev), test.lowest, test.highest);
     print_optional(out, test.kr20);
     print_optional(out, test.sem);
+    print_optional(out, test.skewness);
+    print_optional(out, test.kurtosis);
     std::fprintf(out, "\n\n");
 
-    const std::vector<ItemStatistics> items = item_statistics(form.matrix);
     std::fprintf(out, "Form,Question,Difficulty,\"Point-biserial\",\"Upper-lower\",Flag\n");
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const ItemStatistics& item = items[i];
-        std::fprintf(out, "%c,%d,%.3f", form.form, form.question_numbers[i],
+    for (const QuestionAnalysis& question : form.questions) {
+        const ItemStatistics& item = question.statistics;
+        std::fprintf(out, "%c,%d,%.3f", form.form, question.question,
                      static_cast<double>(item.difficulty));
         print_optional(out, item.point_biserial);
         print_optional(out, item.discrimination);
-        if (item.flag[0] != '\0')
-            std::fprintf(out, ",\"%s\"\n", item.flag);
-        else
-            std::fprintf(out, ",\n");
+        std::fputc(',', out);
+        const std::string flag = flag_text(item);
+        if (!flag.empty()) print_quoted(out, flag);
+        std::fputc('\n', out);
     }
+    std::fprintf(out, "\n");
+
+    std::fprintf(out, "Form,Question,Option,Key,Count,Share,Upper,Lower,\"Point-biserial\"\n");
+    for (const QuestionAnalysis& question : form.questions)
+        for (const OptionStatistics& option : question.statistics.options) {
+            std::fprintf(out, "%c,%d,", form.form, question.question);
+            if (option.option != 0)
+                std::fputc(option.option, out);
+            else
+                std::fputs("none", out);
+            std::fprintf(out, ",%s,%d,%.3f", option.key ? "key" : "", option.count,
+                         static_cast<double>(option.share));
+            print_optional(out, option.upper);
+            print_optional(out, option.lower);
+            print_optional(out, option.point_biserial);
+            std::fputc('\n', out);
+        }
     std::fprintf(out, "\n");
 }
 
-std::vector<long double> histogram_scores(const std::vector<long double>& percent_scores) {
-    std::vector<long double> values(percent_scores);
-    for (long double& value : values)
+void print_checks_table(std::FILE* out, const std::vector<SheetCheck>& checks) {
+    std::fprintf(out, "Check,Form,Order,\"Student ID\",Detail\n");
+    for (const SheetCheck& check : checks) {
+        print_quoted(out, check_name(check.kind));
+        std::fputc(',', out);
+        print_quoted(out, std::string(1, check.form));
+        std::fputc(',', out);
+        if (check.order > 0) {
+            std::fprintf(out, "%d,", check.order);
+            print_quoted(out, check.student_id);
+        } else {
+            std::fputc(',', out);
+        }
+        std::fputc(',', out);
+        print_quoted(out, check.detail);
+        std::fputc('\n', out);
+    }
+}
+
+std::vector<long double> histogram_scores(const FormAnalysis& form) {
+    std::vector<long double> values;
+    values.reserve(static_cast<std::size_t>(form.test.sheets));
+    for (std::size_t raw = 0; raw < form.test.score_counts.size(); ++raw) {
+        long double value = form.percent_of_score[raw];
         if (value >= 100) value = std::nextafter(100.0L, 0.0L);
+        values.insert(values.end(), static_cast<std::size_t>(form.test.score_counts[raw]), value);
+    }
     return values;
 }
 
-void print_score_histogram(std::FILE* err, const FormScores& form) {
-    const std::vector<long double> values = histogram_scores(form.percent_scores);
+void print_score_histogram(std::FILE* err, const FormAnalysis& form) {
+    const std::vector<long double> values = histogram_scores(form);
     std::fprintf(err, "Form %c: %% scores\n", form.form);
     histogram_print(err, values.data(), static_cast<std::int32_t>(values.size()), nullptr, 0, 0,
                     100, 10);
+}
+
+void print_check_counts(std::FILE* err, const std::vector<SheetCheck>& checks) {
+    std::int32_t counts[CHECK_KINDS] = {};
+    for (const SheetCheck& check : checks) ++counts[static_cast<int>(check.kind)];
+    for (int kind = 0; kind < CHECK_KINDS; ++kind)
+        std::fprintf(err, "%d %s\n", counts[kind], check_name(static_cast<CheckKind>(kind)));
 }
 
 } // namespace quillmark

@@ -1,27 +1,35 @@
-// Writes the analysis of one form: its test statistics and its question
-// table as comma-separated rows for a spreadsheet, and the distribution of
-// its per-cent scores as a text histogram for the person at the console.
+// Writes the analysis as comma-separated tables for a spreadsheet, and the
+// distribution of each form's per-cent scores and the count of each sheet
+// check as text for the person at the console.
 #pragma once
 
 #include <cstdio>
 #include <vector>
 
-#include "analyze/report_reader.h"
+#include "analyze/analysis.h"
 
 namespace quillmark {
 
-// The test statistics table (heading row and the form's row), an empty
-// line, the question table (heading row and one row per scored question),
-// and an empty line, all to `out`.
-void print_form_tables(std::FILE* out, const FormScores& form);
+// The form's tables, each followed by an empty line, to `out`: the test
+// statistics (heading row and the form's row), the question table (heading
+// row and one row per scored question) and the option table (heading row and
+// one row per option of every scored question).
+void print_form_tables(std::FILE* out, const FormAnalysis& form);
 
-// The per-cent scores as histogram_print takes them: a perfect score is put
-// just below 100, so that it falls into the top bin (90 to 100) rather than
-// beyond the histogram's range.
-std::vector<long double> histogram_scores(const std::vector<long double>& percent_scores);
+// The sheet checks table: its heading row and one row per finding.
+void print_checks_table(std::FILE* out, const std::vector<SheetCheck>& checks);
+
+// The per-cent scores of a form's sheets as histogram_print takes them, one
+// per sheet: a perfect score is put just below 100, so that it falls into
+// the top bin (90 to 100) rather than beyond the histogram's range.
+std::vector<long double> histogram_scores(const FormAnalysis& form);
 
 // A title line and the histogram of the form's per-cent scores in 10 bins
 // from 0 to 100, to `err`.
-void print_score_histogram(std::FILE* err, const FormScores& form);
+void print_score_histogram(std::FILE* err, const FormAnalysis& form);
+
+// One line per check, "<count> <check>" (e.g. "2 duplicate student"), to
+// `err`.
+void print_check_counts(std::FILE* err, const std::vector<SheetCheck>& checks);
 
 } // namespace quillmark

@@ -1,13 +1,13 @@
 #include "analyze/item_statistics.h"
 
 #include <cmath>
-
-#include "numerics/array_utils.h"
-#include "stats/batch_stats.h"
-#include "stats/running_stats.h"
+#include <cstring>
+#include <new>
+#include <utility>
 
 namespace quillmark {
 
+const char* const FLAG_KEY_ERROR = "possible key error: ";
 const char* const FLAG_NO_VARIANCE = "no variance";
 const char* const FLAG_NEGATIVE = "negative discrimination";
 const char* const FLAG_TOO_EASY = "too easy";
@@ -15,68 +15,156 @@ const char* const FLAG_TOO_HARD = "too hard";
 
 namespace {
 
-bool is_correct(const ScoreMatrix& matrix, std::int32_t sheet, std::int32_t item) {
-    return matrix.correct[static_cast<std::size_t>(sheet) * matrix.items + item] != 0;
+// Option slots of the per-question tallies: the 25 letters, then "none".
+constexpr int NONE_SLOT = LETTER_OPTIONS;
+constexpr int SLOTS = LETTER_OPTIONS + 1;
+
+long double square_root(long double value) {
+    return static_cast<long double>(std::sqrt(static_cast<double>(value)));
 }
 
-// The k largest of `keys` with their sheet indices, largest first. The keys
-// are distinct, so the selection leaves no choice among equals.
-void select_largest(std::vector<std::int32_t> keys, std::int32_t k,
-                    std::vector<std::int32_t>& chosen) {
-    const auto n = static_cast<std::int32_t>(keys.size());
-    std::vector<std::int32_t> tags(keys.size());
-    for (std::int32_t i = 0; i < n; ++i) tags[i] = i;
-    select_top_tagged(keys.data(), tags.data(), n, k);
-    chosen.assign(tags.begin(), tags.begin() + k);
-}
+// What the pass over a question's answers adds up for one option slot.
+// Counts fit 32 bits (at most MAX_FORM_SHEETS sheets); the sum of totals
+// may not.
+struct OptionTally {
+    std::int64_t sum_total = 0; // the choosers' totals
+    std::int32_t count = 0;
+    std::int32_t right = 0;     // choosers the grader counted right
+    std::int32_t upper = 0;
+    std::int32_t lower = 0;
+};
 
 } // namespace
 
-std::vector<std::int32_t> total_scores(const ScoreMatrix& matrix) {
+ByteArray::ByteArray(const std::vector<unsigned char>& bytes) {
+    resize(bytes.size());
+    if (!bytes.empty()) std::memcpy(data_, bytes.data(), bytes.size());
+}
+
+ByteArray::ByteArray(ByteArray&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0)) {}
+
+ByteArray& ByteArray::operator=(ByteArray&& other) noexcept {
+    if (this != &other) {
+        std::free(data_);
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        capacity_ = std::exchange(other.capacity_, 0);
+    }
+    return *this;
+}
+
+ByteArray::~ByteArray() { std::free(data_); }
+
+void ByteArray::resize(std::size_t size) {
+    if (size > capacity_) {
+        std::size_t capacity = capacity_ + capacity_ / 2;
+        if (capacity < size) capacity = size;
+        void* grown = std::realloc(data_, capacity);
+        if (!grown) throw std::bad_alloc();
+        data_ = static_cast<unsigned char*>(grown);
+        capacity_ = capacity;
+    }
+    size_ = size;
+}
+
+std::vector<unsigned char> ByteArray::to_vector() const {
+    return std::vector<unsigned char>(data_, data_ + size_);
+}
+
+std::vector<std::int32_t> total_scores(const ResponseMatrix& matrix) {
     std::vector<std::int32_t> totals(static_cast<std::size_t>(matrix.sheets), 0);
-    for (std::int32_t s = 0; s < matrix.sheets; ++s)
-        for (std::int32_t i = 0; i < matrix.items; ++i)
-            if (is_correct(matrix, s, i)) ++totals[s];
+    const auto items = static_cast<std::size_t>(matrix.items);
+    const unsigned char* cell = matrix.cells.data();
+    for (std::int32_t s = 0; s < matrix.sheets; ++s) {
+        std::int32_t total = 0;
+        for (std::size_t i = 0; i < items; ++i) total += cell[i] >> 7;
+        totals[s] = total;
+        cell += items;
+    }
     return totals;
 }
 
-TestStatistics test_statistics(const ScoreMatrix& matrix) {
+TestStatistics test_statistics(const ResponseMatrix& matrix) {
     TestStatistics result;
     result.sheets = matrix.sheets;
     result.items = matrix.items;
-    const std::int32_t n = matrix.sheets;
+    const std::int64_t n = matrix.sheets;
     const std::vector<std::int32_t> totals = total_scores(matrix);
+    result.score_counts.assign(static_cast<std::size_t>(matrix.items) + 1, 0);
+    for (std::int32_t t : totals) ++result.score_counts[t];
 
-    std::vector<long double> values(totals.begin(), totals.end());
-    RunningStats moments{};
-    stats_from_array(moments, values.data(), n, 0);
-    result.mean = moments.mean;
-    result.variance = moments.variance;
-    result.std_dev = moments.std_dev;
-    result.lowest = static_cast<std::int32_t>(moments.min);
-    result.highest = static_cast<std::int32_t>(moments.max);
+    // Sums of the totals and of their squares are whole numbers well within
+    // 64 bits (at most 2e6 sheets of 1000 questions).
+    std::int64_t sum = 0;
+    std::int64_t sum_squares = 0;
+    result.lowest = -1;
+    for (std::int32_t t = 0; t <= matrix.items; ++t) {
+        const std::int64_t c = result.score_counts[t];
+        if (c == 0) continue;
+        if (result.lowest < 0) result.lowest = t;
+        result.highest = t;
+        sum += c * t;
+        sum_squares += c * t * t;
+    }
+    const auto count = static_cast<long double>(n);
+    result.mean = static_cast<long double>(sum) / count;
+    // n * sum of squares - sum^2 is exact, so a constant total gives exactly 0.
+    result.variance =
+        (count * static_cast<long double>(sum_squares) -
+         static_cast<long double>(sum) * static_cast<long double>(sum)) / (count * count);
+    result.std_dev = square_root(result.variance);
 
-    sort_ascending(values.data(), n);
-    result.median = n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    // The median: the middle total, or the mean of the middle pair, found
+    // by walking the counts.
+    const std::int64_t low_rank = (n - 1) / 2; // ranks from 0
+    const std::int64_t high_rank = n / 2;
+    std::int64_t seen = 0;
+    std::int32_t low_value = -1;
+    std::int32_t high_value = -1;
+    for (std::int32_t t = 0; t <= matrix.items && high_value < 0; ++t) {
+        seen += result.score_counts[t];
+        if (low_value < 0 && seen > low_rank) low_value = t;
+        if (seen > high_rank) high_value = t;
+    }
+    result.median = (static_cast<long double>(low_value) + high_value) / 2;
+
+    if (result.variance > 0) {
+        long double m3 = 0;
+        long double m4 = 0;
+        for (std::int32_t t = result.lowest; t <= result.highest; ++t) {
+            const long double d = t - result.mean;
+            const long double d2 = d * d;
+            m3 += result.score_counts[t] * d2 * d;
+            m4 += result.score_counts[t] * d2 * d2;
+        }
+        m3 /= count;
+        m4 /= count;
+        const long double m2 = result.variance;
+        result.skewness = m3 / (m2 * square_root(m2));
+        result.kurtosis = m4 / (m2 * m2) - 3;
+    }
 
     // KR-20 = k / (k - 1) * (1 - sum of p*q / variance of the totals).
     const std::int32_t k = matrix.items;
-    if (k >= 2 && moments.variance > 0) {
+    if (k >= 2 && result.variance > 0) {
+        std::vector<std::int64_t> right(static_cast<std::size_t>(k), 0);
+        const unsigned char* cell = matrix.cells.data();
+        for (std::int64_t s = 0; s < n; ++s, cell += k)
+            for (std::int32_t i = 0; i < k; ++i) right[i] += cell[i] >> 7;
         long double sum_pq = 0;
         for (std::int32_t i = 0; i < k; ++i) {
-            std::int32_t right = 0;
-            for (std::int32_t s = 0; s < n; ++s)
-                if (is_correct(matrix, s, i)) ++right;
-            long double p = static_cast<long double>(right) / n;
+            const long double p = static_cast<long double>(right[i]) / count;
             sum_pq += p * (1 - p);
         }
-        long double kr20 = static_cast<long double>(k) / (k - 1) * (1 - sum_pq / moments.variance);
+        const long double kr20 =
+            static_cast<long double>(k) / (k - 1) * (1 - sum_pq / result.variance);
         result.kr20 = kr20;
         // KR-20 cannot exceed 1 but may come out a hair above it in rounding.
         long double unreliable = 1 - kr20;
         if (unreliable < 0) unreliable = 0;
-        result.sem = moments.std_dev *
-                     static_cast<long double>(std::sqrt(static_cast<double>(unreliable)));
+        result.sem = result.std_dev * square_root(unreliable);
     }
     return result;
 }
@@ -87,23 +175,52 @@ std::int32_t group_size(std::int32_t sheets) {
     return static_cast<std::int32_t>((static_cast<std::int64_t>(sheets) * 27 + 50) / 100);
 }
 
-void extreme_groups(const std::vector<std::int32_t>& totals, std::int32_t size,
-                    std::vector<std::int32_t>& upper, std::vector<std::int32_t>& lower) {
-    const auto n = static_cast<std::int32_t>(totals.size());
+std::vector<unsigned char> extreme_groups(const std::vector<std::int32_t>& totals,
+                                          std::int32_t size) {
+    std::vector<unsigned char> groups(totals.size(), 0);
+    if (size <= 0 || totals.empty()) return groups;
     std::int32_t highest = 0;
     for (std::int32_t t : totals)
         if (t > highest) highest = t;
-    // Each key puts the total first and the sheet's place second, so that of
-    // equal totals the earlier sheet ranks higher: total * n + (n - 1 - i)
-    // for the upper group, (highest - total) * n + (n - 1 - i) for the lower.
-    std::vector<std::int32_t> high_keys(totals.size());
-    std::vector<std::int32_t> low_keys(totals.size());
-    for (std::int32_t i = 0; i < n; ++i) {
-        high_keys[i] = totals[i] * n + (n - 1 - i);
-        low_keys[i] = (highest - totals[i]) * n + (n - 1 - i);
+    std::vector<std::int64_t> counts(static_cast<std::size_t>(highest) + 1, 0);
+    for (std::int32_t t : totals) ++counts[t];
+
+    // The upper group holds every sheet above its edge total and, of the
+    // sheets at the edge, as many as are left, first come first; likewise
+    // the lower group below its edge.
+    std::int32_t upper_edge = highest;
+    std::int64_t above = 0;
+    while (above + counts[upper_edge] < size) above += counts[upper_edge--];
+    std::int64_t upper_at_edge = size - above;
+    std::int32_t lower_edge = 0;
+    std::int64_t below = 0;
+    while (below + counts[lower_edge] < size) below += counts[lower_edge++];
+    std::int64_t lower_at_edge = size - below;
+
+    for (std::size_t s = 0; s < totals.size(); ++s) {
+        const std::int32_t t = totals[s];
+        unsigned char g = 0;
+        if (t > upper_edge || (t == upper_edge && upper_at_edge-- > 0)) g |= UPPER_GROUP;
+        if (t < lower_edge || (t == lower_edge && lower_at_edge-- > 0)) g |= LOWER_GROUP;
+        groups[s] = g;
     }
-    select_largest(high_keys, size, upper);
-    select_largest(low_keys, size, lower);
+    return groups;
+}
+
+std::optional<long double> point_biserial(std::int64_t n, std::int64_t chosen,
+                                          std::int64_t sum_chosen, std::int64_t sum,
+                                          std::int64_t sum_squares) {
+    // Each moment scaled by n so that numerator and variances are whole
+    // numbers, exact in extended precision for any report this reads.
+    const auto N = static_cast<long double>(n);
+    const auto x = static_cast<long double>(chosen);
+    const long double covariance = N * static_cast<long double>(sum_chosen) -
+                                   x * static_cast<long double>(sum);
+    const long double variance_x = N * x - x * x;
+    const long double variance_r = N * static_cast<long double>(sum_squares) -
+                                   static_cast<long double>(sum) * static_cast<long double>(sum);
+    if (!(variance_x > 0) || !(variance_r > 0)) return std::nullopt;
+    return covariance / (square_root(variance_x) * square_root(variance_r));
 }
 
 const char* item_flag(std::int32_t correct, std::int32_t sheets,
@@ -118,54 +235,139 @@ const char* item_flag(std::int32_t correct, std::int32_t sheets,
     return "";
 }
 
-std::vector<ItemStatistics> item_statistics(const ScoreMatrix& matrix) {
-    const std::int32_t n = matrix.sheets;
+char suspected_key(const std::vector<OptionStatistics>& options) {
+    // The best accepted option: its highest point-biserial (an undefined
+    // one stands in the way of nothing) and its highest upper-group share.
+    std::optional<long double> best_key_correlation;
+    long double best_key_upper = -1;
+    for (const OptionStatistics& option : options) {
+        if (!option.key) continue;
+        if (option.point_biserial &&
+            (!best_key_correlation || *option.point_biserial > *best_key_correlation))
+            best_key_correlation = option.point_biserial;
+        if (option.upper && *option.upper > best_key_upper) best_key_upper = *option.upper;
+    }
+    char suspect = 0;
+    long double suspect_correlation = 0;
+    for (const OptionStatistics& option : options) {
+        if (option.key || option.option == 0 || !option.point_biserial || !option.upper) continue;
+        const long double r = *option.point_biserial;
+        if (r <= 0 || (best_key_correlation && r <= *best_key_correlation)) continue;
+        if (*option.upper <= best_key_upper) continue;
+        if (suspect == 0 || r > suspect_correlation) {
+            suspect = option.option;
+            suspect_correlation = r;
+        }
+    }
+    return suspect;
+}
+
+std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix) {
+    const std::int64_t n = matrix.sheets;
+    const auto k = static_cast<std::size_t>(matrix.items);
     const std::vector<std::int32_t> totals = total_scores(matrix);
-    const std::int32_t size = group_size(n);
-    std::vector<std::int32_t> upper;
-    std::vector<std::int32_t> lower;
-    if (size > 0) extreme_groups(totals, size, upper, lower);
+    const std::int32_t size = group_size(matrix.sheets);
+    const std::vector<unsigned char> groups = extreme_groups(totals, size);
 
-    std::vector<ItemStatistics> items(static_cast<std::size_t>(matrix.items));
-    for (std::int32_t i = 0; i < matrix.items; ++i) {
+    std::int64_t sum_totals = 0;
+    std::int64_t sum_total_squares = 0;
+    for (std::int32_t t : totals) {
+        sum_totals += t;
+        sum_total_squares += static_cast<std::int64_t>(t) * t;
+    }
+
+    // One pass over the answers: per question and option slot, how many
+    // chose it, how many of them were right, their totals, and how many of
+    // them stand in each group.
+    std::vector<OptionTally> tallies(k * SLOTS);
+    const unsigned char* cell = matrix.cells.data();
+    for (std::int64_t s = 0; s < n; ++s, cell += k) {
+        const std::int64_t total = totals[s];
+        const int upper = groups[s] & UPPER_GROUP;
+        const int lower = (groups[s] & LOWER_GROUP) >> 1;
+        OptionTally* question = tallies.data();
+        for (std::size_t i = 0; i < k; ++i, question += SLOTS) {
+            const unsigned char answer = cell[i];
+            const int code = answer & OPTION_BITS;
+            OptionTally& tally = question[code < LETTER_OPTIONS ? code : NONE_SLOT];
+            ++tally.count;
+            tally.right += answer >> 7;
+            tally.sum_total += total;
+            tally.upper += upper;
+            tally.lower += lower;
+        }
+    }
+
+    std::vector<ItemStatistics> items(k);
+    const auto count = static_cast<long double>(n);
+    for (std::size_t i = 0; i < k; ++i) {
         ItemStatistics& item = items[i];
+        const OptionTally* question = &tallies[i * SLOTS];
         // Sums over the sheets of the question's mark x and of the rest
-        // score r = total - x. They are whole numbers, exact in extended.
-        long double sum_x = 0;
-        long double sum_r = 0;
-        long double sum_xr = 0;
-        long double sum_rr = 0;
-        for (std::int32_t s = 0; s < n; ++s) {
-            const int x = is_correct(matrix, s, i) ? 1 : 0;
-            const long double r = totals[s] - x;
-            sum_x += x;
-            sum_r += r;
-            sum_xr += x * r;
-            sum_rr += r * r;
+        // score r = total - x.
+        std::int64_t right = 0;
+        std::int64_t right_totals = 0;
+        std::int64_t upper_right = 0;
+        std::int64_t lower_right = 0;
+        for (int slot = 0; slot < SLOTS; ++slot) {
+            // The grader counts an answer right only when it is accepted, so
+            // a slot's right answers are all of its choosers or none of them,
+            // but the sums need not assume it.
+            const OptionTally& tally = question[slot];
+            right += tally.right;
+            if (tally.right == tally.count) {
+                right_totals += tally.sum_total;
+                upper_right += tally.upper;
+                lower_right += tally.lower;
+            }
         }
-        item.correct = static_cast<std::int32_t>(sum_x);
-        item.difficulty = sum_x / n;
+        // A slot with some right and some wrong choosers cannot come from the
+        // grader; its right choosers' totals are then worked out again.
+        bool mixed = false;
+        for (int slot = 0; slot < SLOTS; ++slot)
+            mixed = mixed || (question[slot].right != 0 && question[slot].right != question[slot].count);
+        if (mixed) {
+            right_totals = upper_right = lower_right = 0;
+            const unsigned char* row = matrix.cells.data() + i;
+            for (std::int64_t s = 0; s < n; ++s, row += k) {
+                if ((*row & RIGHT_BIT) == 0) continue;
+                right_totals += totals[s];
+                upper_right += groups[s] & UPPER_GROUP;
+                lower_right += (groups[s] & LOWER_GROUP) >> 1;
+            }
+        }
+        const std::int64_t rest_sum = sum_totals - right;
+        // The sum of (t - x)^2 = t^2 - 2tx + x over the sheets (x is 0 or 1).
+        const std::int64_t rest_squares = sum_total_squares - 2 * right_totals + right;
 
-        // Pearson correlation of x with r, each sum scaled by n so that
-        // numerator and variances stay whole numbers.
-        const long double covariance = n * sum_xr - sum_x * sum_r;
-        const long double variance_x = n * sum_x - sum_x * sum_x;
-        const long double variance_r = n * sum_rr - sum_r * sum_r;
-        if (variance_x > 0 && variance_r > 0)
-            item.point_biserial =
-                covariance / (static_cast<long double>(std::sqrt(static_cast<double>(variance_x))) *
-                              static_cast<long double>(std::sqrt(static_cast<double>(variance_r))));
-
-        if (size > 0) {
-            std::int32_t upper_right = 0;
-            std::int32_t lower_right = 0;
-            for (std::int32_t s : upper)
-                if (is_correct(matrix, s, i)) ++upper_right;
-            for (std::int32_t s : lower)
-                if (is_correct(matrix, s, i)) ++lower_right;
+        item.correct = static_cast<std::int32_t>(right);
+        item.difficulty = static_cast<long double>(right) / count;
+        item.point_biserial = point_biserial(n, right, right_totals - right, rest_sum, rest_squares);
+        if (size > 0)
             item.discrimination = static_cast<long double>(upper_right - lower_right) / size;
+
+        const std::uint32_t accepted = i < matrix.accepted.size() ? matrix.accepted[i] : 0;
+        for (int slot = 0; slot < SLOTS; ++slot) {
+            const OptionTally& tally = question[slot];
+            const bool key = slot < LETTER_OPTIONS && (accepted >> slot & 1u) != 0;
+            if (tally.count == 0 && !key) continue;
+            OptionStatistics option;
+            option.option = slot < LETTER_OPTIONS ? static_cast<char>('A' + slot) : 0;
+            option.key = key;
+            option.count = static_cast<std::int32_t>(tally.count);
+            option.share = static_cast<long double>(tally.count) / count;
+            if (size > 0) {
+                option.upper = static_cast<long double>(tally.upper) / size;
+                option.lower = static_cast<long double>(tally.lower) / size;
+            }
+            // The choosers' rest scores: their totals less their right answers.
+            option.point_biserial = point_biserial(n, tally.count, tally.sum_total - tally.right,
+                                                   rest_sum, rest_squares);
+            item.options.push_back(option);
         }
-        item.flag = item_flag(item.correct, n, item.point_biserial);
+        item.key_error = suspected_key(item.options);
+        item.flag = item.key_error != 0 ? FLAG_KEY_ERROR
+                                        : item_flag(item.correct, matrix.sheets, item.point_biserial);
     }
     return items;
 }

@@ -1,28 +1,81 @@
 // Classical test and item statistics of one form: the sheets' totals with
 // their moments and median, KR-20 reliability and the standard error of
-// measurement, and per question the difficulty, the corrected point-biserial
-// correlation, the upper-lower discrimination index and a problem flag.
+// measurement, per question the difficulty, the corrected point-biserial
+// correlation, the upper-lower discrimination index and a problem flag, and
+// per option of a question how often it was chosen, by whom, and how its
+// choice goes with the rest of the test. Totals are small whole numbers, so
+// the median and the upper and lower groups come from counting, not sorting.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
 namespace quillmark {
 
-// Right or wrong for every sheet of a form on every scored question, one
-// row per sheet: correct[sheet * items + item] is 1 when the sheet answered
-// that question correctly, else 0.
-struct ScoreMatrix {
+// The answer a sheet gave to one question, in one byte: the option (0 to 24
+// for the letters A to Y, OTHER_MARK for any other mark, NO_MARK for none)
+// in the low bits and RIGHT_BIT when the grader counted it right.
+constexpr unsigned char OPTION_BITS = 0x1f;
+constexpr unsigned char OTHER_MARK = 25; // '*', a digit, 'Z', any other byte
+constexpr unsigned char NO_MARK = 26;    // '-' or beyond the end of the responses
+constexpr unsigned char RIGHT_BIT = 0x80;
+constexpr int LETTER_OPTIONS = 25;       // A to Y
+
+// The option code of one character of a Responses cell.
+inline unsigned char option_code(unsigned char response) {
+    if (response >= 'A' && response < 'A' + LETTER_OPTIONS)
+        return static_cast<unsigned char>(response - 'A');
+    return response == '-' ? NO_MARK : OTHER_MARK;
+}
+
+// A growable array of bytes on the C heap. Growing it reallocates, which
+// for large blocks remaps pages instead of copying them on systems that can
+// (Linux), so that a table of many megabytes grows without a second copy of
+// itself.
+class ByteArray {
+public:
+    ByteArray() = default;
+    ByteArray(const std::vector<unsigned char>& bytes);
+    ByteArray(ByteArray&& other) noexcept;
+    ByteArray& operator=(ByteArray&& other) noexcept;
+    ByteArray(const ByteArray&) = delete;
+    ByteArray& operator=(const ByteArray&) = delete;
+    ~ByteArray();
+
+    unsigned char* data() { return data_; }
+    const unsigned char* data() const { return data_; }
+    std::size_t size() const { return size_; }
+    // The new bytes past the old size are undefined. Ends the process on
+    // exhausted memory, as the standard containers do.
+    void resize(std::size_t size);
+    std::vector<unsigned char> to_vector() const;
+
+private:
+    unsigned char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+// Every sheet of a form on every scored question, one row per sheet:
+// cells[sheet * items + item] is the answer byte above. `accepted[item]` has
+// bit k set when letter 'A' + k is an accepted answer of the question.
+struct ResponseMatrix {
     std::int32_t sheets = 0;
     std::int32_t items = 0;
-    std::vector<unsigned char> correct;
+    ByteArray cells;
+    std::vector<std::uint32_t> accepted;
 };
 
 // Statistics of the sheets' totals (scored questions answered correctly).
-// The variance and standard deviation divide by the number of sheets, like
-// the grader's statistics rows. `kr20` is absent with fewer than two
-// questions or when every sheet has the same total; `sem` is absent with it.
+// Moments divide by the number of sheets, like the grader's statistics rows.
+// `kr20` is absent with fewer than two questions or when every sheet has the
+// same total, `sem` with it; skewness (m3 / m2^1.5) and excess kurtosis
+// (m4 / m2^2 - 3) are absent when every sheet has the same total.
+// `score_counts[t]` is the number of sheets with total t, for t from 0 to
+// the number of questions.
 struct TestStatistics {
     std::int32_t sheets = 0;
     std::int32_t items = 0;
@@ -34,48 +87,88 @@ struct TestStatistics {
     std::int32_t highest = 0;
     std::optional<long double> kr20;
     std::optional<long double> sem;
+    std::optional<long double> skewness;
+    std::optional<long double> kurtosis;
+    std::vector<std::int32_t> score_counts;
+};
+
+// One option of a question: a letter ('A' to 'Y') or 0 for "none" (no
+// mark or a mark that is not a letter A to Y). Count and the shares of all
+// sheets and of the upper and lower groups choosing it; the point-biserial
+// of choosing it against the rest score, absent where undefined.
+struct OptionStatistics {
+    char option = 0;
+    bool key = false;
+    std::int32_t count = 0;
+    long double share = 0;
+    std::optional<long double> upper;
+    std::optional<long double> lower;
+    std::optional<long double> point_biserial;
 };
 
 // Statistics of one question. `point_biserial` is absent when the question
 // or the rest of the test has no variance; `discrimination` is absent when
 // the groups are empty (a single sheet). `flag` is the likely problem, or an
-// empty text.
+// empty text; `key_error` the letter a possible key error points to, or 0.
 struct ItemStatistics {
     std::int32_t correct = 0;
     long double difficulty = 0;
     std::optional<long double> point_biserial;
     std::optional<long double> discrimination;
     const char* flag = "";
+    char key_error = 0;
+    std::vector<OptionStatistics> options;
 };
 
 // The flags, most serious first; a question gets only the first that holds.
+extern const char* const FLAG_KEY_ERROR;     // "possible key error: " and the letter
 extern const char* const FLAG_NO_VARIANCE;   // every sheet right, or every sheet wrong
 extern const char* const FLAG_NEGATIVE;      // the corrected point-biserial is below 0
 extern const char* const FLAG_TOO_EASY;      // more than 90% right
 extern const char* const FLAG_TOO_HARD;      // fewer than 30% right
 
-// Each sheet's total: its correct answers over all items.
-std::vector<std::int32_t> total_scores(const ScoreMatrix& matrix);
+// Each sheet's total: its right answers over all items.
+std::vector<std::int32_t> total_scores(const ResponseMatrix& matrix);
 
 // The totals' statistics and reliability. Expects at least one sheet.
-TestStatistics test_statistics(const ScoreMatrix& matrix);
+TestStatistics test_statistics(const ResponseMatrix& matrix);
 
 // Size of each of the upper and lower groups: 27% of the sheets, rounded
 // half up (0 for a single sheet, when the two groups would be the same).
 std::int32_t group_size(std::int32_t sheets);
 
-// The indices of the `size` sheets with the highest totals (`upper`, highest
-// first) and of the `size` with the lowest (`lower`, lowest first). Of equal
-// totals at a group's edge, the sheet that comes first is taken.
-void extreme_groups(const std::vector<std::int32_t>& totals, std::int32_t size,
-                    std::vector<std::int32_t>& upper, std::vector<std::int32_t>& lower);
+// Group membership of every sheet: bit 1 when it is among the `size` sheets
+// with the highest totals, bit 2 when among the `size` with the lowest. Of
+// equal totals at a group's edge, the sheets that come first are taken. A
+// sheet may be in both groups when totals tie across the middle.
+constexpr unsigned char UPPER_GROUP = 1;
+constexpr unsigned char LOWER_GROUP = 2;
+std::vector<unsigned char> extreme_groups(const std::vector<std::int32_t>& totals,
+                                          std::int32_t size);
+
+// The Pearson correlation, population moments, between a 0/1 choice and a
+// score over n sheets, from the sums: `chosen` sheets chose, the choosers'
+// scores add up to `sum_chosen`, all scores to `sum` and their squares to
+// `sum_squares`. Absent when the choice or the score has no variance.
+std::optional<long double> point_biserial(std::int64_t n, std::int64_t chosen,
+                                          std::int64_t sum_chosen, std::int64_t sum,
+                                          std::int64_t sum_squares);
 
 // The flag of a question answered correctly by `correct` of `sheets` sheets
-// with the given corrected point-biserial (absent: not computable).
+// with the given corrected point-biserial (absent: not computable), when no
+// key error is suspected.
 const char* item_flag(std::int32_t correct, std::int32_t sheets,
                       std::optional<long double> point_biserial);
 
-// One record per item, in item order. Expects at least one sheet.
-std::vector<ItemStatistics> item_statistics(const ScoreMatrix& matrix);
+// The letter a possible key error points to among a question's options, or
+// 0: a letter the key does not accept whose point-biserial is positive and
+// above that of every accepted option, chosen by more of the upper group
+// than any accepted option; of several, the highest point-biserial.
+char suspected_key(const std::vector<OptionStatistics>& options);
+
+// One record per item, in item order, with its option rows: a row for every
+// letter chosen at least once or accepted, in letter order, then "none" when
+// any sheet gave no letter A to Y. Expects at least one sheet.
+std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix);
 
 } // namespace quillmark

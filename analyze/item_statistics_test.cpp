@@ -7,12 +7,35 @@
 namespace quillmark {
 namespace {
 
-ScoreMatrix make_matrix(const std::vector<std::vector<int>>& rows) {
-    ScoreMatrix matrix;
+// Right (1) answers as option A, the key of every question, and wrong (0)
+// answers as option B.
+ResponseMatrix make_matrix(const std::vector<std::vector<int>>& rows) {
+    ResponseMatrix matrix;
     matrix.sheets = static_cast<std::int32_t>(rows.size());
     matrix.items = static_cast<std::int32_t>(rows.front().size());
+    std::vector<unsigned char> cells;
     for (const auto& row : rows)
-        for (int mark : row) matrix.correct.push_back(static_cast<unsigned char>(mark));
+        for (int mark : row) cells.push_back(mark ? static_cast<unsigned char>(RIGHT_BIT) : 1);
+    matrix.cells = ByteArray(cells);
+    matrix.accepted.assign(static_cast<std::size_t>(matrix.items), 1u);
+    return matrix;
+}
+
+// Sheets' responses, one string per sheet, against a key of one letter per
+// question: a response is right when it is the key's letter.
+ResponseMatrix make_answers(const std::vector<std::string>& sheets, const std::string& key) {
+    ResponseMatrix matrix;
+    matrix.sheets = static_cast<std::int32_t>(sheets.size());
+    matrix.items = static_cast<std::int32_t>(key.size());
+    std::vector<unsigned char> cells;
+    for (const std::string& sheet : sheets)
+        for (std::size_t q = 0; q < key.size(); ++q) {
+            const unsigned char response = q < sheet.size() ? sheet[q] : '-';
+            const unsigned char code = option_code(response);
+            cells.push_back(response == key[q] ? code | RIGHT_BIT : code);
+        }
+    matrix.cells = ByteArray(cells);
+    for (char letter : key) matrix.accepted.push_back(1u << (letter - 'A'));
     return matrix;
 }
 
@@ -20,13 +43,13 @@ constexpr double TIGHT = 1e-12;
 
 // Five sheets, four questions: question 1 right everywhere, the others
 // rising with the total. Totals 3, 2, 4, 1, 3.
-ScoreMatrix consistent_test() {
+ResponseMatrix consistent_test() {
     return make_matrix({{1, 1, 1, 0}, {1, 1, 0, 0}, {1, 1, 1, 1}, {1, 0, 0, 0}, {1, 1, 1, 0}});
 }
 
 // Five sheets, four questions: question 4 is right only on the third sheet,
 // one of the two weakest. Totals 3, 3, 2, 3, 2.
-ScoreMatrix test_with_a_bad_question() {
+ResponseMatrix test_with_a_bad_question() {
     return make_matrix({{1, 1, 1, 0}, {1, 1, 1, 0}, {1, 0, 0, 1}, {1, 1, 1, 0}, {1, 1, 0, 0}});
 }
 
@@ -46,6 +69,13 @@ TEST(TestStatistics, MomentsMedianAndReliabilityOfAConsistentTest) {
     EXPECT_NEAR(static_cast<double>(*test.kr20), 8.0 / 13, TIGHT);
     ASSERT_TRUE(test.sem.has_value());
     EXPECT_NEAR(static_cast<double>(*test.sem), std::sqrt(10.0) / 5, TIGHT);
+    // Deviations 0.4, -0.6, 1.4, -1.6, 0.4: m2 = 1.04, m3 = -1.44 / 5,
+    // m4 = 10.576 / 5.
+    ASSERT_TRUE(test.skewness.has_value());
+    EXPECT_NEAR(static_cast<double>(*test.skewness), -0.288 / std::pow(1.04, 1.5), TIGHT);
+    ASSERT_TRUE(test.kurtosis.has_value());
+    EXPECT_NEAR(static_cast<double>(*test.kurtosis), 2.1152 / (1.04 * 1.04) - 3, TIGHT);
+    EXPECT_EQ(test.score_counts, (std::vector<std::int32_t>{0, 1, 1, 2, 1}));
 }
 
 TEST(TestStatistics, ReliabilityGoesBelowZeroWhenQuestionsDisagree) {
@@ -74,6 +104,8 @@ TEST(TestStatistics, NoReliabilityWithoutVarianceOrWithOneQuestion) {
     EXPECT_NEAR(static_cast<double>(same.std_dev), 0.0, TIGHT);
     EXPECT_FALSE(same.kr20.has_value());
     EXPECT_FALSE(same.sem.has_value());
+    EXPECT_FALSE(same.skewness.has_value());
+    EXPECT_FALSE(same.kurtosis.has_value());
     // One question: k / (k - 1) has no value.
     TestStatistics single = test_statistics(make_matrix({{1}, {0}, {1}}));
     EXPECT_GT(single.variance, 0);
@@ -100,16 +132,22 @@ TEST(GroupSize, TwentySevenPerCentRoundedHalfUp) {
 }
 
 TEST(ExtremeGroups, EqualTotalsAtTheEdgeGoToTheEarlierSheet) {
-    std::vector<std::int32_t> upper;
-    std::vector<std::int32_t> lower;
-    extreme_groups({2, 5, 5, 1, 1, 5}, 2, upper, lower);
-    EXPECT_EQ(upper, (std::vector<std::int32_t>{1, 2}));
-    EXPECT_EQ(lower, (std::vector<std::int32_t>{3, 4}));
-    // After the first exchange sheet 1 stands before sheet 0; the tie must
-    // still go to sheet 0.
-    extreme_groups({1, 1, 2}, 2, upper, lower);
-    EXPECT_EQ(upper, (std::vector<std::int32_t>{2, 0}));
-    EXPECT_EQ(lower, (std::vector<std::int32_t>{0, 1}));
+    constexpr unsigned char U = UPPER_GROUP;
+    constexpr unsigned char L = LOWER_GROUP;
+    EXPECT_EQ(extreme_groups({2, 5, 5, 1, 1, 5}, 2), (std::vector<unsigned char>{0, U, U, L, L, 0}));
+    EXPECT_EQ(extreme_groups({1, 1, 2}, 2), (std::vector<unsigned char>{U | L, L, U}));
+    // Every total the same: the first sheets go to both groups.
+    EXPECT_EQ(extreme_groups({3, 3, 3, 3}, 1), (std::vector<unsigned char>{U | L, 0, 0, 0}));
+    EXPECT_EQ(extreme_groups({4, 0, 2}, 0), (std::vector<unsigned char>{0, 0, 0}));
+}
+
+TEST(PointBiserial, PearsonOfAChoiceAgainstAScore) {
+    // x = 1,1,0,0,0 and r = 3,3,2,1,1: cov*n^2 = 5*6 - 2*10, var_x*n^2 = 6,
+    // var_r*n^2 = 5*24 - 100.
+    EXPECT_NEAR(static_cast<double>(*point_biserial(5, 2, 6, 10, 24)), 10 / std::sqrt(120.0), TIGHT);
+    EXPECT_FALSE(point_biserial(5, 0, 0, 10, 24).has_value()); // nobody chose it
+    EXPECT_FALSE(point_biserial(5, 5, 10, 10, 24).has_value()); // everybody did
+    EXPECT_FALSE(point_biserial(4, 2, 4, 8, 16).has_value());   // every score is 2
 }
 
 TEST(ItemFlag, ThresholdsAndOrder) {
@@ -124,6 +162,96 @@ TEST(ItemFlag, ThresholdsAndOrder) {
     EXPECT_STREQ(item_flag(1, 10, -0.3L), FLAG_NEGATIVE);
     EXPECT_STREQ(item_flag(5, 10, 0.0L), "");
     EXPECT_STREQ(item_flag(5, 10, std::nullopt), "");
+}
+
+OptionStatistics option_row(char letter, bool key, long double upper, std::optional<long double> r) {
+    OptionStatistics option;
+    option.option = letter;
+    option.key = key;
+    option.upper = upper;
+    option.point_biserial = r;
+    return option;
+}
+
+TEST(SuspectedKey, AnUnkeyedLetterMustBeatTheKeyInCorrelationAndInTheUpperGroup) {
+    const OptionStatistics key = option_row('B', true, 0.3L, 0.10L);
+    EXPECT_EQ(suspected_key({key, option_row('C', false, 0.5L, 0.30L)}), 'C');
+    // Upper group no more often than the key: nothing.
+    EXPECT_EQ(suspected_key({key, option_row('C', false, 0.3L, 0.30L)}), 0);
+    // Correlation not above the key's, or not positive: nothing.
+    EXPECT_EQ(suspected_key({key, option_row('C', false, 0.5L, 0.10L)}), 0);
+    EXPECT_EQ(suspected_key({option_row('B', true, 0.1L, -0.4L), option_row('C', false, 0.5L, 0.0L)}), 0);
+    // Of two candidates the higher correlation; "none" is never one.
+    EXPECT_EQ(suspected_key({key, option_row('C', false, 0.5L, 0.30L), option_row('D', false, 0.4L, 0.35L),
+                             option_row(0, false, 0.9L, 0.9L)}),
+              'D');
+    // Every accepted letter must be beaten: A is accepted as well.
+    EXPECT_EQ(suspected_key({option_row('A', true, 0.6L, 0.05L), key, option_row('C', false, 0.5L, 0.30L)}), 0);
+    // An accepted letter nobody chose has no correlation and stands in no way.
+    EXPECT_EQ(suspected_key({option_row('B', true, 0.0L, std::nullopt), option_row('C', false, 0.5L, 0.30L)}), 'C');
+}
+
+TEST(ItemStatistics, OptionRowsAndAKeyError) {
+    // Question 4 is keyed B, but the two best sheets chose C.
+    // Totals 3, 3, 3, 2, 0; the upper group is sheet 1, the lower sheet 5.
+    const std::vector<ItemStatistics> items =
+        item_statistics(make_answers({"AAAC", "AAAC", "AABB", "ABBB", "BBBD"}, "AAAB"));
+    ASSERT_EQ(items.size(), 4u);
+    const ItemStatistics& bad = items[3];
+    // Rest scores 3, 3, 2, 1, 0: n * sum r^2 - (sum r)^2 = 5 * 23 - 81 = 34.
+    // B: x = 0,0,1,1,0: (5 * 3 - 2 * 9) / sqrt(6 * 34);
+    // C: x = 1,1,0,0,0: (5 * 6 - 2 * 9) / sqrt(6 * 34);
+    // D: x = 0,0,0,0,1: (5 * 0 - 1 * 9) / sqrt(4 * 34).
+    ASSERT_EQ(bad.options.size(), 3u);
+    EXPECT_EQ(bad.options[0].option, 'B');
+    EXPECT_TRUE(bad.options[0].key);
+    EXPECT_EQ(bad.options[0].count, 2);
+    EXPECT_NEAR(static_cast<double>(bad.options[0].share), 0.4, TIGHT);
+    EXPECT_NEAR(static_cast<double>(*bad.options[0].upper), 0.0, TIGHT);
+    EXPECT_NEAR(static_cast<double>(*bad.options[0].lower), 0.0, TIGHT);
+    EXPECT_NEAR(static_cast<double>(*bad.options[0].point_biserial), -3 / std::sqrt(204.0), TIGHT);
+    EXPECT_EQ(bad.options[1].option, 'C');
+    EXPECT_FALSE(bad.options[1].key);
+    EXPECT_NEAR(static_cast<double>(*bad.options[1].upper), 1.0, TIGHT);
+    EXPECT_NEAR(static_cast<double>(*bad.options[1].point_biserial), 12 / std::sqrt(204.0), TIGHT);
+    EXPECT_EQ(bad.options[2].option, 'D');
+    EXPECT_NEAR(static_cast<double>(*bad.options[2].lower), 1.0, TIGHT);
+    EXPECT_NEAR(static_cast<double>(*bad.options[2].point_biserial), -9 / std::sqrt(136.0), TIGHT);
+    // The item's own correlation is the key's; the key error flag comes first.
+    EXPECT_NEAR(static_cast<double>(*bad.point_biserial), -3 / std::sqrt(204.0), TIGHT);
+    EXPECT_EQ(bad.key_error, 'C');
+    EXPECT_STREQ(bad.flag, FLAG_KEY_ERROR);
+
+    // Question 1: A by four (rest 2, 2, 2, 1), B by the last (rest 0):
+    // (5 * 7 - 4 * 7) / sqrt(4 * 16).
+    const ItemStatistics& good = items[0];
+    ASSERT_EQ(good.options.size(), 2u);
+    EXPECT_NEAR(static_cast<double>(*good.options[0].point_biserial), 0.875, TIGHT);
+    EXPECT_NEAR(static_cast<double>(*good.options[1].point_biserial), -0.875, TIGHT);
+    EXPECT_EQ(good.key_error, 0);
+    EXPECT_STREQ(good.flag, "");
+}
+
+TEST(ItemStatistics, NoneCollectsEveryMarkThatIsNoLetterAndAKeyNobodyChoseHasItsRow) {
+    // Question 1 keyed C: responses A, '*', '-', 'Z', '7' and missing.
+    const std::vector<ItemStatistics> items =
+        item_statistics(make_answers({"AA", "*A", "-A", "ZB", "7B", ""}, "CA"));
+    const std::vector<OptionStatistics>& options = items[0].options;
+    ASSERT_EQ(options.size(), 3u);
+    EXPECT_EQ(options[0].option, 'A');
+    EXPECT_EQ(options[0].count, 1);
+    EXPECT_EQ(options[1].option, 'C');
+    EXPECT_TRUE(options[1].key);
+    EXPECT_EQ(options[1].count, 0);
+    EXPECT_FALSE(options[1].point_biserial.has_value());
+    EXPECT_EQ(options[2].option, 0);
+    EXPECT_EQ(options[2].count, 5);
+    EXPECT_NEAR(static_cast<double>(options[2].share), 5.0 / 6, TIGHT);
+    // Nobody is right, and the one A goes with a total of 1 (the upper
+    // group is sheets 1 and 2): a key error outranks "no variance".
+    EXPECT_EQ(items[0].key_error, 'A');
+    EXPECT_STREQ(items[0].flag, FLAG_KEY_ERROR);
+    EXPECT_STREQ(items[1].flag, "");
 }
 
 TEST(ItemStatistics, ConsistentTest) {
@@ -171,7 +299,10 @@ TEST(ItemStatistics, NegativeDiscriminationAndAConstantRest) {
     EXPECT_NEAR(static_cast<double>(items[3].difficulty), 0.2, TIGHT);
     EXPECT_NEAR(static_cast<double>(*items[3].point_biserial), -0.875, TIGHT);
     EXPECT_NEAR(static_cast<double>(*items[3].discrimination), -1.0, TIGHT);
-    EXPECT_STREQ(items[3].flag, FLAG_NEGATIVE);
+    // The wrong option B goes with the totals (+0.875) and the upper group
+    // chose it: the key is more likely wrong than the question.
+    EXPECT_EQ(items[3].key_error, 'B');
+    EXPECT_STREQ(items[3].flag, FLAG_KEY_ERROR);
 }
 
 TEST(ItemStatistics, OneSheetHasNeitherCorrelationNorGroups) {
@@ -181,6 +312,10 @@ TEST(ItemStatistics, OneSheetHasNeitherCorrelationNorGroups) {
         EXPECT_FALSE(item.point_biserial.has_value());
         EXPECT_FALSE(item.discrimination.has_value());
         EXPECT_STREQ(item.flag, FLAG_NO_VARIANCE);
+        for (const OptionStatistics& option : item.options) {
+            EXPECT_FALSE(option.upper.has_value());
+            EXPECT_FALSE(option.point_biserial.has_value());
+        }
     }
     EXPECT_NEAR(static_cast<double>(items[1].difficulty), 0.0, TIGHT);
 }

@@ -34,7 +34,7 @@ def main():
         done = subprocess.run(analyze + [report], capture_output=True, check=True, text=True)
 
     rows = list(csv.reader(done.stdout.splitlines()))
-    tests = [r for r in rows if len(r) == 10 and r[0] != "Form"]
+    tests = [r for r in rows if len(r) == 12 and r[0] != "Form"]
     items = [r for r in rows if len(r) == 6 and r[0] != "Form"]
     ok = True
     if len(tests) != FORMS or sum(int(r[1]) for r in tests) != STUDENTS:

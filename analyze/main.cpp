@@ -1,81 +1,151 @@
-// quillmark-analyze: reliability and item discrimination from a report that
-// quillmark wrote.
+// quillmark-analyze: reliability, item and option analysis, possible key
+// errors and sheets to look at, from a report that quillmark wrote.
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
-#include <vector>
 
+#include <CLI/CLI.hpp>
+
+#include "analyze/analysis.h"
+#include "analyze/analysis_json.h"
 #include "analyze/analysis_report.h"
+#include "analyze/fix_options.h"
 #include "analyze/report_reader.h"
 #include "grading/program_info.h"
 #include "platform/env.h"
 
 namespace {
 
+using namespace quillmark;
+
 constexpr int FAILURE = -1;
 
-const char USAGE_TEXT[] = "Usage:   quillmark-analyze <report.csv>\n";
-
-const char DESCRIPTION_TEXT[] =
-    "\n"
-    "Reads a report that quillmark wrote and writes, for every test form with\n"
-    "scored sheets, two comma-separated tables to standard output: the test\n"
-    "statistics (sheets, questions, mean, median, standard deviation, lowest\n"
-    "and highest raw score, KR-20 reliability, standard error of measurement)\n"
-    "and one row per scored question (difficulty, point-biserial, upper-lower\n"
-    "discrimination and a flag: no variance, negative discrimination, too easy,\n"
-    "too hard). A histogram of the form's per-cent scores goes to standard\n"
+const char DESCRIPTION[] =
+    "Reads a report that quillmark wrote (standard input when REPORT is -) and\n"
+    "writes comma-separated tables: for every test form with scored sheets the\n"
+    "test statistics (mean, median, standard deviation, KR-20, SEM, skewness,\n"
+    "kurtosis), one row per scored question (difficulty, point-biserial,\n"
+    "upper-lower discrimination, flag: possible key error, no variance,\n"
+    "negative discrimination, too easy, too hard) and one row per option of\n"
+    "each question; then the sheets to look at by hand. A histogram of each\n"
+    "form's per-cent scores and a count of each sheet check go to standard\n"
     "error. A file that is not such a report is refused with its line number.\n"
-    "  -h, --help   this text, when it is the only argument\n"
-    "  --version    the version, when it is the only argument\n";
+    "-h, --help and --version are answered when they are the only argument.";
+
+struct Settings {
+    std::string report;
+    std::string output;
+    std::string json;
+    std::string fix_options;
+};
+
+void define_options(CLI::App& app, Settings& settings) {
+    app.footer(DESCRIPTION);
+    app.set_help_flag(); // answered by info_request, as the grader does
+    // A report named /path/report.csv is a file on every system, never an
+    // option in the Windows style.
+    app.allow_windows_style_options(false);
+    app.add_option("REPORT", settings.report, "the report to analyse; - for standard input")
+        ->required()
+        ->type_name("");
+    app.add_option("-o,--output", settings.output, "the tables to FILE instead of standard output")
+        ->option_text("FILE");
+    app.add_option("--json", settings.json, "the whole analysis as JSON to FILE")
+        ->option_text("FILE");
+    app.add_option("--fix-options", settings.fix_options,
+                   "an option file for quillmark that makes the suspected\n"
+                   "letter of each possible key error the answer")
+        ->option_text("FILE");
+}
+
+// Writes `text` to a new file; yields false after reporting a failure.
+bool write_file(const std::string& name, const std::string& text) {
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    if (!file) {
+        send_message("Can't open %s: %s\n", name.c_str(), system_error_text(errno));
+        return false;
+    }
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const int write_error = errno;
+    errno = 0;
+    if (std::fclose(file) != 0 || !written) {
+        const int error = write_error != 0 ? write_error : errno;
+        send_message("Error writing %s: %s\n", name.c_str(), system_error_text(error != 0 ? error : EIO));
+        return false;
+    }
+    return true;
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
-    using namespace quillmark;
     begin_output();
-    if (const InfoRequest request = info_request(argc, argv); request != InfoRequest::none)
-        return answer_info_request(request, "quillmark-analyze", {USAGE_TEXT, DESCRIPTION_TEXT});
-    if (argc != 2) {
-        send_message("%s", USAGE_TEXT);
+    CLI::App app{"", "quillmark-analyze"};
+    Settings settings;
+    define_options(app, settings);
+    if (const InfoRequest request = info_request(argc, argv); request != InfoRequest::none) {
+        const std::string help = app.help();
+        return answer_info_request(request, "quillmark-analyze", {help.c_str()});
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        send_message("%s\nRun quillmark-analyze --help for the options.\n", e.what());
         return FAILURE;
     }
-    const char* name = argv[1];
-    std::FILE* input = open_text_file(name);
+
+    const char* name = settings.report.c_str();
+    const bool from_input = settings.report == "-";
+    std::FILE* input = from_input ? stdin : open_text_file(name);
     if (!input) {
         send_message("Can't open %s: %s\n", name, system_error_text(errno));
         return FAILURE;
     }
-    std::vector<std::string> lines;
-    // Static, like the grader's: it lives, and grows, until the process ends.
-    static LineBuffer buffer;
-    while (read_text_line(input, buffer)) lines.emplace_back(buffer.data, buffer.length);
-    std::fclose(input);
-    if (buffer.error != 0) {
-        send_message("Error reading %s: %s\n", name, system_error_text(buffer.error));
-        return FAILURE;
-    }
-
     ReportTables tables;
     ReportError error;
-    if (!read_report(lines, tables, error)) {
-        send_message("%s:%d: %s\n", name, error.line, error.message.c_str());
+    const bool read = read_report(input, tables, error);
+    if (!from_input) std::fclose(input);
+    if (!read) {
+        if (error.line < 0)
+            send_message("Error reading %s: %s\n", name, error.message.c_str());
+        else
+            send_message("%s:%d: %s\n", name, error.line, error.message.c_str());
         return FAILURE;
     }
     if (tables.forms.empty()) {
         send_message("%s: no scored sheets to analyse\n", name);
         return 0;
     }
-    for (const FormScores& form : tables.forms) {
-        print_form_tables(stdout, form);
+    const Analysis analysis = analyse(tables);
+
+    std::FILE* out = stdout;
+    if (!settings.output.empty()) {
+        out = std::fopen(settings.output.c_str(), "wb");
+        if (!out) {
+            send_message("Can't open %s: %s\n", settings.output.c_str(), system_error_text(errno));
+            return FAILURE;
+        }
+    }
+    for (const FormAnalysis& form : analysis.forms) {
+        print_form_tables(out, form);
         print_score_histogram(stderr, form);
         end_message();
     }
+    print_checks_table(out, analysis.checks);
+    print_check_counts(stderr, analysis.checks);
+    end_message();
     errno = 0;
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    if (std::fflush(out) != 0 || std::ferror(out) || (out != stdout && std::fclose(out) != 0)) {
         send_message("Error writing the analysis: %s\n",
                      system_error_text(errno != 0 ? errno : EIO));
         return FAILURE;
     }
+    if (!settings.json.empty() && !write_file(settings.json, analysis_json(analysis)))
+        return FAILURE;
+    if (!settings.fix_options.empty() &&
+        !write_file(settings.fix_options, fix_options(analysis)))
+        return FAILURE;
     return 0;
 }

@@ -1,13 +1,19 @@
-// Reads a report that quillmark wrote back into one table of right and
-// wrong answers per form: the rows before the column headings (of which the
-// key rows give each form's number of questions and its dropped questions),
-// the column headings in either order, the result rows and "no key" rows, up
-// to the statistics heading. What follows that heading (the statistics rows,
-// the item analysis and the mismatch line) is the grader's own summary and is
-// not read.
+// Reads a report that quillmark wrote, line by line, into one compact table
+// of answers per form: the rows before the column headings (of which the key
+// rows give each form's number of questions and its dropped questions), the
+// column headings in either order, the result rows and "no key" rows, up to
+// the statistics heading, and after it the grader's item analysis, which
+// tells the answers each question accepts. The statistics rows and the
+// mismatch line are not read. Only one byte per sheet and question and the
+// identity of every sheet row are kept, so that a report of any length is
+// read in about that much memory.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,15 +25,24 @@ namespace quillmark {
 constexpr std::int32_t MAX_FORM_SHEETS = 2000000;
 
 // One form with scored sheets: the numbers (from 1) of its scored
-// questions, each sheet's per-cent score as the grader worked it out, and
-// the right and wrong answers on the scored questions. A mark missing at the
-// end of a sheet's scoring string is a wrong answer.
+// questions, the answers each of them accepts, and every sheet's answer on
+// them, in report order. A mark missing at the end of a sheet's scoring
+// string is a wrong answer with no response.
 struct FormScores {
     char form = 0;
     std::int32_t key_questions = 0;
     std::vector<std::int32_t> question_numbers;
-    std::vector<long double> percent_scores;
-    ScoreMatrix matrix;
+    ResponseMatrix matrix;
+};
+
+// The identity of one sheet row: its Student ID and Exam # cells without
+// their quotes (padded with zero bytes, which no cell holds), the form
+// letter as written, and whether the row is a scored one of that form.
+struct SheetIdentity {
+    char id[10];
+    char exam[3];
+    char form;
+    unsigned char scored; // 1 for a result row, 0 for a "no key" row
 };
 
 // A report that is not one of the grader's: the line that shows it (0 when
@@ -38,18 +53,46 @@ struct ReportError {
 };
 
 // Everything the reader found: the forms with scored sheets, in letter
-// order, and how many sheet rows the report had of each kind.
+// order; every sheet row's identity, in report order (row i has Order
+// i + 1); the Orders of the rows without a single response and of the "no
+// key" rows; and how many sheet rows the report had of each kind.
 struct ReportTables {
     std::vector<FormScores> forms;
+    std::vector<SheetIdentity> identities;
+    std::vector<std::int32_t> empty_rows;  // Orders of rows whose responses are all '-'
+    std::vector<std::int32_t> no_key_orders;
     std::int32_t sheet_rows = 0;
     std::int32_t no_key_rows = 0;
     std::int32_t unscored_rows = 0; // rows of a form whose key has no scored question
 };
 
-// Reads the report's lines, in order, as a caller collects them (without
-// their line feeds). Yields true and fills `tables`, or yields false and
-// fills `error` for the first line that does not fit the report's layout,
-// or for a report that ends before its statistics heading.
+// Reads a report one line at a time. Give it every line, in order, without
+// its line feed; `add_line` yields false at the first line that does not
+// fit the report's layout, `finish` false for a report that ends before its
+// statistics heading or whose % Score cells disagree with its keys. After a
+// false, `error` tells the line and the reason, and the reader takes no more.
+class ReportReader {
+public:
+    ReportReader();
+    ~ReportReader();
+    ReportReader(const ReportReader&) = delete;
+    ReportReader& operator=(const ReportReader&) = delete;
+
+    bool add_line(const char* text, std::size_t length);
+    bool finish(ReportTables& tables, ReportError& error);
+    const ReportError& error() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Reads a whole report from an open file, line by line. Yields false with
+// `error` set for a broken report; a read error is reported with line -1
+// and the system's text in the message.
+bool read_report(std::FILE* file, ReportTables& tables, ReportError& error);
+
+// The same for lines already in memory, as a test holds them.
 bool read_report(const std::vector<std::string>& lines, ReportTables& tables,
                  ReportError& error);
 

@@ -37,6 +37,23 @@ std::vector<std::string> small_report() {
     };
 }
 
+// The right (1) and wrong (0) answers of a form's table, row by row.
+std::vector<unsigned char> rights(const ResponseMatrix& matrix) {
+    std::vector<unsigned char> marks;
+    for (unsigned char cell : matrix.cells.to_vector()) marks.push_back(cell >> 7);
+    return marks;
+}
+
+// The options of a form's table as letters, '-' for no mark, '*' for another.
+std::string options(const ResponseMatrix& matrix) {
+    std::string text;
+    for (unsigned char cell : matrix.cells.to_vector()) {
+        const int code = cell & OPTION_BITS;
+        text += code == NO_MARK ? '-' : code == OTHER_MARK ? '*' : static_cast<char>('A' + code);
+    }
+    return text;
+}
+
 bool read(const std::vector<std::string>& lines, ReportTables& tables, ReportError& error) {
     return read_report(lines, tables, error);
 }
@@ -64,9 +81,44 @@ TEST(ReadReport, SheetRowsBecomeOneTablePerForm) {
     EXPECT_EQ(form.matrix.sheets, 5);
     EXPECT_EQ(form.matrix.items, 4);
     // The missing fifth mark of the last sheet is a wrong answer.
-    EXPECT_EQ(form.matrix.correct, (std::vector<unsigned char>{1, 1, 1, 0, 1, 1, 1, 0, 1, 0, 0, 1,
+    EXPECT_EQ(rights(form.matrix), (std::vector<unsigned char>{1, 1, 1, 0, 1, 1, 1, 0, 1, 0, 0, 1,
                                                                1, 1, 1, 0, 1, 1, 0, 0}));
-    EXPECT_EQ(form.percent_scores, (std::vector<long double>{75, 75, 50, 75, 50}));
+    // The answers on questions 1, 2, 4 and 5; the last sheet has no fifth.
+    EXPECT_EQ(options(form.matrix), "ABDAABDCACCEABDBABE-");
+    // Accepted: the letters the rows show right (the item analysis is cut).
+    EXPECT_EQ(form.matrix.accepted, (std::vector<std::uint32_t>{1u, 2u, 8u, 16u}));
+    // Every row's identity in report order; the "no key" row is Order 4.
+    ASSERT_EQ(tables.identities.size(), 6u);
+    EXPECT_EQ(std::string(tables.identities[1].id, 10), "D024001522");
+    EXPECT_EQ(std::string(tables.identities[1].exam, 3), "001");
+    EXPECT_EQ(tables.identities[3].form, 'K');
+    EXPECT_EQ(tables.identities[3].scored, 0);
+    EXPECT_EQ(tables.no_key_orders, (std::vector<std::int32_t>{4}));
+    EXPECT_TRUE(tables.empty_rows.empty());
+}
+
+TEST(ReadReport, AnswersAcceptedByTheItemAnalysisAndSheetsWithoutResponses) {
+    // Question 2 accepts B and D (the grader's item analysis says so) though
+    // only B was chosen; question 1's '*' and the digit are other marks.
+    const std::vector<std::string> lines = {
+        HEADER1, HEADER2, "\"Scanned key:\",A,,,,,\":AB\"", HEADINGS,
+        "\"1\",A,\"001\",  1, 1, 50.000,\"A:*B\",\":Xc\"",
+        "\"2\",A,\"001\",  2, 0,  0.000,\"A:--\",\":XX\"",
+        "\"\",K,\"\",  3,\"no key\",,\":-----\"",
+        "\"4\",A,\"001\",  4, 1, 50.000,\"A:7B\",\":Xc\"",
+        STATISTICS, ",\"Form A\",3,33.3,23.6,0.0,50.0",
+        "", ",\"Form A Q:A\", Correct,\"No resp\",A,B,C,D",
+        ",Q1 :A,   0:  0.0%,   3,   0,   0,   0,   0",
+        ",Q2 :BD,   2: 66.7%,   1,   0,   2,   0,   0",
+    };
+    ReportTables tables;
+    ReportError error;
+    ASSERT_TRUE(read(lines, tables, error)) << error.line << ": " << error.message;
+    ASSERT_EQ(tables.forms.size(), 1u);
+    EXPECT_EQ(options(tables.forms[0].matrix), "*B--*B");
+    EXPECT_EQ(tables.forms[0].matrix.accepted, (std::vector<std::uint32_t>{1u, 2u | 8u}));
+    EXPECT_EQ(tables.empty_rows, (std::vector<std::int32_t>{2, 3}));
+    EXPECT_EQ(tables.no_key_orders, (std::vector<std::int32_t>{3}));
 }
 
 TEST(ReadReport, ExamFirstOrderAndCellsThatHoldQuotesAndCommas) {
@@ -89,8 +141,10 @@ TEST(ReadReport, ExamFirstOrderAndCellsThatHoldQuotesAndCommas) {
     EXPECT_EQ(form.form, 'B');
     EXPECT_EQ(form.key_questions, 5); // from the Override row; no sheet shows it all
     EXPECT_EQ(form.matrix.sheets, 2);
-    EXPECT_EQ(form.matrix.correct,
-              (std::vector<unsigned char>{1, 0, 1, 0, 0, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(rights(form.matrix), (std::vector<unsigned char>{1, 0, 1, 0, 0, 1, 1, 1, 1, 1}));
+    // ',', '"' and ':' are other marks; X is a letter like any other.
+    EXPECT_EQ(options(form.matrix), "A***XABCDE");
+    EXPECT_EQ(std::string(tables.identities[0].id, 4), "D0\"4");
     // The first row read in the other column order is refused.
     std::vector<std::string> swapped = lines;
     swapped[3] = HEADINGS;
@@ -108,7 +162,7 @@ TEST(ReadReport, KeyRowsGiveQuestionsThatNoSheetReaches) {
     ASSERT_TRUE(read(lines, tables, error)) << error.line << ": " << error.message;
     EXPECT_EQ(tables.forms[0].key_questions, 6);
     EXPECT_EQ(tables.forms[0].question_numbers, (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(tables.forms[0].percent_scores, (std::vector<long double>{80}));
+    EXPECT_EQ(rights(tables.forms[0].matrix), (std::vector<unsigned char>{1, 1, 1, 1, 0}));
 
     // Not dropped: the sixth question is wrong for the sheet, 4 of 6.
     lines[2] = "\"Scanned key:\",C,,,,,\":ABCDE A\"";
@@ -116,7 +170,7 @@ TEST(ReadReport, KeyRowsGiveQuestionsThatNoSheetReaches) {
     lines[4] = "\"1\",C,\"001\",  1, 4, 66.667,\"C:ABCDA\",\":ccccX\"";
     ASSERT_TRUE(read(lines, tables, error)) << error.line << ": " << error.message;
     EXPECT_EQ(tables.forms[0].matrix.items, 6);
-    EXPECT_EQ(tables.forms[0].matrix.correct, (std::vector<unsigned char>{1, 1, 1, 1, 0, 0}));
+    EXPECT_EQ(rights(tables.forms[0].matrix), (std::vector<unsigned char>{1, 1, 1, 1, 0, 0}));
 }
 
 TEST(ReadReport, ReportsWithoutAnythingToAnalyse) {

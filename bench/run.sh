@@ -18,7 +18,7 @@ sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(1000 100000 1000000)
 
 # The build tools and /usr/bin/time (Debian packages), when they are missing.
-"$root/tools/need-packages.sh" cmake ninja-build g++ gzip time
+"$root/tools/need-packages.sh" cmake ninja-build g++ gzip time libcli11-dev nlohmann-json3-dev
 
 # The release preset, in $BENCH_BUILD when that names another folder.
 (cd "$root" && cmake --preset release -B "$build" >/dev/null)
@@ -96,3 +96,23 @@ if [ "$long_mib" -gt 0 ]; then
   echo
   printf 'one sheet line of %d MiB: peak %d KiB\n' "$long_mib" "$peak"
 fi
+
+# Analysis against grading: 1,000,000 sheets of 100 questions in one form,
+# graded and the report analysed by quillmark-analyze, each the median of
+# five runs side by side, with the ratio and each program's peak memory.
+cmake --build "$build" --target quillmark-analyze >/dev/null
+analyzer=$build/analyze/quillmark-analyze
+sheets=$work/analyse_sheets.txt
+"$build/tools/make_sheets" 1000000 100 1 7 > "$sheets"
+grade "$sheets" "$work/report.csv"
+analyse() { "$analyzer" "$1" > /dev/null 2>&1; }
+grade_s=$(median_seconds grade "$sheets" "$work/report.csv")
+analyse_s=$(median_seconds analyse "$work/report.csv")
+/usr/bin/time -v -o "$work/time.txt" "$grader" "$sheets" > "$work/report.csv" 2>/dev/null
+grade_peak=$(awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }' "$work/time.txt")
+/usr/bin/time -v -o "$work/time.txt" "$analyzer" "$work/report.csv" > /dev/null 2>&1
+analyse_peak=$(awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }' "$work/time.txt")
+echo
+printf '%10s %9s %9s %8s %13s %13s\n' sheets grade_s analyse_s ratio grade_KiB analyse_KiB
+awk -v g="$grade_s" -v a="$analyse_s" -v gp="$grade_peak" -v ap="$analyse_peak" 'BEGIN {
+  printf "%10d %9.4f %9.4f %8.2f %13d %13d\n", 1000000, g, a, a / g, gp, ap }'

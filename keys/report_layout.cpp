@@ -79,14 +79,22 @@ bool ungroup_display(const char* display, std::size_t length, char* text,
                      std::size_t& text_length) {
     text_length = 0;
     if (length == 0 || display[0] != ':') return false;
-    // After the ':', every (DISPLAY_GROUP + 1)-th character is a separator.
-    for (std::size_t j = 1; j < length; ++j) {
-        const bool separator = j % (DISPLAY_GROUP + 1) == 0;
-        if ((display[j] == ' ') != separator) return false;
-        if (!separator) text[text_length++] = display[j];
+    // After the ':', groups of DISPLAY_GROUP characters (the last may be
+    // shorter), each but the last followed by one blank; a group holds no
+    // blank, and a blank is never the last character.
+    std::size_t j = 1;
+    while (j < length) {
+        const std::size_t group = length - j < DISPLAY_GROUP ? length - j : DISPLAY_GROUP;
+        for (std::size_t k = 0; k < group; ++k) {
+            if (display[j + k] == ' ') return false;
+            text[text_length++] = display[j + k];
+        }
+        j += group;
+        if (j == length) return true;
+        if (display[j] != ' ' || j + 1 == length) return false;
+        ++j;
     }
-    // A group is never followed by a separator that nothing follows.
-    return length % (DISPLAY_GROUP + 1) != 1 || length == 1;
+    return true;
 }
 
 double percent_score(std::int32_t raw_score, std::int32_t scored_questions) {

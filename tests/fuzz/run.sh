@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets and runs each for the given number of seconds
-# (default 30): the three libFuzzer targets, then the whole-program mutation
+# (default 30): the four libFuzzer targets, then the whole-program mutation
 # driver on a sanitizer build of quillmark. Any finding ends the script with
 # a non-zero status; libFuzzer's crash inputs go to <build>/artifacts, the
 # driver's failing folders to <build>/findings.
 #
 #   tests/fuzz/run.sh [seconds] [target...]
 #
-# Targets: sheet_lines keys options mutate (default: all, one after another).
+# Targets: sheet_lines keys options report mutate (default: all, one after another).
 # The build folders are build-fuzz (clang, libFuzzer) and build-fuzz-asan (the
 # program with GCC's sanitizers) at the top of the tree; FUZZ_BUILD and
 # FUZZ_ASAN_BUILD choose others.
@@ -16,7 +16,7 @@ set -euo pipefail
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(sheet_lines keys options mutate)
+[ ${#targets[@]} -gt 0 ] || targets=(sheet_lines keys options report mutate)
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -25,7 +25,8 @@ asan_build=${FUZZ_ASAN_BUILD:-$root/build-fuzz-asan}
 
 # libFuzzer comes with clang's runtime package; the mutation driver needs
 # GCC's sanitizers and Python. Each is installed only where it is missing.
-"$root/tools/need-packages.sh" cmake ninja-build clang-14 libclang-rt-14-dev g++ gzip python3
+"$root/tools/need-packages.sh" cmake ninja-build clang-14 libclang-rt-14-dev g++ gzip python3 \
+  libcli11-dev nlohmann-json3-dev
 
 # The presets (tests/fuzz/CMakePresets.json and the top one) with the build
 # folders chosen above.
