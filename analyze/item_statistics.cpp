@@ -349,7 +349,8 @@ std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix) {
         const std::uint32_t accepted = i < matrix.accepted.size() ? matrix.accepted[i] : 0;
         for (int slot = 0; slot < SLOTS; ++slot) {
             const OptionTally& tally = question[slot];
-            const bool key = slot < LETTER_OPTIONS && (accepted >> slot & 1u) != 0;
+            // Accepted: listed as such, or scored right on some sheet.
+            const bool key = slot < LETTER_OPTIONS && ((accepted >> slot & 1u) != 0 || tally.right > 0);
             if (tally.count == 0 && !key) continue;
             OptionStatistics option;
             option.option = slot < LETTER_OPTIONS ? static_cast<char>('A' + slot) : 0;

@@ -61,7 +61,8 @@ private:
 
 // Every sheet of a form on every scored question, one row per sheet:
 // cells[sheet * items + item] is the answer byte above. `accepted[item]` has
-// bit k set when letter 'A' + k is an accepted answer of the question.
+// bit k set when letter 'A' + k is listed as an accepted answer of the
+// question; a letter that some sheet was scored right for is accepted too.
 struct ResponseMatrix {
     std::int32_t sheets = 0;
     std::int32_t items = 0;

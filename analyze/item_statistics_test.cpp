@@ -232,6 +232,20 @@ TEST(ItemStatistics, OptionRowsAndAKeyError) {
     EXPECT_STREQ(good.flag, "");
 }
 
+TEST(ItemStatistics, ALetterScoredRightIsAKeyAlsoWhenNotListed) {
+    // Question 1 keyed A (listed), question 2 keyed B but not listed: its
+    // right answers alone make B a key; C, never right, is not one.
+    ResponseMatrix matrix = make_answers({"AB", "AC", "BB"}, "AB");
+    matrix.accepted[1] = 0;
+    const std::vector<ItemStatistics> items = item_statistics(matrix);
+    ASSERT_EQ(items[1].options.size(), 2u);
+    EXPECT_EQ(items[1].options[0].option, 'B');
+    EXPECT_TRUE(items[1].options[0].key);
+    EXPECT_EQ(items[1].options[1].option, 'C');
+    EXPECT_FALSE(items[1].options[1].key);
+    EXPECT_TRUE(items[0].options[0].key);
+}
+
 TEST(ItemStatistics, NoneCollectsEveryMarkThatIsNoLetterAndAKeyNobodyChoseHasItsRow) {
     // Question 1 keyed C: responses A, '*', '-', 'Z', '7' and missing.
     const std::vector<ItemStatistics> items =

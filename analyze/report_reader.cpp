@@ -3,6 +3,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "keys/report_layout.h"
 #include "platform/env.h"
 
@@ -25,6 +29,65 @@ struct Text {
         return length == std::strlen(other) && std::memcmp(data, other, length) == 0;
     }
 };
+
+// Counts the 'c' marks of a scoring string; false when it holds anything
+// but 'c', 'X' and '-'.
+bool count_right_marks(const std::string& marks, std::int32_t& right) {
+    const char* p = marks.data();
+    const std::size_t n = marks.size();
+    std::size_t i = 0;
+    std::int32_t count = 0;
+    bool valid = true;
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i c = _mm_cmpeq_epi8(m, _mm_set1_epi8('c'));
+        const __m128i known = _mm_or_si128(_mm_or_si128(c, _mm_cmpeq_epi8(m, _mm_set1_epi8('X'))),
+                                           _mm_cmpeq_epi8(m, _mm_set1_epi8('-')));
+        valid = valid && _mm_movemask_epi8(known) == 0xFFFF;
+        count += __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(c)));
+    }
+#endif
+    for (; i < n; ++i) {
+        count += p[i] == 'c';
+        valid = valid && (p[i] == 'c' || p[i] == 'X' || p[i] == '-');
+    }
+    right = count;
+    return valid;
+}
+
+// True when a responses string holds anything but '-' (no mark).
+bool has_response(const std::string& responses) {
+    const char* p = responses.data();
+    const std::size_t n = responses.size();
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(r, _mm_set1_epi8('-'))) != 0xFFFF) return true;
+    }
+#endif
+    for (; i < n; ++i)
+        if (p[i] != '-') return true;
+    return false;
+}
+
+// The position of the last ':' in line[from, to), or `from` when there is
+// none there.
+std::size_t last_colon(const char* line, std::size_t from, std::size_t to) {
+    std::size_t end = to;
+#if defined(__SSE2__)
+    while (end >= from + 16) {
+        const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + end - 16));
+        const auto colons =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chars, _mm_set1_epi8(':'))));
+        if (colons != 0) return end - 16 + static_cast<std::size_t>(31 - __builtin_clz(colons));
+        end -= 16;
+    }
+#endif
+    while (end > from && line[end - 1] != ':') --end;
+    return end > from ? end - 1 : from;
+}
 
 // What one result row or "no key" row says. The texts point into the line.
 struct SheetRow {
@@ -57,7 +120,11 @@ struct FormState {
     std::array<bool, MAX_KEY_QUESTIONS> key_dropped{};
     std::array<Mark, MAX_KEY_QUESTIONS> marks{};
     std::array<std::int32_t, MAX_KEY_QUESTIONS> mark_line{}; // the row that first showed it
-    std::array<std::uint32_t, MAX_KEY_QUESTIONS> accepted{}; // letters shown right or listed
+    // The first `known_marks` questions have a mark, '-' (dropped) or 'c'
+    // (scored) in `known`: rows are checked against them sixteen at a time.
+    std::array<char, MAX_KEY_QUESTIONS> known{};
+    std::size_t known_marks = 0;
+    std::array<std::uint32_t, MAX_KEY_QUESTIONS> accepted{}; // letters the item analysis lists
     std::int32_t widest = 0;      // the most marks of a row
     std::size_t stride = 0;       // answer bytes kept per sheet
     std::int32_t sheets = 0;
@@ -142,7 +209,7 @@ bool parse_identity(Text line, bool exam_first, std::size_t& pos, SheetRow& row)
 
 // The text of a grouped display, into `text`; false when it is not one.
 bool ungroup_text(Text display, std::string& text) {
-    text.resize(display.length);
+    text.resize(display.length + UNGROUPED_SLACK);
     std::size_t length = 0;
     const bool grouped = ungroup_display(display.data, display.length, &text[0], length);
     text.resize(length);
@@ -190,8 +257,7 @@ bool parse_sheet_row(Text line, bool exam_first, SheetRow& row, const char*& why
     // is everything before it.
     if (line.length < pos + 2 || line.data[line.length - 1] != '"')
         return fail(why, "the Scoring cell is missing or broken");
-    std::size_t colon = line.length - 1;
-    while (colon > pos && line.data[colon] != ':') --colon;
+    const std::size_t colon = last_colon(line.data, pos, line.length);
     if (colon < pos + 6 || line.data[colon - 1] != '"' || line.data[colon - 2] != ',')
         return fail(why, "the Scoring cell is missing or broken");
     const Text responses{line.data + pos, colon - 2 - pos};
@@ -362,12 +428,7 @@ bool ReportReader::State::sheet_row(Text line) {
             return refuse(this->line, "not a sheet row of the report: the Scoring cell has more "
                                       "marks than a key has questions");
         std::int32_t right = 0;
-        bool marks_only = true;
-        for (char mark : marks) {
-            right += mark == 'c';
-            marks_only &= mark == 'c' || mark == 'X' || mark == '-';
-        }
-        if (!marks_only)
+        if (!count_right_marks(marks, right))
             return refuse(this->line, "not a sheet row of the report: the Scoring cell is "
                                       "missing or broken");
         if (right != row.raw_score)
@@ -395,9 +456,7 @@ bool ReportReader::State::sheet_row(Text line) {
     identity.form = row.form;
     identity.scored = row.no_key ? 0 : 1;
     tables.identities.push_back(identity);
-    bool any_response = false;
-    for (char r : responses) any_response = any_response || r != '-';
-    if (!any_response) tables.empty_rows.push_back(row.order);
+    if (!has_response(responses)) tables.empty_rows.push_back(row.order);
     if (row.no_key) {
         ++tables.no_key_rows;
         tables.no_key_orders.push_back(row.order);
@@ -437,11 +496,28 @@ bool ReportReader::State::sheet_row(Text line) {
 // Notes which of a row's questions are scored and which dropped; a question
 // shown scored on one row and dropped on another makes the report broken.
 bool ReportReader::State::note_marks(FormState& state, char form) {
-    for (std::size_t q = 0; q < marks.size(); ++q) {
+    // The questions already known: a row agrees when it drops exactly the
+    // questions dropped before.
+    std::size_t q = 0;
+    const std::size_t known = marks.size() < state.known_marks ? marks.size() : state.known_marks;
+#if defined(__SSE2__)
+    const __m128i dash = _mm_set1_epi8('-');
+    for (; q + 16 <= known; q += 16) {
+        const __m128i row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(marks.data() + q));
+        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state.known.data() + q));
+        if (_mm_movemask_epi8(_mm_xor_si128(_mm_cmpeq_epi8(row, dash), _mm_cmpeq_epi8(before, dash))) != 0)
+            break; // the question by question loop below tells which
+    }
+#endif
+    for (; q < marks.size(); ++q) {
         const Mark mark = marks[q] == '-' ? Mark::dropped : Mark::scored;
         if (state.marks[q] == Mark::unseen) {
             state.marks[q] = mark;
             state.mark_line[q] = line;
+            if (q == state.known_marks) {
+                state.known[q] = mark == Mark::dropped ? '-' : 'c';
+                ++state.known_marks;
+            }
         } else if (state.marks[q] != mark) {
             char message[160];
             std::snprintf(message, sizeof message,
@@ -483,12 +559,32 @@ void ReportReader::State::keep_answers(FormState& state) {
     const std::size_t shown = marks.size();
     const std::size_t answered = responses.size() < state.stride ? responses.size() : state.stride;
     // Right and wrong come in no order a processor could predict: no
-    // branch on them.
-    for (std::size_t q = 0; q < answered; ++q) {
+    // branch on them. (A letter scored right is an accepted one: the
+    // analysis finds those from the right answers it counts.)
+    std::size_t q = 0;
+#if defined(__SSE2__)
+    // Sixteen at a time where both strings reach: a letter A to Y is its
+    // index, '-' NO_MARK, anything else OTHER_MARK, and RIGHT_BIT on a 'c'.
+    const std::size_t both = answered < shown ? answered : shown;
+    for (; q + 16 <= both; q += 16) {
+        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(responses.data() + q));
+        const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(marks.data() + q));
+        const __m128i index = _mm_sub_epi8(r, _mm_set1_epi8('A'));
+        const __m128i letter =
+            _mm_cmpeq_epi8(_mm_min_epu8(index, _mm_set1_epi8(LETTER_OPTIONS - 1)), index);
+        const __m128i none = _mm_cmpeq_epi8(r, _mm_set1_epi8('-'));
+        const __m128i other = _mm_or_si128(_mm_and_si128(none, _mm_set1_epi8(NO_MARK)),
+                                           _mm_andnot_si128(none, _mm_set1_epi8(OTHER_MARK)));
+        const __m128i code = _mm_or_si128(_mm_and_si128(letter, index), _mm_andnot_si128(letter, other));
+        const __m128i right = _mm_and_si128(_mm_cmpeq_epi8(m, _mm_set1_epi8('c')),
+                                            _mm_set1_epi8(static_cast<char>(RIGHT_BIT)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(cell + q), _mm_or_si128(code, right));
+    }
+#endif
+    for (; q < answered; ++q) {
         const unsigned char code = option_code(static_cast<unsigned char>(responses[q]));
         const unsigned right = q < shown && marks[q] == 'c';
         cell[q] = static_cast<unsigned char>(code | right << 7);
-        state.accepted[q] |= (right & (code < LETTER_OPTIONS)) << code;
     }
     for (std::size_t q = answered; q < state.stride; ++q)
         cell[q] = static_cast<unsigned char>(NO_MARK | (q < shown && marks[q] == 'c') << 7);

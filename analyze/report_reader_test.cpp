@@ -85,8 +85,9 @@ TEST(ReadReport, SheetRowsBecomeOneTablePerForm) {
                                                                1, 1, 1, 0, 1, 1, 0, 0}));
     // The answers on questions 1, 2, 4 and 5; the last sheet has no fifth.
     EXPECT_EQ(options(form.matrix), "ABDAABDCACCEABDBABE-");
-    // Accepted: the letters the rows show right (the item analysis is cut).
-    EXPECT_EQ(form.matrix.accepted, (std::vector<std::uint32_t>{1u, 2u, 8u, 16u}));
+    // Accepted: only the letters the grader's item analysis lists, and it is
+    // cut here (the letters scored right are found by the analysis).
+    EXPECT_EQ(form.matrix.accepted, (std::vector<std::uint32_t>{0u, 0u, 0u, 0u}));
     // Every row's identity in report order; the "no key" row is Order 4.
     ASSERT_EQ(tables.identities.size(), 6u);
     EXPECT_EQ(std::string(tables.identities[1].id, 10), "D024001522");

@@ -61,9 +61,13 @@ constexpr std::size_t GROUPED_ROOM = GROUPED_MAX + 16;
 // position after it; out has room for GROUPED_ROOM characters.
 char* write_grouped(char* out, const char* text, std::size_t length);
 
+// Room that ungroup_display needs beyond the display's length: it may
+// store up to sixteen characters past the end of the text.
+constexpr std::size_t UNGROUPED_SLACK = 16;
+
 // Undoes a grouped display of `length` characters: the text without its
-// ':' and separators goes to `text` (room for the display's length), its
-// length to `text_length`. Yields false when the display is not a grouped
+// ':' and separators goes to `text` (room for length + UNGROUPED_SLACK
+// characters), its length to `text_length`. Yields false when the display is not a grouped
 // display (no leading ':', a blank out of place, a separator at the end).
 bool ungroup_display(const char* display, std::size_t length, char* text,
                      std::size_t& text_length);

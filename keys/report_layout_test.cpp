@@ -21,7 +21,7 @@ std::string grouped_by_rule(const std::string& text) {
 }
 
 std::string ungrouped(const std::string& display, bool& grouped) {
-    std::string text(display.size(), '\0');
+    std::string text(display.size() + UNGROUPED_SLACK, '\0');
     std::size_t length = 99999;
     grouped = ungroup_display(display.data(), display.size(), &text[0], length);
     text.resize(length);
