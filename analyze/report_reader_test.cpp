@@ -222,20 +222,20 @@ TEST(ReadReport, ReportsThatAreNotOursNameTheLine) {
     EXPECT_EQ(broken(2, "\"Scanned key:\",A,,,,\":AB-DE\"").line, 3);
     EXPECT_EQ(broken(10, "").line, 11); // a blank line where the statistics heading was
 
-    // A question past the sixteenth dropped on one row and scored on the
-    // next.
+    // A question of a row of more than sixteen marks dropped on one row and
+    // scored on the next.
     const std::vector<std::string> twenty = {
         HEADER1,
         HEADER2,
-        "\"Scanned key:\",A,,,,,\":ABCDE ABCDE ABCDE AB-DE\"",
+        "\"Scanned key:\",A,,,,,\":ABCDE ABCD- ABCDE ABCDE\"",
         HEADINGS,
-        "\"D024001417\",A,\"001\",  1,19,100.000,\"A:ABCDE ABCDE ABCDE ABCDE\",\":ccccc ccccc ccccc cc-cc\"",
+        "\"D024001417\",A,\"001\",  1,19,100.000,\"A:ABCDE ABCDE ABCDE ABCDE\",\":ccccc cccc- ccccc ccccc\"",
         "\"D024001522\",A,\"001\",  2,20,100.000,\"A:ABCDE ABCDE ABCDE ABCDE\",\":ccccc ccccc ccccc ccccc\"",
         STATISTICS,
     };
     const ReportError mixed = refusal(twenty);
     EXPECT_EQ(mixed.line, 6);
-    EXPECT_EQ(mixed.message, "question 18 of form A is scored here but dropped on line 5");
+    EXPECT_EQ(mixed.message, "question 10 of form A is scored here but dropped on line 5");
 
     // The report ends before the statistics heading: the last line.
     std::vector<std::string> cut(good.begin(), good.begin() + 7);
