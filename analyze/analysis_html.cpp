@@ -391,11 +391,21 @@ std::int64_t count_step(std::int64_t most) {
     }
 }
 
+// The scores each bar of a histogram of `scores` scores counts: 1, 2 or 5
+// times a power of ten, the least that keeps to MOST_BARS bars, so that the
+// bars start at round scores.
+std::int32_t bar_width_in_scores(std::int32_t scores) {
+    for (std::int64_t power = 1;; power *= 10)
+        for (const std::int64_t factor : {1, 2, 5})
+            if (scores <= MOST_BARS * power * factor)
+                return static_cast<std::int32_t>(power * factor);
+}
+
 void write_histogram(std::string& out, const FormAnalysis& form) {
     const std::vector<std::int32_t>& counts = form.test.score_counts;
     const auto scores = static_cast<std::int32_t>(counts.size());
     if (scores == 0) return;
-    const std::int32_t width = (scores + MOST_BARS - 1) / MOST_BARS; // scores per bar
+    const std::int32_t width = bar_width_in_scores(scores);
     const std::int32_t bars = (scores + width - 1) / width;
     std::vector<std::int64_t> heights(static_cast<std::size_t>(bars), 0);
     for (std::int32_t s = 0; s < scores; ++s) heights[s / width] += counts[s];
