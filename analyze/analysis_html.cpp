@@ -59,7 +59,7 @@ const char STYLE[] =
     "svg.opts .frame{fill:none;stroke:#111;stroke-width:1}\n"
     "svg.opts .u{fill:var(--blue)}svg.opts .l{fill:var(--orange)}\n"
     "svg.opts .track{fill:#eee}\n"
-    ".legend svg{width:1.1em;height:1.1em;vertical-align:middle}\n"
+    "figure .legend svg{width:1.1em;height:1.1em;display:inline-block;vertical-align:middle}\n"
     ".note{font-size:.9rem;color:#333}\n"
     "@media print{body{max-width:none;margin:0;padding:0}nav{display:none}"
     "section.form{break-before:page}tr,figure,table.summary{break-inside:avoid}"
