@@ -37,6 +37,30 @@ def run(command, **kwargs):
     return subprocess.run(command, capture_output=True, check=True, **kwargs)
 
 
+class Failures:
+    """Collects failed checks, each printed as it is found; false after one."""
+
+    def __init__(self):
+        self.found = 0
+
+    def __call__(self, message):
+        print(message)
+        self.found += 1
+
+    def __bool__(self):
+        return self.found == 0
+
+
+def write_page(quillmark, analyze, folder, name, sheets, *options):
+    """Grades `sheets` into folder/name.csv and writes its page, folder/name.html."""
+    report = os.path.join(folder, name + ".csv")
+    with open(report, "wb") as out:
+        out.write(run(quillmark + [sheets, *options]).stdout)
+    html = os.path.join(folder, name + ".html")
+    run(analyze + ["-o", os.path.join(folder, name + "-tables.csv"), "--html", html, report])
+    return html
+
+
 def classes(element):
     return element.get("class", "").split()
 
@@ -94,20 +118,10 @@ def main():
     wrapper = shlex.split(os.environ.get("QUILLMARK_WRAPPER", ""))
     make_sheets, quillmark, analyze = (wrapper + [p] for p in sys.argv[1:4])
     examples = sys.argv[4]
-    ok = True
-
-    def fail(message):
-        nonlocal ok
-        print(message)
-        ok = False
+    fail = Failures()
 
     def page(tmp, name, sheets, *options):
-        report = os.path.join(tmp, name + ".csv")
-        with open(report, "wb") as out:
-            out.write(run(quillmark + [sheets, *options]).stdout)
-        html = os.path.join(tmp, name + ".html")
-        run(analyze + ["-o", os.path.join(tmp, name + "-tables.csv"), "--html", html, report])
-        return html
+        return write_page(quillmark, analyze, tmp, name, sheets, *options)
 
     with tempfile.TemporaryDirectory() as tmp:
         # quiz1: both keys have 20 answers and drop none.
@@ -141,8 +155,8 @@ def main():
                 fail(f"hostile page: no {want!r}")
         if "<script" in text:
             fail("hostile page: a raw <script")
-    print("ok" if ok else "FAILED")
-    return 0 if ok else 1
+    print("ok" if fail else "FAILED")
+    return 0 if fail else 1
 
 
 if __name__ == "__main__":
