@@ -79,15 +79,10 @@ Analysis small_analysis() {
     b.percent_of_score = {0, 100};
     b.questions = {question(1, 0.5L, std::nullopt, "")};
 
-    SheetCheck duplicate;
-    duplicate.kind = CheckKind::duplicate_student;
-    duplicate.form = 'A';
-    duplicate.order = 7;
-    duplicate.student_id = "<script>&\"";
-    duplicate.detail = "same Student ID and Exam # as Order 2";
     Analysis analysis;
     analysis.forms = {a, b};
-    analysis.checks = {duplicate};
+    analysis.checks = {{CheckKind::duplicate_student, 'A', 7, "<script>&\"",
+                        "same Student ID and Exam # as Order 2"}};
     return analysis;
 }
 
