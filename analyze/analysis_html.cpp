@@ -55,7 +55,7 @@ const char STYLE[] =
     "svg .k-edge{fill:var(--orange);stroke:#111;stroke-width:.8}\n"
     "svg .lab{font-size:.65rem;font-weight:bold}\n"
     "svg.opts{height:2em;vertical-align:middle;display:inline}\n"
-    "svg.opts text{font-size:13px}svg.opts .key{font-weight:bold;text-decoration:underline}\n"
+    "svg.opts .key{font-weight:bold;text-decoration:underline}\n"
     "svg.opts .frame{fill:none;stroke:#111;stroke-width:1}\n"
     "svg.opts .u{fill:var(--blue)}svg.opts .l{fill:var(--orange)}\n"
     "svg.opts .track{fill:#eee}\n"
@@ -110,6 +110,11 @@ void append_format(std::string& out, const char* format, ...) {
         out.resize(start + static_cast<std::size_t>(length));
     }
     va_end(again);
+}
+
+// "1 sheet", "2 sheets": a count and its noun.
+std::string count_of(std::int64_t count, const char* noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
 // A figure with three decimals, as the tables show it.
@@ -300,7 +305,9 @@ void write_item_map(std::string& out, const FormAnalysis& form) {
            "shape and their number beside them; dashed lines mark where the flags begin. "
            "Hover over a point for its figures. Questions whose point-biserial cannot be "
            "worked out stand in the row below the chart.</figcaption>\n";
-    append_format(out, "<svg class=\"map\" viewBox=\"0 0 %.0f %.0f\" role=\"img\">", MAP_WIDTH,
+    // A group rather than an image, so that a screen reader reaches each
+    // point and reads its title.
+    append_format(out, "<svg class=\"map\" viewBox=\"0 0 %.0f %.0f\" role=\"group\">", MAP_WIDTH,
                   MAP_HEIGHT);
     out += "<title>Item map of form " + html_escape(std::string(1, form.form)) + "</title>\n";
     // Grid and axes.
@@ -429,16 +436,15 @@ void write_histogram(std::string& out, const FormAnalysis& form) {
                std::to_string(width - 1) + ", " + std::to_string(width) + " to " +
                std::to_string(2 * width - 1) + " and so on), to keep the chart small.";
     out += " Hover over a bar for its count.</figcaption>\n";
-    append_format(out, "<svg class=\"hist\" viewBox=\"0 0 %.0f %.0f\" role=\"img\">", HIST_WIDTH,
+    append_format(out, "<svg class=\"hist\" viewBox=\"0 0 %.0f %.0f\" role=\"group\">", HIST_WIDTH,
                   HIST_HEIGHT);
     out += "<title>Histogram of the raw scores of form " +
            html_escape(std::string(1, form.form)) + "</title>\n";
     for (std::int64_t c = 0; c <= top; c += step) {
         const double y = y_of(c);
         append_format(out, "<line class=\"tick\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"></line>"
-                      "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%lld</text>\n",
-                      HIST_LEFT, y, HIST_RIGHT, y, HIST_LEFT - 6, y + 4,
-                      static_cast<long long>(c));
+                      "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>\n",
+                      HIST_LEFT, y, HIST_RIGHT, y, HIST_LEFT - 6, y + 4, std::to_string(c).c_str());
     }
     // Score labels under at most about 20 bars.
     const std::int32_t label_every = (bars + 19) / 20;
@@ -450,15 +456,15 @@ void write_histogram(std::string& out, const FormAnalysis& form) {
         append_format(out, "<rect class=\"bar\" x=\"%.2f\" y=\"%.1f\" width=\"%.2f\" height=\"%.1f\">",
                       x, y_of(h), bar_width, HIST_BOTTOM - y_of(h));
         if (first == last)
-            append_format(out, "<title>Score %d (%.1f%%): %lld sheet%s</title></rect>", first,
+            append_format(out, "<title>Score %d (%.1f%%): %s</title></rect>", first,
                           static_cast<double>(form.percent_of_score.size() >
                                                       static_cast<std::size_t>(first)
                                                   ? form.percent_of_score[first]
                                                   : 0),
-                          static_cast<long long>(h), h == 1 ? "" : "s");
+                          count_of(h, "sheet").c_str());
         else
-            append_format(out, "<title>Scores %d to %d: %lld sheet%s</title></rect>", first, last,
-                          static_cast<long long>(h), h == 1 ? "" : "s");
+            append_format(out, "<title>Scores %d to %d: %s</title></rect>", first, last,
+                          count_of(h, "sheet").c_str());
         if (b % label_every == 0)
             append_format(out, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%d</text>",
                           x + bar_width / 2, HIST_BOTTOM + 16, first);
@@ -571,7 +577,7 @@ std::string form_anchor(const FormAnalysis& form, std::size_t position) {
     if ((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z') ||
         (letter >= '0' && letter <= '9'))
         return "form-" + std::string(1, form.form);
-    return "form-" + std::to_string(position + 1);
+    return "form-at-" + std::to_string(position + 1);
 }
 
 void write_checks(std::string& out, const std::vector<SheetCheck>& checks) {
@@ -649,10 +655,8 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
     out += STYLE;
     out += "</style></head>\n<body>\n<header><h1>Item analysis of <span class=\"file\">" + name +
            "</span></h1>\n";
-    append_format(out, "<p>%lld scored sheet%s on %zu form%s", static_cast<long long>(sheets),
-                  sheets == 1 ? "" : "s", analysis.forms.size(),
-                  analysis.forms.size() == 1 ? "" : "s");
-    out += ". Written by quillmark-analyze from the report of quillmark. Scores are raw scores: "
+    out += "<p>" + count_of(sheets, "scored sheet") + " on " +
+           count_of(static_cast<std::int64_t>(analysis.forms.size()), "form") + ". Written by quillmark-analyze from the report of quillmark. Scores are raw scores: "
            "the number of scored questions a sheet answered correctly.</p>\n<nav><ul>";
     for (std::size_t f = 0; f < analysis.forms.size(); ++f)
         out += "<li><a href=\"#" + form_anchor(analysis.forms[f], f) + "\">Form " +
