@@ -230,8 +230,8 @@ const char* item_flag(std::int32_t correct, std::int32_t sheets,
     // p > 0.90 and p < 0.30, compared in integers.
     const std::int64_t right = correct;
     const std::int64_t all = sheets;
-    if (10 * right > 9 * all) return FLAG_TOO_EASY;
-    if (10 * right < 3 * all) return FLAG_TOO_HARD;
+    if (10 * right > TOO_EASY_TENTHS * all) return FLAG_TOO_EASY;
+    if (10 * right < TOO_HARD_TENTHS * all) return FLAG_TOO_HARD;
     return "";
 }
 

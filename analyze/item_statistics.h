@@ -128,6 +128,13 @@ extern const char* const FLAG_NEGATIVE;      // the corrected point-biserial is 
 extern const char* const FLAG_TOO_EASY;      // more than 90% right
 extern const char* const FLAG_TOO_HARD;      // fewer than 30% right
 
+// The difficulties at which "too easy" (above) and "too hard" (below) begin,
+// in tenths: a question is too easy when 10 * right > TOO_EASY_TENTHS *
+// sheets, too hard when 10 * right < TOO_HARD_TENTHS * sheets. Figures that
+// show where the flags begin (the page's guide lines) take them from here.
+constexpr std::int32_t TOO_EASY_TENTHS = 9;
+constexpr std::int32_t TOO_HARD_TENTHS = 3;
+
 // Each sheet's total: its right answers over all items.
 std::vector<std::int32_t> total_scores(const ResponseMatrix& matrix);
 

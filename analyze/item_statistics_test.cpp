@@ -164,6 +164,15 @@ TEST(ItemFlag, ThresholdsAndOrder) {
     EXPECT_STREQ(item_flag(5, 10, std::nullopt), "");
 }
 
+// The named bounds that charts draw are where item_flag changes its answer.
+TEST(ItemFlag, TooEasyAndTooHardBeginAtTheNamedBounds) {
+    const std::int32_t sheets = 1000;
+    EXPECT_STREQ(item_flag(TOO_EASY_TENTHS * 100, sheets, 0.2L), "");
+    EXPECT_STREQ(item_flag(TOO_EASY_TENTHS * 100 + 1, sheets, 0.2L), FLAG_TOO_EASY);
+    EXPECT_STREQ(item_flag(TOO_HARD_TENTHS * 100, sheets, 0.2L), "");
+    EXPECT_STREQ(item_flag(TOO_HARD_TENTHS * 100 - 1, sheets, 0.2L), FLAG_TOO_HARD);
+}
+
 OptionStatistics option_row(char letter, bool key, long double upper, std::optional<long double> r) {
     OptionStatistics option;
     option.option = letter;

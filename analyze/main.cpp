@@ -8,6 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "analyze/analysis.h"
+#include "analyze/analysis_html.h"
 #include "analyze/analysis_json.h"
 #include "analyze/analysis_report.h"
 #include "analyze/fix_options.h"
@@ -37,6 +38,7 @@ struct Settings {
     std::string report;
     std::string output;
     std::string json;
+    std::string html;
     std::string fix_options;
 };
 
@@ -52,6 +54,9 @@ void define_options(CLI::App& app, Settings& settings) {
     app.add_option("-o,--output", settings.output, "the tables to FILE instead of standard output")
         ->option_text("FILE");
     app.add_option("--json", settings.json, "the whole analysis as JSON to FILE")
+        ->option_text("FILE");
+    app.add_option("--html", settings.html,
+                   "the whole analysis as one self-contained page to FILE")
         ->option_text("FILE");
     app.add_option("--fix-options", settings.fix_options,
                    "an option file for quillmark that makes the suspected\n"
@@ -143,6 +148,8 @@ int main(int argc, char** argv) {
         return FAILURE;
     }
     if (!settings.json.empty() && !write_file(settings.json, analysis_json(analysis)))
+        return FAILURE;
+    if (!settings.html.empty() && !write_file(settings.html, analysis_html(analysis, settings.report)))
         return FAILURE;
     if (!settings.fix_options.empty() &&
         !write_file(settings.fix_options, fix_options(analysis)))

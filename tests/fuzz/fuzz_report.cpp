@@ -1,15 +1,16 @@
 // Fuzz target: quillmark-analyze from the report on. The input is a report,
 // cut into lines at line feeds and read by the report reader; a report it
-// takes is analysed and written as CSV, JSON and an option file. Checked:
-// every question's option rows count each sheet once, shares and
-// correlations stay in their ranges, and every finding names a sheet row
-// that exists.
+// takes is analysed and written as CSV, JSON, an option file and a page.
+// Checked: every question's option rows count each sheet once, shares and
+// correlations stay in their ranges, every finding names a sheet row that
+// exists, and the page is written to its end.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "analyze/analysis.h"
+#include "analyze/analysis_html.h"
 #include "analyze/analysis_json.h"
 #include "analyze/analysis_report.h"
 #include "analyze/fix_options.h"
@@ -66,5 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string json = analysis_json(analysis);
     const std::string options = fix_options(analysis);
     FUZZ_CHECK(!json.empty() && !options.empty());
+    const std::string page = analysis_html(analysis, "report.csv");
+    FUZZ_CHECK(page.find("</html>") != std::string::npos);
     return 0;
 }

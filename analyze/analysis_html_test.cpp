@@ -1,0 +1,224 @@
+#include "analyze/analysis_html.h"
+
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace quillmark {
+namespace {
+
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t found = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++found;
+    return found;
+}
+
+// The opening tag of the element whose content begins with `marker`.
+std::string tag_before(const std::string& page, const std::string& marker) {
+    const std::size_t at = page.find(marker);
+    if (at == std::string::npos || at == 0) return "";
+    const std::size_t start = page.rfind('<', at - 1);
+    return page.substr(start, at - start);
+}
+
+// The number in attribute `name` of the opening tag `tag`; NaN without it.
+double attribute(const std::string& tag, const std::string& name) {
+    const std::size_t at = tag.find(" " + name + "=\"");
+    if (at == std::string::npos) return std::strtod("nan", nullptr);
+    return std::strtod(tag.c_str() + at + name.size() + 3, nullptr);
+}
+
+QuestionAnalysis question(std::int32_t number, long double difficulty,
+                          std::optional<long double> r, const char* flag, char key_error = 0) {
+    QuestionAnalysis result;
+    result.question = number;
+    result.statistics.difficulty = difficulty;
+    result.statistics.point_biserial = r;
+    result.statistics.discrimination = 0.4L;
+    result.statistics.flag = flag;
+    result.statistics.key_error = key_error;
+    OptionStatistics key;
+    key.option = 'B';
+    key.key = true;
+    key.upper = 0.75L;
+    key.lower = 0.25L;
+    OptionStatistics other;
+    other.option = 'C';
+    other.upper = 0.25L;
+    other.lower = 0.5L;
+    OptionStatistics none;
+    none.upper = 0;
+    none.lower = 0.25L;
+    result.statistics.options = {key, other, none};
+    return result;
+}
+
+// Form A: question 1 right at the too-hard bound, question 2 at the
+// too-easy bound with a point-biserial of 0 (neither flagged), question 3 a
+// possible key error, question 4 without variance and without a
+// point-biserial. Form B: one question. A duplicate student with a hostile
+// identifier.
+Analysis small_analysis() {
+    FormAnalysis a;
+    a.form = 'A';
+    a.test.sheets = 10;
+    a.test.items = 4;
+    a.test.kr20 = 0.5L;
+    a.test.score_counts = {0, 2, 5, 3, 0};
+    a.percent_of_score = {0, 25, 50, 75, 100};
+    a.questions = {question(1, 0.3L, 0.25L, ""), question(2, 0.9L, 0.0L, ""),
+                   question(3, 0.5L, -0.4L, FLAG_KEY_ERROR, 'C'),
+                   question(4, 1.0L, std::nullopt, FLAG_NO_VARIANCE)};
+    FormAnalysis b;
+    b.form = 'B';
+    b.test.sheets = 2;
+    b.test.items = 1;
+    b.test.score_counts = {1, 1};
+    b.percent_of_score = {0, 100};
+    b.questions = {question(1, 0.5L, std::nullopt, "")};
+
+    Analysis analysis;
+    analysis.forms = {a, b};
+    analysis.checks = {{CheckKind::duplicate_student, 'A', 7, "<script>&\"",
+                        "same Student ID and Exam # as Order 2"}};
+    return analysis;
+}
+
+TEST(AnalysisHtml, OnePointAndOneRowPerScoredQuestionFlaggedOnesLabelledByShape) {
+    const std::string page = analysis_html(small_analysis(), "quiz.csv");
+    EXPECT_EQ(page.rfind("<!DOCTYPE html>\n", 0), 0u);
+    EXPECT_EQ(count(page, "<section class=\"form\""), 2u);
+    EXPECT_EQ(count(page, "<circle class=\"pt "), 3u); // A1, A2 and B1
+    EXPECT_EQ(count(page, "<path class=\"pt "), 2u);
+    EXPECT_EQ(count(page, "<title>Question "), 5u);
+    EXPECT_EQ(count(page, "<th scope=\"row\">"), 5u + 11 + 11); // the items, two summaries
+    EXPECT_NE(tag_before(page, "<title>Question 3: difficulty 0.500, point-biserial -0.400, "
+                               "upper-lower 0.400, possible key error: C</title>")
+                  .find("<path class=\"pt k-key\""),
+              std::string::npos);
+    // Without a point-biserial the question stands in the row below the plot.
+    const std::string no_r = tag_before(page, "<title>Question 4:");
+    EXPECT_NE(no_r.find("k-var"), std::string::npos);
+    // Labels on the flagged points alone.
+    std::string labels;
+    for (std::size_t at = page.find("<text class=\"lab\""); at != std::string::npos;
+         at = page.find("<text class=\"lab\"", at + 1)) {
+        const std::size_t start = page.find('>', at) + 1;
+        labels += page.substr(start, page.find('<', start) - start) + ";";
+    }
+    EXPECT_EQ(labels, "3;4;");
+    EXPECT_EQ(count(page, "<title>Question 1: difficulty 0.500, point-biserial \xe2\x80\x94"), 1u);
+    // The key's letter is framed and bold in the option bars; the key column names it.
+    EXPECT_NE(page.find("<title>B (key): upper group 0.750, lower group 0.250, all 0.000</title>"
+                        "<rect class=\"frame\""),
+              std::string::npos);
+    EXPECT_NE(page.find("<title>none: upper group 0.000, lower group 0.250"), std::string::npos);
+    EXPECT_NE(page.find("<tr class=\"flagged\"><th scope=\"row\">3</th><td class=\"text\">B</td>"),
+              std::string::npos);
+    EXPECT_EQ(count(page, "<tr class=\"flagged\">"), 2u);
+    // The suggested fix, copyable.
+    EXPECT_NE(page.find("<pre># Written by quillmark-analyze"), std::string::npos);
+    EXPECT_NE(page.find("\nalta:3C\n</pre>"), std::string::npos);
+    EXPECT_NE(page.find("12 scored sheets on 2 forms"), std::string::npos);
+}
+
+TEST(AnalysisHtml, GuideLinesStandWhereTheFlagsBegin) {
+    const std::string page = analysis_html(small_analysis(), "quiz.csv");
+    // Question 1 (difficulty 0.30) and 2 (0.90, point-biserial 0) sit on the lines.
+    const std::string at_hard = tag_before(page, "<title>Question 1:");
+    const std::string at_easy = tag_before(page, "<title>Question 2:");
+    const std::size_t hard_at = page.find("<line class=\"guide hard\"");
+    const std::size_t easy_at = page.find("<line class=\"guide easy\"");
+    const std::size_t negative_at = page.find("<line class=\"guide negative\"");
+    ASSERT_NE(hard_at, std::string::npos);
+    ASSERT_NE(easy_at, std::string::npos);
+    ASSERT_NE(negative_at, std::string::npos);
+    const std::string hard_line = page.substr(hard_at, page.find('>', hard_at) - hard_at);
+    const std::string easy_line = page.substr(easy_at, page.find('>', easy_at) - easy_at);
+    const std::string zero_line = page.substr(negative_at, page.find('>', negative_at) - negative_at);
+    EXPECT_DOUBLE_EQ(attribute(hard_line, "x1"), attribute(at_hard, "cx"));
+    EXPECT_DOUBLE_EQ(attribute(hard_line, "x2"), attribute(at_hard, "cx"));
+    EXPECT_DOUBLE_EQ(attribute(easy_line, "x1"), attribute(at_easy, "cx"));
+    EXPECT_DOUBLE_EQ(attribute(zero_line, "y1"), attribute(at_easy, "cy"));
+    EXPECT_DOUBLE_EQ(attribute(zero_line, "y2"), attribute(at_easy, "cy"));
+    // Question 1 (r 0.25) stands above the zero line (SVG's y grows downwards).
+    EXPECT_LT(attribute(at_hard, "cy"), attribute(zero_line, "y1"));
+    EXPECT_LT(attribute(hard_line, "x1"), attribute(easy_line, "x1"));
+}
+
+TEST(AnalysisHtml, ReportTextsAreEscapedAndMadeValidUtf8) {
+    const std::string page = analysis_html(small_analysis(), "a<b>&\"c'\xff.csv");
+    EXPECT_EQ(page.find("<script"), std::string::npos);
+    EXPECT_NE(page.find("<td class=\"text file\">&lt;script&gt;&amp;&quot;</td>"), std::string::npos);
+    EXPECT_NE(page.find("<title>Item analysis: a&lt;b&gt;&amp;&quot;c&#39;\xef\xbf\xbd.csv</title>"),
+              std::string::npos);
+    EXPECT_NE(analysis_html(small_analysis(), "-").find("of <span class=\"file\">standard input"),
+              std::string::npos);
+
+    EXPECT_EQ(html_escape("<&\"'>"), "&lt;&amp;&quot;&#39;&gt;");
+    const std::string replacement = "\xef\xbf\xbd";
+    // Valid sequences of two, three and four bytes stay.
+    EXPECT_EQ(html_escape("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"), "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80");
+    // A lone byte 128-255, a sequence cut short, an overlong form, a
+    // surrogate and a code point beyond U+10FFFF: one U+FFFD per bad byte.
+    EXPECT_EQ(html_escape("a\x80" "b"), "a" + replacement + "b");
+    EXPECT_EQ(html_escape("\xc3<"), replacement + "&lt;");
+    EXPECT_EQ(html_escape("\xe2\x82"), replacement + replacement);
+    EXPECT_EQ(html_escape("\xc0\xaf"), replacement + replacement);
+    EXPECT_EQ(html_escape("\xed\xa0\x80"), replacement + replacement + replacement);
+    EXPECT_EQ(html_escape("\xf4\x90\x80\x80"), replacement + replacement + replacement + replacement);
+    // Control characters other than tab, line feed and carriage return,
+    // C1 controls and noncharacters are no text of a page.
+    EXPECT_EQ(html_escape(std::string("\x01\t\n\r\x7f", 5)), replacement + "\t\n\r" + replacement);
+    EXPECT_EQ(html_escape(std::string("\0", 1)), replacement);
+    EXPECT_EQ(html_escape("\xc2\x85\xef\xbf\xbe"), replacement + replacement);
+}
+
+TEST(AnalysisHtml, ReliabilityReadingAtTheBoundsAsShown) {
+    EXPECT_STREQ(reliability_reading(0.95L), "excellent");
+    EXPECT_STREQ(reliability_reading(0.90L), "excellent");
+    EXPECT_STREQ(reliability_reading(0.8996L), "excellent"); // shown as 0.900
+    EXPECT_STREQ(reliability_reading(0.8994L), "good");      // shown as 0.899
+    EXPECT_STREQ(reliability_reading(0.80L), "good");
+    EXPECT_STREQ(reliability_reading(0.7994L), "acceptable");
+    EXPECT_STREQ(reliability_reading(0.70L), "acceptable");
+    EXPECT_STREQ(reliability_reading(0.699L), "poor");
+    EXPECT_STREQ(reliability_reading(0.60L), "poor");
+    EXPECT_STREQ(reliability_reading(0.599L), "unreliable");
+    EXPECT_STREQ(reliability_reading(-0.3L), "unreliable");
+    const std::string page = analysis_html(small_analysis(), "quiz.csv");
+    EXPECT_NE(page.find("<td>0.500 (unreliable)</td>"), std::string::npos);
+    EXPECT_NE(page.find("0.90 and above excellent"), std::string::npos);
+}
+
+TEST(AnalysisHtml, HistogramHasABarPerScoreOrGroupsManyScores) {
+    const std::string page = analysis_html(small_analysis(), "quiz.csv");
+    EXPECT_EQ(count(page, "<rect class=\"bar\""), 5u + 2u);
+    EXPECT_NE(page.find("<title>Score 2 (50.0%): 5 sheets</title>"), std::string::npos);
+    EXPECT_NE(page.find("<title>Score 1 (100.0%): 1 sheet</title>"), std::string::npos);
+    EXPECT_NE(page.find(">Raw score (questions right)</text>"), std::string::npos);
+    EXPECT_NE(page.find(">Sheets</text>"), std::string::npos);
+
+    // 1000 questions: 1001 scores in bars of 20, the last holding score 1000 alone.
+    Analysis large;
+    FormAnalysis form;
+    form.form = 'A';
+    form.test.sheets = 3;
+    form.test.items = 1000;
+    form.test.score_counts.assign(1001, 0);
+    form.test.score_counts[5] = 1;
+    form.test.score_counts[19] = 1;
+    form.test.score_counts[20] = 1;
+    form.percent_of_score.assign(1001, 0);
+    large.forms = {form};
+    const std::string grouped = analysis_html(large, "large.csv");
+    EXPECT_EQ(count(grouped, "<rect class=\"bar\""), 51u);
+    EXPECT_NE(grouped.find("<title>Scores 0 to 19: 2 sheets</title>"), std::string::npos);
+    EXPECT_NE(grouped.find("<title>Scores 20 to 39: 1 sheet</title>"), std::string::npos);
+    EXPECT_NE(grouped.find("each bar counts 20 scores"), std::string::npos);
+}
+
+} // namespace
+} // namespace quillmark
