@@ -292,8 +292,8 @@ bool parse_key_row(Text line, char& form, std::string& key, bool& broken) {
     if (!line.starts_with(",,,,,\"", pos) || line.length < pos + 8 ||
         line.data[line.length - 1] != '"')
         return true;
-    const std::string display(line.data + pos + 6, line.length - pos - 7);
-    broken = !ungroup_display(display, key) || key.size() > MAX_KEY_QUESTIONS;
+    broken = !ungroup_text(Text{line.data + pos + 6, line.length - pos - 7}, key) ||
+             key.size() > MAX_KEY_QUESTIONS;
     return true;
 }
 
@@ -723,10 +723,6 @@ bool read_report(const std::vector<std::string>& lines, ReportTables& tables,
             return false;
         }
     return reader.finish(tables, error);
-}
-
-bool ungroup_display(const std::string& display, std::string& text) {
-    return ungroup_text(Text{display.data(), display.size()}, text);
 }
 
 } // namespace quillmark

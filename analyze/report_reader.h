@@ -96,9 +96,4 @@ bool read_report(std::FILE* file, ReportTables& tables, ReportError& error);
 bool read_report(const std::vector<std::string>& lines, ReportTables& tables,
                  ReportError& error);
 
-// Undoes the grouping of the grader's displays: drops the leading ':' and
-// the blank after every fifth character. Yields false when `display` is not
-// such a grouped text.
-bool ungroup_display(const std::string& display, std::string& text);
-
 } // namespace quillmark

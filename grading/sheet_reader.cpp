@@ -48,6 +48,12 @@ void refill() {
     }
 }
 
+// The first `count` characters at `from` without a last carriage return
+// where the system's text reading leaves the one of a line end in place.
+std::size_t without_return(const char* from, std::size_t count) {
+    return lines.drop_carriage_return && count > 0 && from[count - 1] == '\r' ? count - 1 : count;
+}
+
 // The line that fills the block whole: it is fed to the reducer as it is
 // read, up to its line feed or the end of the file. A carriage return at
 // the end of what has been read is held back until the next character shows
@@ -59,10 +65,9 @@ const char* reduced_line(std::size_t& length) {
         char* from = lines.block + lines.begin;
         const std::size_t count = lines.end - lines.begin;
         if (auto* line_feed = static_cast<char*>(std::memchr(from, '\n', count))) {
-            std::size_t fed = static_cast<std::size_t>(line_feed - from);
-            lines.begin += fed + 1;
-            if (lines.drop_carriage_return && fed > 0 && from[fed - 1] == '\r') --fed;
-            reducer_feed(reducer, from, fed);
+            const auto before_feed = static_cast<std::size_t>(line_feed - from);
+            lines.begin += before_feed + 1;
+            reducer_feed(reducer, from, without_return(from, before_feed));
             length = reducer.length;
             return reducer_text(reducer);
         }
@@ -72,8 +77,7 @@ const char* reduced_line(std::size_t& length) {
             length = reducer.length;
             return reducer_text(reducer);
         }
-        std::size_t fed = count;
-        if (lines.drop_carriage_return && fed > 0 && from[fed - 1] == '\r') --fed;
+        const std::size_t fed = without_return(from, count);
         reducer_feed(reducer, from, fed);
         lines.begin += fed;
         refill();
@@ -152,9 +156,9 @@ const char* sheet_lines_next(std::size_t& length) {
         char* from = lines.block + lines.begin;
         const std::size_t count = lines.end - lines.begin;
         if (auto* line_feed = static_cast<char*>(std::memchr(from, '\n', count))) {
-            length = static_cast<std::size_t>(line_feed - from);
-            lines.begin += length + 1;
-            if (lines.drop_carriage_return && length > 0 && from[length - 1] == '\r') --length;
+            const auto before_feed = static_cast<std::size_t>(line_feed - from);
+            lines.begin += before_feed + 1;
+            length = without_return(from, before_feed);
             from[length] = '\0';
             return from;
         }
