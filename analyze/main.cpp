@@ -33,6 +33,10 @@ const char DESCRIPTION[] =
     "each question; then the sheets to look at by hand. A histogram of each\n"
     "form's per-cent scores and a count of each sheet check go to standard\n"
     "error. A file that is not such a report is refused with its line number.\n"
+    "With a class list, sheets are matched to its students: a mis-bubbled\n"
+    "identifier is corrected when only one student can be meant, else listed;\n"
+    "students without a sheet are listed. The gradebook gives every student's\n"
+    "form, raw and per-cent score and grade.\n"
     "-h, --help and --version are answered when they are the only argument.";
 
 struct Settings {
