@@ -288,65 +288,94 @@ IdSlip form_slip(const SlipForm& a, const SlipForm& b) {
     return IdSlip::none;
 }
 
-// The slip forms of students, sorted, with each one's row: looked up whole
-// for swaps and, one index per position, with that position blanked out for
-// a single differing character. The lookups give the candidates; each is
-// then compared in full.
+// A form with its owner: a student's row, or a sheet's place in a list.
 struct FormEntry {
     SlipForm form;
-    std::int32_t student;
-    bool operator<(const FormEntry& other) const { return form < other.form; }
+    std::int32_t owner;
 };
 
-class SlipIndex {
-public:
-    explicit SlipIndex(std::size_t students) : forms_(students) {}
-
-    void add(const SlipForm& form, std::int32_t student) {
-        forms_[static_cast<std::size_t>(student)] = form;
-        whole_.push_back({form, student});
-        for (std::size_t p = 0; p < MAX_ID; ++p) {
-            FormEntry entry{form, student};
-            entry.form[p] = 0;
-            blanked_[p].push_back(entry);
-        }
+// A form packed into two numbers that order as its bytes do, for sorting.
+struct Probe {
+    std::uint64_t high;
+    std::uint32_t low;
+    std::int32_t owner;
+    Probe(const SlipForm& form, std::int32_t owner_) : high(0), low(0), owner(owner_) {
+        static_assert(MAX_ID == 10, "eight bytes in high, two in low");
+        for (std::size_t i = 0; i < 8; ++i) high = high << 8 | static_cast<unsigned char>(form[i]);
+        low = static_cast<std::uint32_t>(static_cast<unsigned char>(form[8]) << 8 |
+                                         static_cast<unsigned char>(form[9]));
     }
-
-    void sort() {
-        std::sort(whole_.begin(), whole_.end());
-        for (auto& entries : blanked_) std::sort(entries.begin(), entries.end());
+    bool operator<(const Probe& other) const {
+        return high != other.high ? high < other.high : low < other.low;
     }
-
-    // The students a slip away from `form`, with the slip, in row order.
-    std::vector<std::pair<std::int32_t, IdSlip>> near(const SlipForm& form) const {
-        std::vector<std::pair<std::int32_t, IdSlip>> found;
-        const auto take = [&](const std::vector<FormEntry>& entries, const SlipForm& probe) {
-            const auto range = std::equal_range(entries.begin(), entries.end(), FormEntry{probe, 0});
-            for (auto it = range.first; it != range.second; ++it) {
-                const IdSlip slip = form_slip(form, forms_[static_cast<std::size_t>(it->student)]);
-                if (slip != IdSlip::none) found.emplace_back(it->student, slip);
-            }
-        };
-        for (std::size_t p = 0; p < MAX_ID; ++p) {
-            SlipForm probe = form;
-            probe[p] = 0;
-            take(blanked_[p], probe);
-            if (p + 1 < MAX_ID && form[p] != form[p + 1]) {
-                probe = form;
-                std::swap(probe[p], probe[p + 1]);
-                take(whole_, probe);
-            }
-        }
-        std::sort(found.begin(), found.end());
-        found.erase(std::unique(found.begin(), found.end()), found.end());
-        return found;
-    }
-
-private:
-    std::vector<SlipForm> forms_; // by student row
-    std::vector<FormEntry> whole_;
-    std::array<std::vector<FormEntry>, MAX_ID> blanked_;
 };
+
+// The students a slip away from each sheet, with the slip, in row order.
+// Both sides are sorted on their forms with one position blanked out (equal
+// then means at most that character differs) and, for swaps, the students'
+// forms against the sheets' with two neighbours swapped; equal runs are
+// joined and each pair found is compared in full. Sorting keeps this in
+// n log n for a class list and a batch of any size.
+using Slips = std::vector<std::pair<std::int32_t, IdSlip>>;
+std::vector<Slips> find_slips(const std::vector<FormEntry>& students,
+                              const std::vector<FormEntry>& sheets) {
+    std::vector<Slips> found(sheets.size());
+    // `a` and `b` hold probe forms owned by positions in students and sheets.
+    const auto join = [&](std::vector<Probe>& a, std::vector<Probe>& b) {
+        std::sort(a.begin(), a.end());
+        std::sort(b.begin(), b.end());
+        for (std::size_t i = 0, j = 0; i < a.size() && j < b.size();) {
+            if (a[i] < b[j]) {
+                ++i;
+            } else if (b[j] < a[i]) {
+                ++j;
+            } else {
+                std::size_t i_end = i;
+                std::size_t j_end = j;
+                while (i_end < a.size() && !(a[i] < a[i_end])) ++i_end;
+                while (j_end < b.size() && !(b[j] < b[j_end])) ++j_end;
+                for (std::size_t x = i; x < i_end; ++x)
+                    for (std::size_t y = j; y < j_end; ++y) {
+                        const FormEntry& student = students[static_cast<std::size_t>(a[x].owner)];
+                        const std::size_t sheet = static_cast<std::size_t>(b[y].owner);
+                        const IdSlip slip = form_slip(sheets[sheet].form, student.form);
+                        if (slip != IdSlip::none) found[sheet].emplace_back(student.owner, slip);
+                    }
+                i = i_end;
+                j = j_end;
+            }
+        }
+    };
+    std::vector<Probe> a;
+    std::vector<Probe> b;
+    const auto blanked = [](SlipForm form, std::size_t p) {
+        form[p] = 0;
+        return form;
+    };
+    for (std::size_t p = 0; p < MAX_ID; ++p) {
+        a.clear();
+        b.clear();
+        for (std::size_t x = 0; x < students.size(); ++x)
+            a.emplace_back(blanked(students[x].form, p), static_cast<std::int32_t>(x));
+        for (std::size_t y = 0; y < sheets.size(); ++y)
+            b.emplace_back(blanked(sheets[y].form, p), static_cast<std::int32_t>(y));
+        join(a, b);
+    }
+    a.clear();
+    b.clear();
+    for (std::size_t x = 0; x < students.size(); ++x)
+        a.emplace_back(students[x].form, static_cast<std::int32_t>(x));
+    for (std::size_t y = 0; y < sheets.size(); ++y)
+        for (std::size_t p = 0; p + 1 < MAX_ID; ++p) {
+            SlipForm form = sheets[y].form;
+            if (form[p] == form[p + 1]) continue;
+            std::swap(form[p], form[p + 1]);
+            b.emplace_back(form, static_cast<std::int32_t>(y));
+        }
+    join(a, b);
+    for (Slips& slips : found) std::sort(slips.begin(), slips.end());
+    return found;
+}
 
 } // namespace
 
@@ -413,20 +442,26 @@ ClassListMatch match_class_list(const ClassList& list, const std::vector<SheetId
         }
     }
 
-    SlipIndex index(students);
+    std::vector<FormEntry> absent; // students without a sheet, by row
     for (std::size_t r = 0; r < students; ++r) {
-        SlipForm form;
-        if (!has_sheet[r] && !match.repeated[r] && slip_form(student_keys[r], form))
-            index.add(form, static_cast<std::int32_t>(r));
+        FormEntry entry{{}, static_cast<std::int32_t>(r)};
+        if (!has_sheet[r] && !match.repeated[r] && slip_form(student_keys[r], entry.form))
+            absent.push_back(entry);
     }
-    index.sort();
-    std::vector<std::vector<std::pair<std::int32_t, IdSlip>>> candidates(unlisted.size());
-    std::vector<std::int32_t> named_by(students, 0); // sheets that have the student as a candidate
+    std::vector<FormEntry> probed; // unlisted sheets with a slip form
+    std::vector<std::size_t> probed_at;
     for (std::size_t u = 0; u < unlisted.size(); ++u) {
-        SlipForm form;
-        if (!slip_form(id_key(bubbled_id(sheets[unlisted[u]])), form)) continue;
-        candidates[u] = index.near(form);
-        for (const auto& candidate : candidates[u]) ++named_by[static_cast<std::size_t>(candidate.first)];
+        FormEntry entry{{}, static_cast<std::int32_t>(u)};
+        if (!slip_form(id_key(bubbled_id(sheets[unlisted[u]])), entry.form)) continue;
+        probed.push_back(entry);
+        probed_at.push_back(u);
+    }
+    std::vector<Slips> found = find_slips(absent, probed);
+    std::vector<Slips> candidates(unlisted.size());
+    std::vector<std::int32_t> named_by(students, 0); // sheets that have the student as a candidate
+    for (std::size_t k = 0; k < probed.size(); ++k) {
+        for (const auto& candidate : found[k]) ++named_by[static_cast<std::size_t>(candidate.first)];
+        candidates[probed_at[k]] = std::move(found[k]);
     }
     for (std::size_t u = 0; u < unlisted.size(); ++u) {
         if (candidates[u].size() != 1) continue;
