@@ -106,43 +106,36 @@ bool ClassListReader::put(unsigned char byte) {
                       "a row longer than " + std::to_string(MAX_CLASS_LIST_ROW) + " bytes");
     const bool line_end = c == '\n' || c == '\r';
     bool row_ended = false;
-    switch (state_) {
-    case Cell::start:
-    case Cell::plain:
-        if (c == '"' && state_ == Cell::start) {
-            state_ = Cell::quoted;
-            quote_line_ = line_;
-        } else if (c == separator_) {
+    if (state_ != Cell::quoted && (c == separator_ || line_end)) {
+        if (line_end) {
+            row_ended = true;
+        } else {
             row_.push_back(std::move(cell_));
             cell_.clear();
             state_ = Cell::start;
-        } else if (line_end) {
-            row_ended = true;
-        } else {
-            cell_ += c; // a quote inside an unquoted cell is text
-            state_ = Cell::plain;
         }
-        break;
-    case Cell::quoted:
-        if (c == '"')
-            state_ = Cell::quote_in_quoted;
-        else
-            cell_ += c;
-        break;
-    case Cell::quote_in_quoted:
-        if (c == '"') {
-            cell_ += c;
+    } else {
+        switch (state_) {
+        case Cell::start:
+            state_ = c == '"' ? Cell::quoted : Cell::plain;
+            if (c == '"')
+                quote_line_ = line_;
+            else
+                cell_ += c;
+            break;
+        case Cell::plain: cell_ += c; break; // a quote inside an unquoted cell is text
+        case Cell::quoted:
+            if (c == '"')
+                state_ = Cell::quote_in_quoted;
+            else
+                cell_ += c;
+            break;
+        case Cell::quote_in_quoted:
+            if (c != '"') return refuse(line_, "text after the closing quote of a cell");
+            cell_ += c; // a doubled quote
             state_ = Cell::quoted;
-        } else if (c == separator_) {
-            row_.push_back(std::move(cell_));
-            cell_.clear();
-            state_ = Cell::start;
-        } else if (line_end) {
-            row_ended = true;
-        } else {
-            return refuse(line_, "text after the closing quote of a cell");
+            break;
         }
-        break;
     }
     if (line_end) ++line_;
     return !row_ended || end_row();
