@@ -169,7 +169,8 @@ bool ClassListReader::take_row(std::vector<std::string>& cells, std::int32_t lin
         };
         list_.id_column = named("student id");
         if (list_.id_column == headings.size()) list_.id_column = named("id");
-        if (list_.id_column < headings.size()) return true;
+        id_named_ = list_.id_column < headings.size();
+        if (id_named_) return true;
         list_.id_column = 0;
         if (all_digits(id_key(headings[0])))
             return refuse(line, "the first row is not a heading row: its first cell " +
@@ -200,17 +201,12 @@ bool ClassListReader::finish(ClassList& list, ClassListError& error) {
     if (!failed_ && !have_headings_) refuse(0, "the class list is empty");
     if (!failed_ && list_.rows.empty())
         refuse(heading_line_, "no student row after the heading row");
-    if (!failed_) {
-        const bool named = heading_is(list_.headings[list_.id_column], "student id") ||
-                           heading_is(list_.headings[list_.id_column], "id");
-        const auto has_digit = [](const std::vector<std::string>& row) {
-            return std::any_of(row[0].begin(), row[0].end(), is_digit);
-        };
-        if (!named && std::none_of(list_.rows.begin(), list_.rows.end(), has_digit))
-            refuse(heading_line_,
-                   "no column is headed Student ID or ID, and the first column (" +
-                       list_.headings[0] + ") holds no identifier");
-    }
+    const auto has_digit = [](const std::vector<std::string>& row) {
+        return std::any_of(row[0].begin(), row[0].end(), is_digit);
+    };
+    if (!failed_ && !id_named_ && std::none_of(list_.rows.begin(), list_.rows.end(), has_digit))
+        refuse(heading_line_, "no column is headed Student ID or ID, and the first column (" +
+                                  list_.headings[0] + ") holds no identifier");
     if (failed_) {
         error = error_;
         return false;

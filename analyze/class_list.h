@@ -70,6 +70,7 @@ private:
     bool failed_ = false;
     bool have_headings_ = false;
     std::int32_t heading_line_ = 0;
+    bool id_named_ = false; // a heading names the identifier column
     // Until its first line end outside quotes, the text is kept here, so
     // that the heading row can tell the separator.
     bool separator_known_ = false;
