@@ -70,9 +70,9 @@ TEST(Gradebook, TheClassListsRowsThenTheSheetsOfNobody) {
                 "Dup One;55;x\r\n"
                 "Dup Two;055;y\r\n",
                 nullptr);
-    const std::vector<GradebookColumn> tags = {{"Part 1", {2, 1, NO_VALUE, 1, 0}}};
+    const std::vector<GradebookColumn> tags = {{"algebra", {2, 1, NO_VALUE, 1, 0}}};
     EXPECT_EQ(gradebook_csv(run.analysis, run.tables.identities, &run.list, tags),
-              "Name,\"Student ID\",Group,Form,\"Raw score\",\"Score %\",Grade,Note,\"Part 1\"\n"
+              "Name,\"Student ID\",Group,Form,\"Raw score\",\"Score %\",Grade,Note,algebra\n"
               "\"Adams, Ada\",4024001417,1,A,4,100.000,,\"also Order 4\",2\n"
               "\"Adams, Ada\",4024001417,1,A,2,50.000,,\"also Order 1\",1\n"
               "\"O\"\"Neil Bo\",4024001522,2,A,3,75.000,,\"ID corrected from 4024001252\",1\n"
