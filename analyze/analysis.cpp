@@ -6,9 +6,17 @@
 
 namespace quillmark {
 
-Analysis analyse(ReportTables& tables) {
+Analysis analyse(ReportTables& tables, const AnalysisInputs& inputs) {
     Analysis analysis;
     analysis.checks = sheet_checks(tables);
+    if (inputs.sheet_scores || inputs.class_list || inputs.grades)
+        analysis.sheets = sheet_scores(tables, inputs.grades);
+    if (inputs.grades) analysis.grades = *inputs.grades;
+    if (inputs.class_list) {
+        // Their findings' kinds come after the report's own.
+        analysis.class_list =
+            match_class_list(*inputs.class_list, tables.identities, analysis.checks);
+    }
     for (FormScores& scores : tables.forms) {
         FormAnalysis form;
         form.form = scores.form;

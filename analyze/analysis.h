@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "analyze/class_list.h"
+#include "analyze/grades.h"
 #include "analyze/item_statistics.h"
 #include "analyze/report_reader.h"
 #include "analyze/sheet_checks.h"
@@ -30,16 +33,30 @@ struct FormAnalysis {
 };
 
 // The whole analysis: the forms in letter order and the findings of the
-// sheet checks.
+// sheet checks (with those of the class list, when there is one). When the
+// run asks for them: every sheet row's score and grade, in report order,
+// the grade scale, and the sheets matched to the class list.
 struct Analysis {
     std::vector<FormAnalysis> forms;
     std::vector<SheetCheck> checks;
+    std::vector<SheetScore> sheets;
+    GradeScale grades;
+    std::optional<ClassListMatch> class_list;
+};
+
+// What a run may bring beside the report, each optional: a class list, a
+// grade scale, and whether every sheet's score is wanted (for a gradebook).
+struct AnalysisInputs {
+    const ClassList* class_list = nullptr;
+    const GradeScale* grades = nullptr;
+    bool sheet_scores = false;
 };
 
 // Analyses what the reader found. Each form's table of answers is released
 // as soon as its figures are worked out, so `tables.forms` is left without
-// them.
-Analysis analyse(ReportTables& tables);
+// them. The sheets' scores are worked out when `inputs` asks for them or
+// brings a class list or a scale.
+Analysis analyse(ReportTables& tables, const AnalysisInputs& inputs = {});
 
 // The flag text of a question as the tables show it: the flag, with the
 // suspected letter after a possible key error; empty for none.

@@ -589,7 +589,7 @@ void write_checks(std::string& out, const std::vector<SheetCheck>& checks) {
     for (const SheetCheck& check : checks) {
         out += "<tr><td class=\"text\">";
         out += check_name(check.kind);
-        out += "</td><td class=\"text\">" + html_escape(std::string(1, check.form)) + "</td><td>" +
+        out += "</td><td class=\"text\">" + html_escape(check_form_text(check)) + "</td><td>" +
                (check.order > 0 ? std::to_string(check.order) : std::string()) +
                "</td><td class=\"text file\">" + html_escape(check.student_id) +
                "</td><td class=\"text\">" + html_escape(check.detail) + "</td></tr>\n";

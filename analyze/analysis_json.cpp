@@ -69,9 +69,10 @@ std::string analysis_json(const Analysis& analysis) {
     for (const SheetCheck& check : analysis.checks)
         checks.push_back({
             {"check", check_name(check.kind)},
-            {"form", std::string(1, check.form)},
+            {"form", check.form != 0 ? json(check_form_text(check)) : json(nullptr)},
             {"order", check.order > 0 ? json(check.order) : json(nullptr)},
-            {"student_id", check.order > 0 ? json(check.student_id) : json(nullptr)},
+            {"student_id", check.order > 0 || !check.student_id.empty() ? json(check.student_id)
+                                                                         : json(nullptr)},
             {"detail", check.detail},
         });
     const json document = {{"forms", std::move(forms)}, {"checks", std::move(checks)}};

@@ -76,14 +76,11 @@ void print_checks_table(std::FILE* out, const std::vector<SheetCheck>& checks) {
     for (const SheetCheck& check : checks) {
         print_quoted(out, check_name(check.kind));
         std::fputc(',', out);
-        print_quoted(out, std::string(1, check.form));
+        if (check.form != 0) print_quoted(out, check_form_text(check));
         std::fputc(',', out);
-        if (check.order > 0) {
-            std::fprintf(out, "%d,", check.order);
-            print_quoted(out, check.student_id);
-        } else {
-            std::fputc(',', out);
-        }
+        if (check.order > 0) std::fprintf(out, "%d", check.order);
+        std::fputc(',', out);
+        if (check.order > 0 || !check.student_id.empty()) print_quoted(out, check.student_id);
         std::fputc(',', out);
         print_quoted(out, check.detail);
         std::fputc('\n', out);
@@ -108,10 +105,10 @@ void print_score_histogram(std::FILE* err, const FormAnalysis& form) {
                     100, 10);
 }
 
-void print_check_counts(std::FILE* err, const std::vector<SheetCheck>& checks) {
+void print_check_counts(std::FILE* err, const std::vector<SheetCheck>& checks, bool class_list) {
     std::int32_t counts[CHECK_KINDS] = {};
     for (const SheetCheck& check : checks) ++counts[static_cast<int>(check.kind)];
-    for (int kind = 0; kind < CHECK_KINDS; ++kind)
+    for (int kind = 0; kind < (class_list ? CHECK_KINDS : SHEET_CHECK_KINDS); ++kind)
         std::fprintf(err, "%d %s\n", counts[kind], check_name(static_cast<CheckKind>(kind)));
 }
 

@@ -29,7 +29,8 @@ std::vector<long double> histogram_scores(const FormAnalysis& form);
 void print_score_histogram(std::FILE* err, const FormAnalysis& form);
 
 // One line per check, "<count> <check>" (e.g. "2 duplicate student"), to
-// `err`.
-void print_check_counts(std::FILE* err, const std::vector<SheetCheck>& checks);
+// `err`; the checks of a class list only when the run has one.
+void print_check_counts(std::FILE* err, const std::vector<SheetCheck>& checks,
+                        bool class_list = false);
 
 } // namespace quillmark

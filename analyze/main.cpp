@@ -12,6 +12,7 @@
 #include "analyze/analysis_json.h"
 #include "analyze/analysis_report.h"
 #include "analyze/fix_options.h"
+#include "analyze/gradebook.h"
 #include "analyze/report_reader.h"
 #include "grading/program_info.h"
 #include "platform/env.h"
@@ -32,6 +33,10 @@ const char DESCRIPTION[] =
     "each question; then the sheets to look at by hand. A histogram of each\n"
     "form's per-cent scores and a count of each sheet check go to standard\n"
     "error. A file that is not such a report is refused with its line number.\n"
+    "With a class list, sheets are matched to its students: a mis-bubbled\n"
+    "identifier is corrected when only one student can be meant, else listed;\n"
+    "students without a sheet are listed. The gradebook gives every student's\n"
+    "form, raw and per-cent score and grade.\n"
     "-h, --help and --version are answered when they are the only argument.";
 
 struct Settings {
@@ -40,6 +45,9 @@ struct Settings {
     std::string json;
     std::string html;
     std::string fix_options;
+    std::string class_list;
+    std::string grades;
+    std::string gradebook;
 };
 
 void define_options(CLI::App& app, Settings& settings) {
@@ -62,6 +70,39 @@ void define_options(CLI::App& app, Settings& settings) {
                    "an option file for quillmark that makes the suspected\n"
                    "letter of each possible key error the answer")
         ->option_text("FILE");
+    app.add_option("--class-list", settings.class_list,
+                   "the students, a CSV file with a heading row: sheets are\n"
+                   "matched to them by Student ID, slips checked")
+        ->option_text("FILE");
+    app.add_option("--grades", settings.grades,
+                   "grades by per-cent score, highest first, as\n"
+                   "\"A:90,B:80,C:70,D:60,F:0\"")
+        ->option_text("SCALE");
+    app.add_option("--gradebook", settings.gradebook,
+                   "every student's form, scores, grade and a note as CSV\n"
+                   "to FILE")
+        ->option_text("FILE");
+}
+
+// Reads the class list named on the command line; yields false after
+// reporting why it cannot be used.
+bool read_class_list_file(const std::string& name, ClassList& list) {
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (!file) {
+        send_message("Can't open %s: %s\n", name.c_str(), system_error_text(errno));
+        return false;
+    }
+    ClassListError error;
+    const bool read = read_class_list(file, list, error);
+    std::fclose(file);
+    if (read) return true;
+    if (error.line < 0)
+        send_message("Error reading %s: %s\n", name.c_str(), error.message.c_str());
+    else if (error.line == 0)
+        send_message("%s: %s\n", name.c_str(), error.message.c_str());
+    else
+        send_message("%s:%d: %s\n", name.c_str(), error.line, error.message.c_str());
+    return false;
 }
 
 // Writes `text` to a new file; yields false after reporting a failure.
@@ -101,6 +142,19 @@ int main(int argc, char** argv) {
         return FAILURE;
     }
 
+    // The class list and the scale are read first: a mistake in either is
+    // told before the report is read and anything is written.
+    GradeScale scale;
+    std::string scale_error;
+    const bool graded = app.count("--grades") > 0;
+    if (graded && !parse_grade_scale(settings.grades, scale, scale_error)) {
+        send_message("--grades %s: %s\n", settings.grades.c_str(), scale_error.c_str());
+        return FAILURE;
+    }
+    ClassList class_list;
+    if (!settings.class_list.empty() && !read_class_list_file(settings.class_list, class_list))
+        return FAILURE;
+
     const char* name = settings.report.c_str();
     const bool from_input = settings.report == "-";
     std::FILE* input = from_input ? stdin : open_text_file(name);
@@ -123,7 +177,11 @@ int main(int argc, char** argv) {
         send_message("%s: no scored sheets to analyse\n", name);
         return 0;
     }
-    const Analysis analysis = analyse(tables);
+    AnalysisInputs inputs;
+    inputs.class_list = settings.class_list.empty() ? nullptr : &class_list;
+    inputs.grades = graded ? &scale : nullptr;
+    inputs.sheet_scores = !settings.gradebook.empty();
+    const Analysis analysis = analyse(tables, inputs);
 
     std::FILE* out = stdout;
     if (!settings.output.empty()) {
@@ -139,7 +197,7 @@ int main(int argc, char** argv) {
         end_message();
     }
     print_checks_table(out, analysis.checks);
-    print_check_counts(stderr, analysis.checks);
+    print_check_counts(stderr, analysis.checks, inputs.class_list != nullptr);
     end_message();
     errno = 0;
     if (std::fflush(out) != 0 || std::ferror(out) || (out != stdout && std::fclose(out) != 0)) {
@@ -153,6 +211,10 @@ int main(int argc, char** argv) {
         return FAILURE;
     if (!settings.fix_options.empty() &&
         !write_file(settings.fix_options, fix_options(analysis)))
+        return FAILURE;
+    if (!settings.gradebook.empty() &&
+        !write_file(settings.gradebook,
+                    gradebook_csv(analysis, tables.identities, inputs.class_list)))
         return FAILURE;
     return 0;
 }

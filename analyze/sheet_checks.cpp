@@ -45,7 +45,7 @@ void add_duplicates(const ReportTables& tables, std::vector<SheetCheck>& checks)
         check.kind = CheckKind::duplicate_student;
         check.form = rows[i].form;
         check.order = static_cast<std::int32_t>(i) + 1;
-        check.student_id = cell_text(rows[i].id, sizeof rows[i].id);
+        check.student_id = shown_id(rows[i]);
         check.detail = "same Student ID and Exam # as Order " + std::to_string(first[slot] + 1);
         checks.push_back(std::move(check));
     }
@@ -58,7 +58,7 @@ void add_row_check(const ReportTables& tables, CheckKind kind, std::int32_t orde
     check.kind = kind;
     check.form = row.form;
     check.order = order;
-    check.student_id = cell_text(row.id, sizeof row.id);
+    check.student_id = shown_id(row);
     check.detail = std::move(detail);
     checks.push_back(std::move(check));
 }
@@ -96,8 +96,18 @@ const char* check_name(CheckKind kind) {
     case CheckKind::few_responses: return "few responses";
     case CheckKind::no_key: return "no key";
     case CheckKind::few_sheets: return "few sheets";
+    case CheckKind::not_on_class_list: return "not on the class list";
+    case CheckKind::no_sheet: return "no sheet";
+    case CheckKind::id_corrected: return "ID corrected";
+    case CheckKind::class_list_repeats_id: return "class list repeats ID";
     }
     return "";
+}
+
+std::string shown_id(const SheetIdentity& sheet) { return cell_text(sheet.id, sizeof sheet.id); }
+
+std::string check_form_text(const SheetCheck& check) {
+    return check.form != 0 ? std::string(1, check.form) : std::string();
 }
 
 std::vector<SheetCheck> sheet_checks(const ReportTables& tables) {

@@ -11,9 +11,21 @@
 
 namespace quillmark {
 
-// The checks, in the order the table lists them.
-enum class CheckKind { duplicate_student, no_responses, few_responses, no_key, few_sheets };
-constexpr int CHECK_KINDS = 5;
+// The checks, in the order the table lists them: those of the report's
+// sheets, then those of the matching to a class list (class_list.h).
+enum class CheckKind {
+    duplicate_student,
+    no_responses,
+    few_responses,
+    no_key,
+    few_sheets,
+    not_on_class_list,
+    no_sheet,
+    id_corrected,
+    class_list_repeats_id
+};
+constexpr int SHEET_CHECK_KINDS = 5; // the checks of the report alone
+constexpr int CHECK_KINDS = 9;
 
 // The check's name as the table shows it, e.g. "duplicate student".
 const char* check_name(CheckKind kind);
@@ -22,8 +34,8 @@ const char* check_name(CheckKind kind);
 constexpr std::int32_t FEW_SHEETS = 30;
 
 // One finding. `order` is the sheet row's Order, 0 for a finding about a
-// whole form; `student_id` is empty then too. `form` is the form letter as
-// the row shows it.
+// whole form or a class-list row; `student_id` is empty for a whole form.
+// `form` is the form letter as the row shows it, 0 for a class-list row.
 struct SheetCheck {
     CheckKind kind = CheckKind::duplicate_student;
     char form = 0;
@@ -31,6 +43,9 @@ struct SheetCheck {
     std::string student_id;
     std::string detail;
 };
+
+// The Student ID cell of a sheet row as the report shows it.
+std::string shown_id(const SheetIdentity& sheet);
 
 // Every finding of the report, by check in the order above, then by Order
 // (by form letter for "few sheets"):
@@ -42,5 +57,8 @@ struct SheetCheck {
 // - "no key": a "no key" row;
 // - "few sheets": a form with fewer than FEW_SHEETS scored sheets.
 std::vector<SheetCheck> sheet_checks(const ReportTables& tables);
+
+// The Form cell of a finding: its form letter, or empty for none.
+std::string check_form_text(const SheetCheck& check);
 
 } // namespace quillmark

@@ -9,6 +9,7 @@
 #endif
 
 #include "grading/run_grading.h"
+#include "keys/report_layout.h"
 #include "platform/env.h"
 
 namespace quillmark {
@@ -75,9 +76,7 @@ ScannedSheet parse_sheet_text(const char* line, std::size_t length, std::size_t 
     ScannedSheet sheet;
     const char* cursor = copy_field(line, sheet.student_id, MAX_ID);
 
-    char& first = sheet.student_id[0];
-    if (first >= '1' && first <= '6') first = static_cast<char>(first + 16); // A to F
-    if (first >= '7' && first <= '9') first = static_cast<char>(first + 30); // U to W
+    sheet.student_id[0] = shown_id_first(sheet.student_id[0]);
 
     cursor = skip_past_comma(cursor);
     sheet.form_letter = '?';

@@ -25,6 +25,25 @@ inline int form_index(char letter) {
 // The letter of a form index 0 to NUM_FORMS - 1.
 inline char form_letter_of(int index) { return static_cast<char>('A' + index); }
 
+// The first character of a Student ID as the report shows it: a digit 1 to
+// 6 becomes the letter A to F, 7 to 9 becomes U to W, any other character
+// stays; so a spreadsheet keeps the identifier as text.
+inline char shown_id_first(char bubbled) {
+    if (bubbled >= '1' && bubbled <= '6') return static_cast<char>(bubbled + 16);
+    if (bubbled >= '7' && bubbled <= '9') return static_cast<char>(bubbled + 30);
+    return bubbled;
+}
+
+// The first character of a Student ID read back from the report: A to F as
+// 1 to 6, U to W as 7 to 9, any other character as it stands. A letter A to
+// F or U to W bubbled as such reads back as a digit too: the report cannot
+// tell them apart.
+inline char bubbled_id_first(char shown) {
+    if (shown >= 'A' && shown <= 'F') return static_cast<char>(shown - 16);
+    if (shown >= 'U' && shown <= 'W') return static_cast<char>(shown - 30);
+    return shown;
+}
+
 // The start of the first header line, up to the version cell.
 extern const char* const REPORT_HEADER_START;
 

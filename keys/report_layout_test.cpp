@@ -87,6 +87,22 @@ TEST(FormIndex, OnlyTheLettersAToJHaveAnIndex) {
     }
 }
 
+TEST(IdentifierFirstCharacter, DigitsOneToNineAreShownAsLettersAndReadBack) {
+    const std::string shown = "0ABCDEFUVW";
+    for (int digit = 0; digit <= 9; ++digit) {
+        const char bubbled = static_cast<char>('0' + digit);
+        EXPECT_EQ(shown_id_first(bubbled), shown[digit]) << digit;
+        EXPECT_EQ(bubbled_id_first(shown[digit]), bubbled) << digit;
+    }
+    // Every other byte is shown and read back as it stands.
+    for (int c = 0; c < 256; ++c) {
+        const char other = static_cast<char>(c);
+        if ((c >= '1' && c <= '9') || shown.find(other) != std::string::npos) continue;
+        ASSERT_EQ(shown_id_first(other), other) << c;
+        ASSERT_EQ(bubbled_id_first(other), other) << c;
+    }
+}
+
 TEST(ColumnHeadings, BothOrdersDifferOnlyInTheIdentityCells) {
     EXPECT_STREQ(column_headings(false),
                  "\"Student ID\",Tform,Exam#,Order,\"Raw Score\",\"% Score\",Responses,Scoring");

@@ -9,6 +9,11 @@ A case is a folder holding:
   expected.status  the exit status as the shell shows it (255 for -1)
   stdout_to        optional: a path that standard output goes to instead
                    (for example /dev/full); expected.stdout is then not read
+  expected.files/  optional: a folder of the files the run writes, each
+                   compared byte for byte with the file of that name the
+                   run leaves in the copy of the case
+  absent           optional: names, one a line, of files the run must not
+                   leave (outputs of a run refused before writing)
   generate.py      optional: run with Python in the copy before the program,
                    to write inputs too large to keep (a line of megabytes)
                    and, where they are a long repetition, the expected files
@@ -139,6 +144,22 @@ def main():
         if not stdout_target:
             with open(os.path.join(work, expected("expected.stdout")), "rb") as f:
                 ok = compare("standard output", f.read(), done.stdout) and ok
+        files = os.path.join(work, "expected.files")
+        for name in sorted(os.listdir(files)) if os.path.isdir(files) else []:
+            written = os.path.join(work, name)
+            if not os.path.exists(written):
+                print(f"{name} was not written")
+                ok = False
+                continue
+            with open(os.path.join(files, name), "rb") as f, open(written, "rb") as g:
+                ok = compare(name, f.read(), g.read()) and ok
+        absent = os.path.join(work, "absent")
+        if os.path.exists(absent):
+            with open(absent) as f:
+                for name in f.read().split():
+                    if os.path.exists(os.path.join(work, name)):
+                        print(f"{name} was written")
+                        ok = False
     return 0 if ok else 1
 
 

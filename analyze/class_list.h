@@ -1,0 +1,148 @@
+// The class list: the students a batch should hold, read from a CSV file as a
+// spreadsheet saves it, and the matching of the report's sheets to them, with
+// the findings for the checks table: sheets whose ID is on nobody's row,
+// students without a sheet, identifiers corrected for a certain slip, and
+// identifiers the class list gives twice.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analyze/report_reader.h"
+#include "analyze/sheet_checks.h"
+
+namespace quillmark {
+
+// The longest row (heading row included) a class list may have, in bytes.
+constexpr std::size_t MAX_CLASS_LIST_ROW = 1 << 20;
+
+// A class list as read: the heading row's cells, which of them is the
+// identifier column, and every student's row with exactly one cell per
+// heading, as the file holds it (quotes undone, nothing else changed), in
+// file order with the line each row begins on.
+struct ClassList {
+    std::vector<std::string> headings;
+    std::size_t id_column = 0;
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::int32_t> lines;
+};
+
+// A class list that cannot be used: the line that shows it (0 for the whole
+// file, -1 for a read error, whose message is the system's text) and why.
+struct ClassListError {
+    std::int32_t line = 0;
+    std::string message;
+};
+
+// Reads a class list in pieces of any size, as a spreadsheet saves it:
+// UTF-8 with or without a byte order mark; lines ended by CR LF, LF or CR;
+// cells separated by commas, or by semicolons when the heading row holds
+// more semicolons than commas outside quotes; a cell in double quotes may
+// hold separators, line ends and doubled quotes. Empty rows are passed over.
+// The first row is the heading row; the identifier column is the one headed
+// "Student ID", else "ID" (any case, blanks around ignored), else the first.
+// Refused: an empty file; a row longer than MAX_CLASS_LIST_ROW; text after a
+// closing quote; a quote left open; a row with more non-empty cells than
+// headings; no student row; an empty identifier heading; and, where the
+// first column is taken for want of a named one, a heading row whose first
+// cell is an identifier (all digits: no heading row) or a first column that
+// holds no digit on any row (no identifier column). A shorter row gets empty
+// cells to the heading row's width.
+class ClassListReader {
+public:
+    bool add(const char* data, std::size_t size);
+    bool finish(ClassList& list, ClassListError& error);
+
+private:
+    enum class Cell { start, plain, quoted, quote_in_quoted };
+    bool put(unsigned char c);
+    bool end_row();
+    bool take_row(std::vector<std::string>& cells, std::int32_t line);
+    bool start_rows();
+    bool refuse(std::int32_t line, std::string message);
+
+    ClassList list_;
+    ClassListError error_;
+    bool failed_ = false;
+    bool have_headings_ = false;
+    std::int32_t heading_line_ = 0;
+    bool id_named_ = false; // a heading names the identifier column
+    // Until its first line end outside quotes, the text is kept here, so
+    // that the heading row can tell the separator.
+    bool separator_known_ = false;
+    std::string heading_text_;
+    bool heading_in_quotes_ = false;
+    std::size_t commas_ = 0;
+    std::size_t semicolons_ = 0;
+    char separator_ = ',';
+    Cell state_ = Cell::start;
+    bool after_cr_ = false;
+    std::int32_t line_ = 1;     // the line of the byte being read
+    std::int32_t row_line_ = 1; // the line the row being read began on
+    std::int32_t quote_line_ = 1; // the line the open quoted cell began on
+    std::size_t row_bytes_ = 0;
+    std::string cell_;
+    std::vector<std::string> row_;
+};
+
+// Reads a whole class list from a file opened in binary mode; a read error
+// gives line -1 and the system's text.
+bool read_class_list(std::FILE* file, ClassList& list, ClassListError& error);
+
+// The same for a text in memory.
+bool read_class_list(std::string_view text, ClassList& list, ClassListError& error);
+
+// The identifier a student bubbled, from a sheet's Student ID cell as the
+// report shows it (its first character read back with bubbled_id_first).
+std::string bubbled_id(const SheetIdentity& sheet);
+
+// The form in which two identifiers are compared: blanks (spaces and tabs)
+// removed and, when all that is left is digits, leading zeros removed (one
+// zero stays of an identifier of zeros). Two identifiers match when their
+// keys are equal and not empty.
+std::string id_key(std::string_view id);
+
+// How a sheet's identifier may have gone wrong from a student's: in exactly
+// one character ("one digit off"), or in two neighbouring characters that
+// are each other's ("neighbouring digits swapped"). Compared on the keys,
+// the shorter left-padded with zeros; keys longer than MAX_ID and empty keys
+// are never a slip of anything.
+enum class IdSlip { none, one_digit, swapped };
+IdSlip id_slip(std::string_view key_a, std::string_view key_b);
+const char* slip_text(IdSlip slip); // "one digit off", "neighbouring digits swapped"
+
+// No student: a sheet matched to nobody.
+constexpr std::int32_t NO_STUDENT = -1;
+
+// The sheets matched to the class list's students:
+// - `student_of_sheet[i]`: the row (0 for the first student row) of the
+//   student whose sheet report row i + 1 is, or NO_STUDENT;
+// - `corrected[i]`: 1 where that match is by a corrected identifier;
+// - `repeated[r]`: 1 where student row r shares its identifier with another
+//   row (such rows are matched to no sheet).
+struct ClassListMatch {
+    std::vector<std::int32_t> student_of_sheet;
+    std::vector<unsigned char> corrected;
+    std::vector<unsigned char> repeated;
+};
+
+// Matches every sheet row of the report to the class list (an identifier
+// matches the student whose key is equal, unless the class list repeats
+// it) and appends the findings to `checks`:
+// - "not on the class list" (a sheet matched to nobody; the
+//   Detail gives the identifier bubbled, says when the class list repeats
+//   it, and names every student without a sheet whose identifier is a slip
+//   away), "no sheet" (a student with a non-repeated identifier and no
+//   sheet), "ID corrected" (a sheet whose identifier is on no row and is a
+//   slip away from exactly one student without a sheet, who is a slip away
+//   from no other such sheet: matched to that student), "class list repeats
+//   ID" (one finding per repeated identifier, naming its rows' lines);
+// by kind, then by Order or class-list order.
+ClassListMatch match_class_list(const ClassList& list, const std::vector<SheetIdentity>& sheets,
+                                std::vector<SheetCheck>& checks);
+
+} // namespace quillmark

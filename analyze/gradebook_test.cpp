@@ -1,0 +1,103 @@
+#include "analyze/gradebook.h"
+
+#include <gtest/gtest.h>
+
+namespace quillmark {
+namespace {
+
+// Form A keyed ABCD; sheet 4 is sheet 1's student again, sheet 2 bubbled
+// 4024001522 with two digits swapped, sheet 3 has no key, sheet 5 bubbled 55.
+std::vector<std::string> report_lines() {
+    return {
+        "\"Input file:\",,,,quillmark,\"v. 1.3\",\"Dec  8 2026\",\"01:08:56\"",
+        "quiz.txt,,,,\"graded on\",Tue,\"12/08/26\",\"01:19:40\"",
+        "\"Scanned key:\",A,,,,,\":ABCD\"",
+        "\"Student ID\",Tform,Exam#,Order,\"Raw Score\",\"% Score\",Responses,Scoring",
+        "\"D024001417\",A,\"001\",  1, 4,100.000,\"A:ABCD\",\":cccc\"",
+        "\"D024001252\",A,\"001\",  2, 3, 75.000,\"A:ABCA\",\":cccX\"",
+        "\"U000000001\",K,\"001\",  3,\"no key\",,\":ABCD\"",
+        "\"D024001417\",A,\"002\",  4, 2, 50.000,\"A:ABAA\",\":ccXX\"",
+        "\"E5\",A,\"001\",  5, 1, 25.000,\"A:AAAA\",\":cXXX\"",
+        ",,n,avg,dev,min,max",
+    };
+}
+
+struct AnalysedRun {
+    ReportTables tables;
+    ClassList list;
+    GradeScale scale;
+    Analysis analysis;
+};
+
+void analyse_run(AnalysedRun& run, const std::vector<std::string>& report, const char* class_list,
+                 const char* scale) {
+    ReportError error;
+    ASSERT_TRUE(read_report(report, run.tables, error)) << error.line << ": " << error.message;
+    AnalysisInputs inputs;
+    inputs.sheet_scores = true;
+    if (class_list) {
+        ClassListError list_error;
+        ASSERT_TRUE(read_class_list(class_list, run.list, list_error)) << list_error.message;
+        inputs.class_list = &run.list;
+    }
+    if (scale) {
+        std::string message;
+        ASSERT_TRUE(parse_grade_scale(scale, run.scale, message)) << message;
+        inputs.grades = &run.scale;
+    }
+    run.analysis = analyse(run.tables, inputs);
+}
+
+TEST(Gradebook, WithoutAClassListOneRowPerSheetAsBubbled) {
+    AnalysedRun run;
+    analyse_run(run, report_lines(), nullptr, "A:75,B:50,F:0");
+    EXPECT_EQ(gradebook_csv(run.analysis, run.tables.identities, nullptr),
+              "\"Student ID\",Form,\"Raw score\",\"Score %\",Grade,Note\n"
+              "4024001417,A,4,100.000,A,\"also Order 4\"\n"
+              "4024001252,A,3,75.000,A,\n"
+              "7000000001,K,,,,\"no key\"\n"
+              "4024001417,A,2,50.000,B,\"also Order 1\"\n"
+              "55,A,1,25.000,F,\n");
+}
+
+TEST(Gradebook, TheClassListsRowsThenTheSheetsOfNobody) {
+    AnalysedRun run;
+    analyse_run(run, report_lines(),
+                "Name;Student ID;Group\r\n"
+                "\"Adams, Ada\";4024001417;1\r\n"
+                "O\"Neil Bo;4024001522;2\r\n"
+                "Chlo\xC3\xA9\xFF Li;4024002000;\"a;b\nc\"\r\n"
+                "Dup One;55;x\r\n"
+                "Dup Two;055;y\r\n",
+                nullptr);
+    const std::vector<GradebookColumn> tags = {{"algebra", {2, 1, NO_VALUE, 1, 0}}};
+    EXPECT_EQ(gradebook_csv(run.analysis, run.tables.identities, &run.list, tags),
+              "Name,\"Student ID\",Group,Form,\"Raw score\",\"Score %\",Grade,Note,algebra\n"
+              "\"Adams, Ada\",4024001417,1,A,4,100.000,,\"also Order 4\",2\n"
+              "\"Adams, Ada\",4024001417,1,A,2,50.000,,\"also Order 1\",1\n"
+              "\"O\"\"Neil Bo\",4024001522,2,A,3,75.000,,\"ID corrected from 4024001252\",1\n"
+              "\"Chlo\xC3\xA9\xFF Li\",4024002000,\"a;b\nc\",,,,,\"no sheet\",\n"
+              "\"Dup One\",55,x,,,,,\"class list repeats ID\",\n"
+              "\"Dup Two\",055,y,,,,,\"class list repeats ID\",\n"
+              ",7000000001,,K,,,,\"not on the class list; no key\",\n"
+              ",55,,A,1,25.000,,\"not on the class list\",0\n");
+}
+
+TEST(Gradebook, ANoteNamesAtMostThreeOtherOrders) {
+    std::vector<std::string> report = report_lines();
+    report.resize(4);
+    for (int order = 1; order <= 5; ++order)
+        report.push_back("\"A2\",A,\"001\",  " + std::to_string(order) +
+                         ", 4,100.000,\"A:ABCD\",\":cccc\"");
+    report.push_back(",,n,avg,dev,min,max");
+    AnalysedRun run;
+    analyse_run(run, report, nullptr, nullptr);
+    const std::string text = gradebook_csv(run.analysis, run.tables.identities, nullptr);
+    EXPECT_NE(text.find("12,A,4,100.000,,\"also Orders 2, 3, 4 and 1 more\"\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("12,A,4,100.000,,\"also Orders 1, 2, 3 and 1 more\"\n"), std::string::npos)
+        << text;
+}
+
+} // namespace
+} // namespace quillmark
