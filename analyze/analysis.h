@@ -41,8 +41,4 @@ struct Analysis {
 // them.
 Analysis analyse(ReportTables& tables);
 
-// The flag text of a question as the tables show it: the flag, with the
-// suspected letter after a possible key error; empty for none.
-std::string flag_text(const ItemStatistics& item);
-
 } // namespace quillmark

@@ -1,0 +1,191 @@
+#include "analyze/page_markup.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <utility>
+
+namespace quillmark {
+
+namespace {
+
+// The length of the valid UTF-8 sequence at `text[i]` and its code point in
+// `code`; 0 when the byte there begins none.
+std::size_t utf8_sequence(std::string_view text, std::size_t i, std::uint32_t& code) {
+    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+    const unsigned char first = byte(i);
+    if (first < 0x80) {
+        code = first;
+        return 1;
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80; // the range of the second byte
+    unsigned char high = 0xbf;
+    if (first >= 0xc2 && first <= 0xdf) {
+        length = 2;
+        code = first & 0x1fu;
+    } else if (first >= 0xe0 && first <= 0xef) {
+        length = 3;
+        code = first & 0x0fu;
+        if (first == 0xe0) low = 0xa0;  // no overlong forms
+        if (first == 0xed) high = 0x9f; // no surrogates
+    } else if (first >= 0xf0 && first <= 0xf4) {
+        length = 4;
+        code = first & 0x07u;
+        if (first == 0xf0) low = 0x90;
+        if (first == 0xf4) high = 0x8f; // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (i + length > text.size()) return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const unsigned char next = byte(i + k);
+        if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xbf)) return 0;
+        code = code << 6 | (next & 0x3fu);
+    }
+    return length;
+}
+
+// Characters that HTML reads as a parse error and XML not at all: control
+// characters but tab, line feed and carriage return, and the noncharacters.
+bool unfit_character(std::uint32_t code) {
+    if (code < 0x20) return code != '\t' && code != '\n' && code != '\r';
+    if (code >= 0x7f && code <= 0x9f) return true;
+    if (code >= 0xfdd0 && code <= 0xfdef) return true;
+    return (code & 0xfffeu) == 0xfffeu;
+}
+
+void append_escaped(std::string& out, std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::uint32_t code = 0;
+        const std::size_t length = utf8_sequence(text, i, code);
+        if (length == 0 || unfit_character(code)) {
+            out += "\xef\xbf\xbd"; // U+FFFD for the one byte
+            i += length == 0 ? 1 : length;
+            continue;
+        }
+        switch (code) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default: out.append(text, i, length);
+        }
+        i += length;
+    }
+}
+
+std::string number_text(double value, int decimals) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+} // namespace
+
+std::string html_escape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    append_escaped(out, text);
+    return out;
+}
+
+std::string formatted(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    va_list again;
+    va_copy(again, arguments);
+    char buffer[256];
+    const int length = std::vsnprintf(buffer, sizeof buffer, format, arguments);
+    va_end(arguments);
+    std::string text;
+    if (length > 0 && static_cast<std::size_t>(length) < sizeof buffer) {
+        text.assign(buffer, static_cast<std::size_t>(length));
+    } else if (length > 0) { // longer than the buffer: formatted again in place
+        text.resize(static_cast<std::size_t>(length) + 1);
+        std::vsnprintf(&text[0], text.size(), format, again);
+        text.resize(static_cast<std::size_t>(length));
+    }
+    va_end(again);
+    return text;
+}
+
+Attribute::Attribute(const char* name, double value, int decimals)
+    : name_(name), value_(number_text(value, decimals)) {}
+
+Markup& Markup::text(std::string_view text) {
+    append_escaped(out_, text);
+    return *this;
+}
+
+Markup& Markup::number(double value, int decimals) {
+    out_ += number_text(value, decimals);
+    return *this;
+}
+
+Markup& Markup::number(std::int64_t value) {
+    out_ += std::to_string(value);
+    return *this;
+}
+
+Markup& Markup::raw(std::string_view markup) {
+    out_ += markup;
+    return *this;
+}
+
+Markup& Markup::append(const Markup& fragment) {
+    out_ += fragment.out_;
+    return *this;
+}
+
+void Markup::start_tag(std::string_view name, std::initializer_list<Attribute> attributes) {
+    out_ += '<';
+    out_ += name;
+    for (const Attribute& attribute : attributes) {
+        out_ += ' ';
+        out_ += attribute.name();
+        out_ += "=\"";
+        append_escaped(out_, attribute.value());
+        out_ += '"';
+    }
+}
+
+Markup& Markup::open(std::string_view name, std::initializer_list<Attribute> attributes) {
+    start_tag(name, attributes);
+    out_ += '>';
+    return *this;
+}
+
+Markup& Markup::close(std::string_view name) {
+    out_ += "</";
+    out_ += name;
+    out_ += '>';
+    return *this;
+}
+
+Markup& Markup::element(std::string_view name, std::initializer_list<Attribute> attributes,
+                        std::string_view text) {
+    open(name, attributes);
+    append_escaped(out_, text);
+    return close(name);
+}
+
+Markup& Markup::empty_element(std::string_view name, std::initializer_list<Attribute> attributes) {
+    open(name, attributes);
+    return close(name);
+}
+
+Markup& Markup::void_element(std::string_view name, std::initializer_list<Attribute> attributes) {
+    start_tag(name, attributes);
+    out_ += "/>";
+    return *this;
+}
+
+std::string Markup::take() {
+    std::string taken = std::move(out_);
+    out_.clear();
+    return taken;
+}
+
+} // namespace quillmark
