@@ -10,17 +10,15 @@ namespace quillmark {
 namespace {
 
 // A figure after a comma.
-void print_figure(std::FILE* out, long double value) {
+void print_cell(std::FILE* out, long double value) {
     std::fputc(',', out);
-    std::fputs(figure_text(value).c_str(), out);
+    print_figure(out, value);
 }
 
 // An optional figure after a comma, or an empty cell.
 void print_optional(std::FILE* out, const std::optional<long double>& value) {
-    if (value)
-        print_figure(out, *value);
-    else
-        std::fputc(',', out);
+    std::fputc(',', out);
+    if (value) print_figure(out, *value);
 }
 
 // A text in a quoted cell, its quotes doubled.
@@ -40,9 +38,9 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
     std::fprintf(out, "Form,Sheets,Questions,Mean,Median,\"Std dev\",Lowest,Highest,KR-20,SEM,"
                       "Skewness,Kurtosis\n");
     std::fprintf(out, "%c,%d,%d", form.form, test.sheets, test.items);
-    print_figure(out, test.mean);
-    print_figure(out, test.median);
-    print_figure(out, test.std_dev);
+    print_cell(out, test.mean);
+    print_cell(out, test.median);
+    print_cell(out, test.std_dev);
     std::fprintf(out, ",%d,%d", test.lowest, test.highest);
     print_optional(out, test.kr20);
     print_optional(out, test.sem);
@@ -54,7 +52,7 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
     for (const QuestionAnalysis& question : form.questions) {
         const ItemStatistics& item = question.statistics;
         std::fprintf(out, "%c,%d", form.form, question.question);
-        print_figure(out, item.difficulty);
+        print_cell(out, item.difficulty);
         print_optional(out, item.point_biserial);
         print_optional(out, item.discrimination);
         std::fputc(',', out);
@@ -70,7 +68,7 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
             std::fprintf(out, "%c,%d,%s,%s,%d", form.form, question.question,
                          option_label(option.option).c_str(), option.key ? "key" : "",
                          option.count);
-            print_figure(out, option.share);
+            print_cell(out, option.share);
             print_optional(out, option.upper);
             print_optional(out, option.lower);
             print_optional(out, option.point_biserial);

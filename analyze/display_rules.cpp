@@ -38,6 +38,10 @@ std::string figure_text(long double value) {
     return text;
 }
 
+void print_figure(std::FILE* out, long double value) {
+    std::fprintf(out, "%.*f", FIGURE_DECIMALS, static_cast<double>(value));
+}
+
 std::string figure_text(const std::optional<long double>& value, const char* absent) {
     return value ? figure_text(*value) : std::string(absent);
 }

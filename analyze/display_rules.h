@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -17,6 +18,9 @@ constexpr int FIGURE_DECIMALS = 3;
 
 // `value` with FIGURE_DECIMALS decimals, e.g. "0.412", "-1.000".
 std::string figure_text(long double value);
+
+// `value` as figure_text shows it, written to `out`.
+void print_figure(std::FILE* out, long double value);
 
 // An optional figure as above, or `absent` where it cannot be worked out.
 std::string figure_text(const std::optional<long double>& value, const char* absent);

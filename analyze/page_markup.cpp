@@ -54,32 +54,62 @@ bool unfit_character(std::uint32_t code) {
     return (code & 0xfffeu) == 0xfffeu;
 }
 
-void append_escaped(std::string& out, std::string_view text) {
+// The bytes that stand for themselves in text: printable ASCII but the five
+// characters that have references.
+struct PlainBytes {
+    bool plain[256] = {};
+    constexpr PlainBytes() {
+        for (int byte = 0x20; byte < 0x7f; ++byte)
+            plain[byte] = byte != '&' && byte != '<' && byte != '>' && byte != '"' && byte != '\'';
+    }
+};
+constexpr PlainBytes PLAIN_BYTES;
+
+bool plain_byte(char c) { return PLAIN_BYTES.plain[static_cast<unsigned char>(c)]; }
+
+// Appends to a string.
+struct StringSink {
+    std::string& out;
+    void put(const char* text, std::size_t length) { out.append(text, length); }
+};
+
+template <class Sink>
+void append_escaped(Sink& out, std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
+        // A run of plain bytes at once, then one character by its code.
+        std::size_t end = i;
+        while (end < text.size() && plain_byte(text[end])) ++end;
+        out.put(text.data() + i, end - i);
+        i = end;
+        if (i == text.size()) break;
         std::uint32_t code = 0;
         const std::size_t length = utf8_sequence(text, i, code);
         if (length == 0 || unfit_character(code)) {
-            out += "\xef\xbf\xbd"; // U+FFFD for the one byte
+            out.put("\xef\xbf\xbd", 3); // U+FFFD for the one byte
             i += length == 0 ? 1 : length;
             continue;
         }
         switch (code) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out.append(text, i, length);
+        case '&': out.put("&amp;", 5); break;
+        case '<': out.put("&lt;", 4); break;
+        case '>': out.put("&gt;", 4); break;
+        case '"': out.put("&quot;", 6); break;
+        case '\'': out.put("&#39;", 5); break;
+        default: out.put(text.data() + i, length);
         }
         i += length;
     }
 }
 
-std::string number_text(double value, int decimals) {
+template <class Sink>
+void append_number(Sink& out, double value, int decimals) {
     char text[48];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
+    const int length = std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    if (length > 0)
+        out.put(text, static_cast<std::size_t>(length) < sizeof text
+                          ? static_cast<std::size_t>(length)
+                          : sizeof text - 1);
 }
 
 } // namespace
@@ -87,7 +117,8 @@ std::string number_text(double value, int decimals) {
 std::string html_escape(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    append_escaped(out, text);
+    StringSink sink{out};
+    append_escaped(sink, text);
     return out;
 }
 
@@ -111,63 +142,72 @@ std::string formatted(const char* format, ...) {
     return text;
 }
 
-Attribute::Attribute(const char* name, double value, int decimals)
-    : name_(name), value_(number_text(value, decimals)) {}
+void Markup::reserve(std::size_t bytes) {
+    if (bytes > out_.size()) out_.resize(bytes);
+}
+
+void Markup::grow(std::size_t length) {
+    const std::size_t twice = 2 * out_.size();
+    out_.resize(twice > size_ + length ? twice : size_ + length + 256);
+}
 
 Markup& Markup::text(std::string_view text) {
-    append_escaped(out_, text);
+    append_escaped(*this, text);
     return *this;
 }
 
 Markup& Markup::number(double value, int decimals) {
-    out_ += number_text(value, decimals);
+    append_number(*this, value, decimals);
     return *this;
 }
 
 Markup& Markup::number(std::int64_t value) {
-    out_ += std::to_string(value);
+    put(std::to_string(value));
     return *this;
 }
 
 Markup& Markup::raw(std::string_view markup) {
-    out_ += markup;
+    put(markup);
     return *this;
 }
 
 Markup& Markup::append(const Markup& fragment) {
-    out_ += fragment.out_;
+    put(fragment.out_.data(), fragment.size_);
     return *this;
 }
 
 void Markup::start_tag(std::string_view name, std::initializer_list<Attribute> attributes) {
-    out_ += '<';
-    out_ += name;
+    put("<", 1);
+    put(name);
     for (const Attribute& attribute : attributes) {
-        out_ += ' ';
-        out_ += attribute.name();
-        out_ += "=\"";
-        append_escaped(out_, attribute.value());
-        out_ += '"';
+        put(" ", 1);
+        put(attribute.name_);
+        put("=\"", 2);
+        if (attribute.decimals_ < 0)
+            append_escaped(*this, attribute.text_);
+        else
+            append_number(*this, attribute.number_, attribute.decimals_);
+        put("\"", 1);
     }
 }
 
 Markup& Markup::open(std::string_view name, std::initializer_list<Attribute> attributes) {
     start_tag(name, attributes);
-    out_ += '>';
+    put(">", 1);
     return *this;
 }
 
 Markup& Markup::close(std::string_view name) {
-    out_ += "</";
-    out_ += name;
-    out_ += '>';
+    put("</", 2);
+    put(name);
+    put(">", 1);
     return *this;
 }
 
 Markup& Markup::element(std::string_view name, std::initializer_list<Attribute> attributes,
                         std::string_view text) {
     open(name, attributes);
-    append_escaped(out_, text);
+    append_escaped(*this, text);
     return close(name);
 }
 
@@ -178,13 +218,15 @@ Markup& Markup::empty_element(std::string_view name, std::initializer_list<Attri
 
 Markup& Markup::void_element(std::string_view name, std::initializer_list<Attribute> attributes) {
     start_tag(name, attributes);
-    out_ += "/>";
+    put("/>", 2);
     return *this;
 }
 
 std::string Markup::take() {
+    out_.resize(size_);
     std::string taken = std::move(out_);
     out_.clear();
+    size_ = 0;
     return taken;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -22,20 +23,22 @@ std::string html_escape(std::string_view text);
 std::string formatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // One attribute of an element: its name (a literal of the program) and its
-// value, which is escaped when written. A number is written with the given
-// decimals ("%.*f").
+// value, a text that is escaped when written, or a number written with the
+// given decimals ("%.*f"). An attribute refers to its text without a copy:
+// it is made in the call that writes it, e.g. out.open("a", {{"href", link}}).
 class Attribute {
 public:
-    Attribute(const char* name, std::string_view value) : name_(name), value_(value) {}
-    Attribute(const char* name, const char* value) : name_(name), value_(value) {}
-    Attribute(const char* name, double value, int decimals);
-
-    const char* name() const { return name_; }
-    const std::string& value() const { return value_; }
+    Attribute(const char* name, std::string_view text) : name_(name), text_(text) {}
+    Attribute(const char* name, const char* text) : name_(name), text_(text) {}
+    Attribute(const char* name, double number, int decimals)
+        : name_(name), number_(number), decimals_(decimals) {}
 
 private:
+    friend class Markup;
     const char* name_;
-    std::string value_;
+    std::string_view text_;
+    double number_ = 0;
+    int decimals_ = -1; // below 0 for a text
 };
 
 class Markup {
@@ -63,15 +66,31 @@ public:
     // "<name .../>": an HTML void element such as meta.
     Markup& void_element(std::string_view name, std::initializer_list<Attribute> attributes);
 
-    void reserve(std::size_t bytes) { out_.reserve(bytes); }
-    const std::string& str() const { return out_; }
+    // Room for `bytes` bytes of markup in all.
+    void reserve(std::size_t bytes);
+    // The markup written so far.
+    std::string str() const { return out_.substr(0, size_); }
     // The markup written, leaving the writer empty.
     std::string take();
 
+    // The bytes as they stand, for raw() and the escaping of text(). Inline
+    // and without a call into the string: a page is a great many short
+    // appends.
+    void put(const char* bytes, std::size_t length) {
+        if (out_.size() - size_ < length) grow(length);
+        if (length != 0) std::memcpy(&out_[size_], bytes, length);
+        size_ += length;
+    }
+    void put(std::string_view bytes) { put(bytes.data(), bytes.size()); }
+
 private:
     void start_tag(std::string_view name, std::initializer_list<Attribute> attributes);
+    // Room for `length` bytes more.
+    void grow(std::size_t length);
 
+    // The markup is the first size_ bytes; the rest is room to grow into.
     std::string out_;
+    std::size_t size_ = 0;
 };
 
 } // namespace quillmark
