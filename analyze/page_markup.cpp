@@ -152,17 +152,8 @@ void Markup::grow(std::size_t length) {
 }
 
 Markup& Markup::text(std::string_view text) {
-    append_escaped(*this, text);
-    return *this;
-}
-
-Markup& Markup::number(double value, int decimals) {
-    append_number(*this, value, decimals);
-    return *this;
-}
-
-Markup& Markup::number(std::int64_t value) {
-    put(std::to_string(value));
+    Sink sink{*this};
+    append_escaped(sink, text);
     return *this;
 }
 
@@ -177,6 +168,7 @@ Markup& Markup::append(const Markup& fragment) {
 }
 
 void Markup::start_tag(std::string_view name, std::initializer_list<Attribute> attributes) {
+    Sink sink{*this};
     put("<", 1);
     put(name);
     for (const Attribute& attribute : attributes) {
@@ -184,9 +176,9 @@ void Markup::start_tag(std::string_view name, std::initializer_list<Attribute> a
         put(attribute.name_);
         put("=\"", 2);
         if (attribute.decimals_ < 0)
-            append_escaped(*this, attribute.text_);
+            append_escaped(sink, attribute.text_);
         else
-            append_number(*this, attribute.number_, attribute.decimals_);
+            append_number(sink, attribute.number_, attribute.decimals_);
         put("\"", 1);
     }
 }
@@ -205,10 +197,9 @@ Markup& Markup::close(std::string_view name) {
 }
 
 Markup& Markup::element(std::string_view name, std::initializer_list<Attribute> attributes,
-                        std::string_view text) {
+                        std::string_view content) {
     open(name, attributes);
-    append_escaped(*this, text);
-    return close(name);
+    return text(content).close(name);
 }
 
 Markup& Markup::empty_element(std::string_view name, std::initializer_list<Attribute> attributes) {

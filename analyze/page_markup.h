@@ -5,7 +5,7 @@
 // order given.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -45,9 +45,6 @@ class Markup {
 public:
     // Text, escaped with html_escape.
     Markup& text(std::string_view text);
-    // A number with `decimals` decimals, or a whole number.
-    Markup& number(double value, int decimals);
-    Markup& number(std::int64_t value);
     // Markup written as it stands: tags, references and the program's own
     // words where they must stay as they are. Never a text from the report.
     Markup& raw(std::string_view markup);
@@ -58,9 +55,9 @@ public:
     Markup& open(std::string_view name, std::initializer_list<Attribute> attributes = {});
     // "</name>".
     Markup& close(std::string_view name);
-    // "<name ...>text</name>", the text escaped.
+    // "<name ...>content</name>", the content a text, escaped.
     Markup& element(std::string_view name, std::initializer_list<Attribute> attributes,
-                    std::string_view text);
+                    std::string_view content);
     // "<name ...></name>": an element without content, such as an SVG shape.
     Markup& empty_element(std::string_view name, std::initializer_list<Attribute> attributes);
     // "<name .../>": an HTML void element such as meta.
@@ -73,17 +70,21 @@ public:
     // The markup written, leaving the writer empty.
     std::string take();
 
-    // The bytes as they stand, for raw() and the escaping of text(). Inline
-    // and without a call into the string: a page is a great many short
-    // appends.
+private:
+    // What the escaping writes into: the writer's put().
+    struct Sink {
+        Markup& markup;
+        void put(const char* bytes, std::size_t length) { markup.put(bytes, length); }
+    };
+
+    // The bytes as they stand. Inline and without a call into the string: a
+    // page is a great many short appends.
     void put(const char* bytes, std::size_t length) {
         if (out_.size() - size_ < length) grow(length);
         if (length != 0) std::memcpy(&out_[size_], bytes, length);
         size_ += length;
     }
     void put(std::string_view bytes) { put(bytes.data(), bytes.size()); }
-
-private:
     void start_tag(std::string_view name, std::initializer_list<Attribute> attributes);
     // Room for `length` bytes more.
     void grow(std::size_t length);
