@@ -32,10 +32,4 @@ Analysis analyse(ReportTables& tables, const AnalysisInputs& inputs) {
     return analysis;
 }
 
-std::string flag_text(const ItemStatistics& item) {
-    std::string text = item.flag;
-    if (item.key_error != 0) text += item.key_error;
-    return text;
-}
-
 } // namespace quillmark

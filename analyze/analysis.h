@@ -58,8 +58,4 @@ struct AnalysisInputs {
 // brings a class list or a scale.
 Analysis analyse(ReportTables& tables, const AnalysisInputs& inputs = {});
 
-// The flag text of a question as the tables show it: the flag, with the
-// suspected letter after a possible key error; empty for none.
-std::string flag_text(const ItemStatistics& item);
-
 } // namespace quillmark

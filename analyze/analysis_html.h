@@ -19,15 +19,4 @@ namespace quillmark {
 // also well-formed XML.
 std::string analysis_html(const Analysis& analysis, const std::string& report_name);
 
-// `text` as HTML character data or attribute value: & < > " ' as references,
-// each byte that does not begin a valid UTF-8 sequence, and every control
-// character but tab, line feed and carriage return, as U+FFFD.
-std::string html_escape(const std::string& text);
-
-// The plain-words reading of a KR-20 on the page's scale, judged on the value
-// rounded to the three decimals the page shows: "excellent" from 0.900,
-// "good" from 0.800, "acceptable" from 0.700, "poor" from 0.600, else
-// "unreliable".
-const char* reliability_reading(long double kr20);
-
 } // namespace quillmark

@@ -31,7 +31,7 @@ double attribute(const std::string& tag, const std::string& name) {
 }
 
 QuestionAnalysis question(std::int32_t number, long double difficulty,
-                          std::optional<long double> r, const char* flag, char key_error = 0) {
+                          std::optional<long double> r, ItemFlag flag, char key_error = 0) {
     QuestionAnalysis result;
     result.question = number;
     result.statistics.difficulty = difficulty;
@@ -68,16 +68,17 @@ Analysis small_analysis() {
     a.test.kr20 = 0.5L;
     a.test.score_counts = {0, 2, 5, 3, 0};
     a.percent_of_score = {0, 25, 50, 75, 100};
-    a.questions = {question(1, 0.3L, 0.25L, ""), question(2, 0.9L, 0.0L, ""),
-                   question(3, 0.5L, -0.4L, FLAG_KEY_ERROR, 'C'),
-                   question(4, 1.0L, std::nullopt, FLAG_NO_VARIANCE)};
+    a.questions = {question(1, 0.3L, 0.25L, ItemFlag::none),
+                   question(2, 0.9L, 0.0L, ItemFlag::none),
+                   question(3, 0.5L, -0.4L, ItemFlag::key_error, 'C'),
+                   question(4, 1.0L, std::nullopt, ItemFlag::no_variance)};
     FormAnalysis b;
     b.form = 'B';
     b.test.sheets = 2;
     b.test.items = 1;
     b.test.score_counts = {1, 1};
     b.percent_of_score = {0, 100};
-    b.questions = {question(1, 0.5L, std::nullopt, "")};
+    b.questions = {question(1, 0.5L, std::nullopt, ItemFlag::none)};
 
     Analysis analysis;
     analysis.forms = {a, b};
@@ -156,41 +157,23 @@ TEST(AnalysisHtml, ReportTextsAreEscapedAndMadeValidUtf8) {
               std::string::npos);
     EXPECT_NE(analysis_html(small_analysis(), "-").find("of <span class=\"file\">standard input"),
               std::string::npos);
-
-    EXPECT_EQ(html_escape("<&\"'>"), "&lt;&amp;&quot;&#39;&gt;");
-    const std::string replacement = "\xef\xbf\xbd";
-    // Valid sequences of two, three and four bytes stay.
-    EXPECT_EQ(html_escape("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"), "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80");
-    // A lone byte 128-255, a sequence cut short, an overlong form, a
-    // surrogate and a code point beyond U+10FFFF: one U+FFFD per bad byte.
-    EXPECT_EQ(html_escape("a\x80" "b"), "a" + replacement + "b");
-    EXPECT_EQ(html_escape("\xc3<"), replacement + "&lt;");
-    EXPECT_EQ(html_escape("\xe2\x82"), replacement + replacement);
-    EXPECT_EQ(html_escape("\xc0\xaf"), replacement + replacement);
-    EXPECT_EQ(html_escape("\xed\xa0\x80"), replacement + replacement + replacement);
-    EXPECT_EQ(html_escape("\xf4\x90\x80\x80"), replacement + replacement + replacement + replacement);
-    // Control characters other than tab, line feed and carriage return,
-    // C1 controls and noncharacters are no text of a page.
-    EXPECT_EQ(html_escape(std::string("\x01\t\n\r\x7f", 5)), replacement + "\t\n\r" + replacement);
-    EXPECT_EQ(html_escape(std::string("\0", 1)), replacement);
-    EXPECT_EQ(html_escape("\xc2\x85\xef\xbf\xbe"), replacement + replacement);
 }
 
-TEST(AnalysisHtml, ReliabilityReadingAtTheBoundsAsShown) {
-    EXPECT_STREQ(reliability_reading(0.95L), "excellent");
-    EXPECT_STREQ(reliability_reading(0.90L), "excellent");
-    EXPECT_STREQ(reliability_reading(0.8996L), "excellent"); // shown as 0.900
-    EXPECT_STREQ(reliability_reading(0.8994L), "good");      // shown as 0.899
-    EXPECT_STREQ(reliability_reading(0.80L), "good");
-    EXPECT_STREQ(reliability_reading(0.7994L), "acceptable");
-    EXPECT_STREQ(reliability_reading(0.70L), "acceptable");
-    EXPECT_STREQ(reliability_reading(0.699L), "poor");
-    EXPECT_STREQ(reliability_reading(0.60L), "poor");
-    EXPECT_STREQ(reliability_reading(0.599L), "unreliable");
-    EXPECT_STREQ(reliability_reading(-0.3L), "unreliable");
+TEST(AnalysisHtml, ReliabilityReadAndTheScaleAndFlagsExplained) {
     const std::string page = analysis_html(small_analysis(), "quiz.csv");
     EXPECT_NE(page.find("<td>0.500 (unreliable)</td>"), std::string::npos);
-    EXPECT_NE(page.find("0.90 and above excellent"), std::string::npos);
+    EXPECT_EQ(count(page, "<p class=\"note\">KR-20 is read on this scale: 0.90 and above "
+                          "excellent, 0.80 to 0.89 good, 0.70 to 0.79 acceptable, 0.60 to 0.69 "
+                          "poor, below 0.60 unreliable. Flags: possible key error, no variance, "
+                          "negative discrimination (point-biserial below 0), too easy (more than "
+                          "90% right), too hard (fewer than 30% right); a question gets the "
+                          "first that applies.</p>"),
+              2u);
+    // The map's legend names the flags by their shapes.
+    EXPECT_NE(page.find("<li><svg viewBox=\"-8 -8 16 16\" aria-hidden=\"true\"><path "
+                        "class=\"k-edge\" d=\"M0.0 -6.0l6.0 9.6h-12.0z\"></path></svg> too easy "
+                        "or too hard</li>"),
+              std::string::npos);
 }
 
 TEST(AnalysisHtml, HistogramHasABarPerScoreOrGroupsManyScores) {

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "analyze/display_rules.h"
+
 namespace quillmark {
 
 namespace {
@@ -36,7 +38,7 @@ json form_json(const FormAnalysis& form) {
         json options = json::array();
         for (const OptionStatistics& option : item.options)
             options.push_back({
-                {"option", option.option != 0 ? std::string(1, option.option) : "none"},
+                {"option", option_label(option.option)},
                 {"key", option.key},
                 {"count", option.count},
                 {"share", number(option.share)},

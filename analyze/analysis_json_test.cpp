@@ -15,7 +15,7 @@ Analysis small_analysis() {
     item.difficulty = 2.0L / 3;
     item.discrimination = 1.0L;
     item.key_error = 'C';
-    item.flag = FLAG_KEY_ERROR;
+    item.flag = ItemFlag::key_error;
     OptionStatistics key;
     key.option = 'B';
     key.key = true;
@@ -90,7 +90,7 @@ TEST(AnalysisJson, AQuestionWithoutAFlagHasANullFlag) {
     Analysis analysis = small_analysis();
     ItemStatistics& item = analysis.forms[0].questions[0].statistics;
     item.key_error = 0;
-    item.flag = "";
+    item.flag = ItemFlag::none;
     const json document = json::parse(analysis_json(analysis));
     EXPECT_TRUE(document["forms"][0]["items"][0]["flag"].is_null());
     EXPECT_TRUE(document["forms"][0]["items"][0]["key_error"].is_null());

@@ -2,16 +2,23 @@
 
 #include <cmath>
 
+#include "analyze/display_rules.h"
 #include "numerics/histogram.h"
 
 namespace quillmark {
 
 namespace {
 
-// An optional figure with three decimals, or an empty cell.
+// A figure after a comma.
+void print_cell(std::FILE* out, long double value) {
+    std::fputc(',', out);
+    print_figure(out, value);
+}
+
+// An optional figure after a comma, or an empty cell.
 void print_optional(std::FILE* out, const std::optional<long double>& value) {
     std::fputc(',', out);
-    if (value) std::fprintf(out, "%.3f", static_cast<double>(*value));
+    if (value) print_figure(out, *value);
 }
 
 // A text in a quoted cell, its quotes doubled.
@@ -30,9 +37,11 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
     const TestStatistics& test = form.test;
     std::fprintf(out, "Form,Sheets,Questions,Mean,Median,\"Std dev\",Lowest,Highest,KR-20,SEM,"
                       "Skewness,Kurtosis\n");
-    std::fprintf(out, "%c,%d,%d,%.3f,%.3f,%.3f,%d,%d", form.form, test.sheets, test.items,
-                 static_cast<double>(test.mean), static_cast<double>(test.median),
-                 static_cast<double>(test.std_dev), test.lowest, test.highest);
+    std::fprintf(out, "%c,%d,%d", form.form, test.sheets, test.items);
+    print_cell(out, test.mean);
+    print_cell(out, test.median);
+    print_cell(out, test.std_dev);
+    std::fprintf(out, ",%d,%d", test.lowest, test.highest);
     print_optional(out, test.kr20);
     print_optional(out, test.sem);
     print_optional(out, test.skewness);
@@ -42,8 +51,8 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
     std::fprintf(out, "Form,Question,Difficulty,\"Point-biserial\",\"Upper-lower\",Flag\n");
     for (const QuestionAnalysis& question : form.questions) {
         const ItemStatistics& item = question.statistics;
-        std::fprintf(out, "%c,%d,%.3f", form.form, question.question,
-                     static_cast<double>(item.difficulty));
+        std::fprintf(out, "%c,%d", form.form, question.question);
+        print_cell(out, item.difficulty);
         print_optional(out, item.point_biserial);
         print_optional(out, item.discrimination);
         std::fputc(',', out);
@@ -56,13 +65,10 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
     std::fprintf(out, "Form,Question,Option,Key,Count,Share,Upper,Lower,\"Point-biserial\"\n");
     for (const QuestionAnalysis& question : form.questions)
         for (const OptionStatistics& option : question.statistics.options) {
-            std::fprintf(out, "%c,%d,", form.form, question.question);
-            if (option.option != 0)
-                std::fputc(option.option, out);
-            else
-                std::fputs("none", out);
-            std::fprintf(out, ",%s,%d,%.3f", option.key ? "key" : "", option.count,
-                         static_cast<double>(option.share));
+            std::fprintf(out, "%c,%d,%s,%s,%d", form.form, question.question,
+                         option_label(option.option).c_str(), option.key ? "key" : "",
+                         option.count);
+            print_cell(out, option.share);
             print_optional(out, option.upper);
             print_optional(out, option.lower);
             print_optional(out, option.point_biserial);

@@ -2,39 +2,26 @@
 
 #include <cstdio>
 
+#include "analyze/display_rules.h"
+
 namespace quillmark {
-
-namespace {
-
-// The point-biserial as the tables show it, or "none" when undefined.
-std::string correlation_text(const std::optional<long double>& value) {
-    if (!value) return "none";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", static_cast<double>(*value));
-    return text;
-}
-
-// The forms whose keys an option can amend: A to D (alta: to altd:).
-bool has_amend_option(char form) { return form >= 'A' && form <= 'D'; }
-
-} // namespace
 
 std::string fix_options(const Analysis& analysis) {
     std::string text = "# Written by quillmark-analyze: each question below may be keyed wrong.\n";
     for (const FormAnalysis& form : analysis.forms)
         for (const QuestionAnalysis& question : form.questions) {
             const ItemStatistics& item = question.statistics;
-            if (item.key_error == 0) continue;
+            if (item.flag != ItemFlag::key_error) continue;
             text += "# form " + std::string(1, form.form) + " question " +
                     std::to_string(question.question) + ": the key's";
             for (const OptionStatistics& option : item.options)
                 if (option.key)
                     text += std::string(" ") + option.option + " has point-biserial " +
-                            correlation_text(option.point_biserial) + ",";
+                            figure_text(option.point_biserial, NONE_LABEL) + ",";
             for (const OptionStatistics& option : item.options)
                 if (option.option == item.key_error)
                     text += std::string(" ") + option.option + " has " +
-                            correlation_text(option.point_biserial);
+                            figure_text(option.point_biserial, NONE_LABEL);
             if (has_amend_option(form.form)) {
                 char line[32];
                 std::snprintf(line, sizeof line, "\nalt%c:%d%c\n",

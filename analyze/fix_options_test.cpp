@@ -9,7 +9,7 @@ namespace {
 FormAnalysis form_with_key_error(char letter) {
     ItemStatistics item;
     item.key_error = 'C';
-    item.flag = FLAG_KEY_ERROR;
+    item.flag = ItemFlag::key_error;
     OptionStatistics key;
     key.option = 'B';
     key.key = true;

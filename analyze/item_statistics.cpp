@@ -7,12 +7,6 @@
 
 namespace quillmark {
 
-const char* const FLAG_KEY_ERROR = "possible key error: ";
-const char* const FLAG_NO_VARIANCE = "no variance";
-const char* const FLAG_NEGATIVE = "negative discrimination";
-const char* const FLAG_TOO_EASY = "too easy";
-const char* const FLAG_TOO_HARD = "too hard";
-
 namespace {
 
 // Option slots of the per-question tallies: the 25 letters, then "none".
@@ -223,16 +217,16 @@ std::optional<long double> point_biserial(std::int64_t n, std::int64_t chosen,
     return covariance / (square_root(variance_x) * square_root(variance_r));
 }
 
-const char* item_flag(std::int32_t correct, std::int32_t sheets,
-                      std::optional<long double> point_biserial) {
-    if (correct == 0 || correct == sheets) return FLAG_NO_VARIANCE;
-    if (point_biserial && *point_biserial < 0) return FLAG_NEGATIVE;
+ItemFlag item_flag(std::int32_t correct, std::int32_t sheets,
+                   std::optional<long double> point_biserial) {
+    if (correct == 0 || correct == sheets) return ItemFlag::no_variance;
+    if (point_biserial && *point_biserial < 0) return ItemFlag::negative;
     // p > 0.90 and p < 0.30, compared in integers.
     const std::int64_t right = correct;
     const std::int64_t all = sheets;
-    if (10 * right > TOO_EASY_TENTHS * all) return FLAG_TOO_EASY;
-    if (10 * right < TOO_HARD_TENTHS * all) return FLAG_TOO_HARD;
-    return "";
+    if (10 * right > TOO_EASY_TENTHS * all) return ItemFlag::too_easy;
+    if (10 * right < TOO_HARD_TENTHS * all) return ItemFlag::too_hard;
+    return ItemFlag::none;
 }
 
 char suspected_key(const std::vector<OptionStatistics>& options) {
@@ -367,7 +361,7 @@ std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix) {
             item.options.push_back(option);
         }
         item.key_error = suspected_key(item.options);
-        item.flag = item.key_error != 0 ? FLAG_KEY_ERROR
+        item.flag = item.key_error != 0 ? ItemFlag::key_error
                                         : item_flag(item.correct, matrix.sheets, item.point_biserial);
     }
     return items;

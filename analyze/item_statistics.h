@@ -107,26 +107,36 @@ struct OptionStatistics {
     std::optional<long double> point_biserial;
 };
 
+// The likely problem of a question, most serious first; a question gets
+// only the first that holds. A key error comes with the letter it points to
+// (`ItemStatistics::key_error`); the others are fixed by the figures alone.
+enum class ItemFlag {
+    none,
+    key_error,   // a letter the key does not accept looks like the answer
+    no_variance, // every sheet right, or every sheet wrong
+    negative,    // the corrected point-biserial is below 0
+    too_easy,    // more than 90% right
+    too_hard,    // fewer than 30% right
+};
+
+// The flags, most serious first.
+constexpr ItemFlag ITEM_FLAGS[] = {ItemFlag::key_error, ItemFlag::no_variance, ItemFlag::negative,
+                                   ItemFlag::too_easy, ItemFlag::too_hard};
+
 // Statistics of one question. `point_biserial` is absent when the question
 // or the rest of the test has no variance; `discrimination` is absent when
-// the groups are empty (a single sheet). `flag` is the likely problem, or an
-// empty text; `key_error` the letter a possible key error points to, or 0.
+// the groups are empty (a single sheet). `flag` is the likely problem;
+// `key_error` is the letter a possible key error points to when `flag` is
+// ItemFlag::key_error, and 0 otherwise.
 struct ItemStatistics {
     std::int32_t correct = 0;
     long double difficulty = 0;
     std::optional<long double> point_biserial;
     std::optional<long double> discrimination;
-    const char* flag = "";
+    ItemFlag flag = ItemFlag::none;
     char key_error = 0;
     std::vector<OptionStatistics> options;
 };
-
-// The flags, most serious first; a question gets only the first that holds.
-extern const char* const FLAG_KEY_ERROR;     // "possible key error: " and the letter
-extern const char* const FLAG_NO_VARIANCE;   // every sheet right, or every sheet wrong
-extern const char* const FLAG_NEGATIVE;      // the corrected point-biserial is below 0
-extern const char* const FLAG_TOO_EASY;      // more than 90% right
-extern const char* const FLAG_TOO_HARD;      // fewer than 30% right
 
 // The difficulties at which "too easy" (above) and "too hard" (below) begin,
 // in tenths: a question is too easy when 10 * right > TOO_EASY_TENTHS *
@@ -165,8 +175,8 @@ std::optional<long double> point_biserial(std::int64_t n, std::int64_t chosen,
 // The flag of a question answered correctly by `correct` of `sheets` sheets
 // with the given corrected point-biserial (absent: not computable), when no
 // key error is suspected.
-const char* item_flag(std::int32_t correct, std::int32_t sheets,
-                      std::optional<long double> point_biserial);
+ItemFlag item_flag(std::int32_t correct, std::int32_t sheets,
+                   std::optional<long double> point_biserial);
 
 // The letter a possible key error points to among a question's options, or
 // 0: a letter the key does not accept whose point-biserial is positive and

@@ -151,26 +151,26 @@ TEST(PointBiserial, PearsonOfAChoiceAgainstAScore) {
 }
 
 TEST(ItemFlag, ThresholdsAndOrder) {
-    EXPECT_STREQ(item_flag(10, 10, std::nullopt), FLAG_NO_VARIANCE);
-    EXPECT_STREQ(item_flag(0, 10, std::nullopt), FLAG_NO_VARIANCE);
-    EXPECT_STREQ(item_flag(9, 10, 0.2L), "");            // 90% is not above 90%
-    EXPECT_STREQ(item_flag(19, 20, 0.2L), FLAG_TOO_EASY); // 95%
-    EXPECT_STREQ(item_flag(3, 10, 0.2L), "");             // 30% is not below 30%
-    EXPECT_STREQ(item_flag(2, 10, 0.2L), FLAG_TOO_HARD);
+    EXPECT_EQ(item_flag(10, 10, std::nullopt), ItemFlag::no_variance);
+    EXPECT_EQ(item_flag(0, 10, std::nullopt), ItemFlag::no_variance);
+    EXPECT_EQ(item_flag(9, 10, 0.2L), ItemFlag::none);      // 90% is not above 90%
+    EXPECT_EQ(item_flag(19, 20, 0.2L), ItemFlag::too_easy); // 95%
+    EXPECT_EQ(item_flag(3, 10, 0.2L), ItemFlag::none);      // 30% is not below 30%
+    EXPECT_EQ(item_flag(2, 10, 0.2L), ItemFlag::too_hard);
     // A negative correlation is the more serious problem.
-    EXPECT_STREQ(item_flag(19, 20, -0.01L), FLAG_NEGATIVE);
-    EXPECT_STREQ(item_flag(1, 10, -0.3L), FLAG_NEGATIVE);
-    EXPECT_STREQ(item_flag(5, 10, 0.0L), "");
-    EXPECT_STREQ(item_flag(5, 10, std::nullopt), "");
+    EXPECT_EQ(item_flag(19, 20, -0.01L), ItemFlag::negative);
+    EXPECT_EQ(item_flag(1, 10, -0.3L), ItemFlag::negative);
+    EXPECT_EQ(item_flag(5, 10, 0.0L), ItemFlag::none);
+    EXPECT_EQ(item_flag(5, 10, std::nullopt), ItemFlag::none);
 }
 
 // The named bounds that charts draw are where item_flag changes its answer.
 TEST(ItemFlag, TooEasyAndTooHardBeginAtTheNamedBounds) {
     const std::int32_t sheets = 1000;
-    EXPECT_STREQ(item_flag(TOO_EASY_TENTHS * 100, sheets, 0.2L), "");
-    EXPECT_STREQ(item_flag(TOO_EASY_TENTHS * 100 + 1, sheets, 0.2L), FLAG_TOO_EASY);
-    EXPECT_STREQ(item_flag(TOO_HARD_TENTHS * 100, sheets, 0.2L), "");
-    EXPECT_STREQ(item_flag(TOO_HARD_TENTHS * 100 - 1, sheets, 0.2L), FLAG_TOO_HARD);
+    EXPECT_EQ(item_flag(TOO_EASY_TENTHS * 100, sheets, 0.2L), ItemFlag::none);
+    EXPECT_EQ(item_flag(TOO_EASY_TENTHS * 100 + 1, sheets, 0.2L), ItemFlag::too_easy);
+    EXPECT_EQ(item_flag(TOO_HARD_TENTHS * 100, sheets, 0.2L), ItemFlag::none);
+    EXPECT_EQ(item_flag(TOO_HARD_TENTHS * 100 - 1, sheets, 0.2L), ItemFlag::too_hard);
 }
 
 OptionStatistics option_row(char letter, bool key, long double upper, std::optional<long double> r) {
@@ -229,7 +229,7 @@ TEST(ItemStatistics, OptionRowsAndAKeyError) {
     // The item's own correlation is the key's; the key error flag comes first.
     EXPECT_NEAR(static_cast<double>(*bad.point_biserial), -3 / std::sqrt(204.0), TIGHT);
     EXPECT_EQ(bad.key_error, 'C');
-    EXPECT_STREQ(bad.flag, FLAG_KEY_ERROR);
+    EXPECT_EQ(bad.flag, ItemFlag::key_error);
 
     // Question 1: A by four (rest 2, 2, 2, 1), B by the last (rest 0):
     // (5 * 7 - 4 * 7) / sqrt(4 * 16).
@@ -238,7 +238,7 @@ TEST(ItemStatistics, OptionRowsAndAKeyError) {
     EXPECT_NEAR(static_cast<double>(*good.options[0].point_biserial), 0.875, TIGHT);
     EXPECT_NEAR(static_cast<double>(*good.options[1].point_biserial), -0.875, TIGHT);
     EXPECT_EQ(good.key_error, 0);
-    EXPECT_STREQ(good.flag, "");
+    EXPECT_EQ(good.flag, ItemFlag::none);
 }
 
 TEST(ItemStatistics, ALetterScoredRightIsAKeyAlsoWhenNotListed) {
@@ -273,8 +273,8 @@ TEST(ItemStatistics, NoneCollectsEveryMarkThatIsNoLetterAndAKeyNobodyChoseHasIts
     // Nobody is right, and the one A goes with a total of 1 (the upper
     // group is sheets 1 and 2): a key error outranks "no variance".
     EXPECT_EQ(items[0].key_error, 'A');
-    EXPECT_STREQ(items[0].flag, FLAG_KEY_ERROR);
-    EXPECT_STREQ(items[1].flag, "");
+    EXPECT_EQ(items[0].flag, ItemFlag::key_error);
+    EXPECT_EQ(items[1].flag, ItemFlag::none);
 }
 
 TEST(ItemStatistics, ConsistentTest) {
@@ -286,24 +286,24 @@ TEST(ItemStatistics, ConsistentTest) {
     EXPECT_FALSE(items[0].point_biserial.has_value());
     ASSERT_TRUE(items[0].discrimination.has_value());
     EXPECT_NEAR(static_cast<double>(*items[0].discrimination), 0.0, TIGHT);
-    EXPECT_STREQ(items[0].flag, FLAG_NO_VARIANCE);
+    EXPECT_EQ(items[0].flag, ItemFlag::no_variance);
 
     // Question 2: x = 1,1,1,0,1, rest = 2,1,3,1,2: r = 4 / sqrt(4 * 14).
     EXPECT_NEAR(static_cast<double>(items[1].difficulty), 0.8, TIGHT);
     EXPECT_NEAR(static_cast<double>(*items[1].point_biserial), std::sqrt(2.0 / 7), TIGHT);
     EXPECT_NEAR(static_cast<double>(*items[1].discrimination), 1.0, TIGHT);
-    EXPECT_STREQ(items[1].flag, "");
+    EXPECT_EQ(items[1].flag, ItemFlag::none);
 
     // Question 3: x = 1,0,1,0,1, rest = 2,2,3,1,2: r = 5 / sqrt(6 * 10).
     EXPECT_NEAR(static_cast<double>(items[2].difficulty), 0.6, TIGHT);
     EXPECT_NEAR(static_cast<double>(*items[2].point_biserial), std::sqrt(5.0 / 12), TIGHT);
-    EXPECT_STREQ(items[2].flag, "");
+    EXPECT_EQ(items[2].flag, ItemFlag::none);
 
     // Question 4: x = 0,0,1,0,0, rest = 3,2,3,1,3: r = 3 / sqrt(4 * 16).
     EXPECT_NEAR(static_cast<double>(items[3].difficulty), 0.2, TIGHT);
     EXPECT_NEAR(static_cast<double>(*items[3].point_biserial), 0.375, TIGHT);
     EXPECT_NEAR(static_cast<double>(*items[3].discrimination), 1.0, TIGHT);
-    EXPECT_STREQ(items[3].flag, FLAG_TOO_HARD);
+    EXPECT_EQ(items[3].flag, ItemFlag::too_hard);
 }
 
 TEST(ItemStatistics, NegativeDiscriminationAndAConstantRest) {
@@ -313,11 +313,11 @@ TEST(ItemStatistics, NegativeDiscriminationAndAConstantRest) {
     // Question 2: x = 1,1,0,1,1, rest = 2,2,2,2,1: r = 1 / sqrt(4 * 4) negated.
     EXPECT_NEAR(static_cast<double>(*items[1].point_biserial), -0.25, TIGHT);
     EXPECT_NEAR(static_cast<double>(*items[1].discrimination), 1.0, TIGHT);
-    EXPECT_STREQ(items[1].flag, FLAG_NEGATIVE);
+    EXPECT_EQ(items[1].flag, ItemFlag::negative);
     // Question 3: the rest is 2 on every sheet, so no correlation.
     EXPECT_FALSE(items[2].point_biserial.has_value());
     EXPECT_NEAR(static_cast<double>(*items[2].discrimination), 1.0, TIGHT);
-    EXPECT_STREQ(items[2].flag, "");
+    EXPECT_EQ(items[2].flag, ItemFlag::none);
     // Question 4: x = 0,0,1,0,0, rest = 3,3,1,3,2: r = -7 / sqrt(4 * 16).
     EXPECT_NEAR(static_cast<double>(items[3].difficulty), 0.2, TIGHT);
     EXPECT_NEAR(static_cast<double>(*items[3].point_biserial), -0.875, TIGHT);
@@ -325,7 +325,7 @@ TEST(ItemStatistics, NegativeDiscriminationAndAConstantRest) {
     // The wrong option B goes with the totals (+0.875) and the upper group
     // chose it: the key is more likely wrong than the question.
     EXPECT_EQ(items[3].key_error, 'B');
-    EXPECT_STREQ(items[3].flag, FLAG_KEY_ERROR);
+    EXPECT_EQ(items[3].flag, ItemFlag::key_error);
 }
 
 TEST(ItemStatistics, OneSheetHasNeitherCorrelationNorGroups) {
@@ -334,7 +334,7 @@ TEST(ItemStatistics, OneSheetHasNeitherCorrelationNorGroups) {
     for (const ItemStatistics& item : items) {
         EXPECT_FALSE(item.point_biserial.has_value());
         EXPECT_FALSE(item.discrimination.has_value());
-        EXPECT_STREQ(item.flag, FLAG_NO_VARIANCE);
+        EXPECT_EQ(item.flag, ItemFlag::no_variance);
         for (const OptionStatistics& option : item.options) {
             EXPECT_FALSE(option.upper.has_value());
             EXPECT_FALSE(option.point_biserial.has_value());

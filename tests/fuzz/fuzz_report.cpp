@@ -2,8 +2,8 @@
 // cut into lines at line feeds and read by the report reader; a report it
 // takes is analysed and written as CSV, JSON, an option file and a page.
 // Checked: every question's option rows count each sheet once, shares and
-// correlations stay in their ranges, every finding names a sheet row that
-// exists, and the page is written to its end.
+// correlations stay in their ranges, a key error names its letter, every
+// finding names a sheet row that exists, and the page is written to its end.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -50,6 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const ItemStatistics& item = question.statistics;
             FUZZ_CHECK(item.difficulty >= 0 && item.difficulty <= 1);
             FUZZ_CHECK(in_range(item.point_biserial, -1, 1));
+            // A suspected letter exactly when the flag is a possible key error.
+            FUZZ_CHECK((item.flag == ItemFlag::key_error) == (item.key_error != 0));
             std::int64_t chosen = 0;
             for (const OptionStatistics& option : item.options) {
                 chosen += option.count;

@@ -1,0 +1,67 @@
+#include "analyze/display_rules.h"
+
+#include <gtest/gtest.h>
+
+namespace quillmark {
+namespace {
+
+TEST(DisplayRules, ReliabilityReadingAtTheBoundsAsShown) {
+    const struct {
+        long double kr20;
+        const char* reading;
+    } cases[] = {
+        {0.95L, "excellent"},   {0.90L, "excellent"},
+        {0.8996L, "excellent"}, // shown as 0.900
+        {0.8994L, "good"},      // shown as 0.899
+        {0.80L, "good"},        {0.7994L, "acceptable"}, {0.70L, "acceptable"},
+        {0.699L, "poor"},       {0.60L, "poor"},         {0.599L, "unreliable"},
+        {-0.3L, "unreliable"},
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(reliability_reading(c.kr20), c.reading) << static_cast<double>(c.kr20);
+}
+
+TEST(DisplayRules, ReliabilityScaleNamesEveryBandOnce) {
+    EXPECT_EQ(reliability_scale(), "0.90 and above excellent, 0.80 to 0.89 good, 0.70 to 0.79 "
+                                   "acceptable, 0.60 to 0.69 poor, below 0.60 unreliable");
+}
+
+TEST(DisplayRules, FlagTextNamesTheSuspectedLetterOfAKeyError) {
+    const struct {
+        ItemFlag flag;
+        char key_error;
+        const char* text;
+    } cases[] = {
+        {ItemFlag::none, 0, ""},
+        {ItemFlag::key_error, 'C', "possible key error: C"},
+        {ItemFlag::no_variance, 0, "no variance"},
+        {ItemFlag::negative, 0, "negative discrimination"},
+        {ItemFlag::too_easy, 0, "too easy"},
+        {ItemFlag::too_hard, 0, "too hard"},
+    };
+    for (const auto& c : cases) {
+        ItemStatistics item;
+        item.flag = c.flag;
+        item.key_error = c.key_error;
+        EXPECT_EQ(flag_text(item), c.text);
+    }
+}
+
+TEST(DisplayRules, FiguresAndOptionsAsEveryWriterShowsThem) {
+    EXPECT_EQ(figure_text(2.0L / 3), "0.667");
+    EXPECT_EQ(figure_text(-1.0L), "-1.000");
+    EXPECT_EQ(figure_text(std::optional<long double>(0.25L), NONE_LABEL), "0.250");
+    EXPECT_EQ(figure_text(std::nullopt, NONE_LABEL), "none");
+    EXPECT_EQ(option_label('C'), "C");
+    EXPECT_EQ(option_label(0), "none");
+}
+
+TEST(DisplayRules, OnlyFormsAToDHaveAnAmendOption) {
+    for (char form = 'A'; form <= 'J'; ++form)
+        EXPECT_EQ(has_amend_option(form), form <= 'D') << form;
+    EXPECT_FALSE(has_amend_option('a'));
+    EXPECT_FALSE(has_amend_option('?'));
+}
+
+} // namespace
+} // namespace quillmark

@@ -1,0 +1,423 @@
+#include "analyze/page_charts.h"
+
+#include <cmath>
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "analyze/display_rules.h"
+
+namespace quillmark {
+
+namespace {
+
+// The charts' common width and plot sides and top.
+constexpr double CHART_WIDTH = 720;
+constexpr double CHART_LEFT = 64;
+constexpr double CHART_RIGHT = 700;
+constexpr double CHART_TOP = 16;
+
+// The histogram's plot bottom and height.
+constexpr double HIST_BOTTOM = 240;
+constexpr double HIST_HEIGHT = 296;
+// A histogram shows at most this many bars; more scores are grouped.
+constexpr std::int32_t MOST_BARS = 60;
+
+// The item map's plot bottom (r at its lowest), the row of questions
+// without a point-biserial below it, and the map's height.
+constexpr double MAP_BOTTOM = 356;
+constexpr double MAP_NO_R = 384;
+constexpr double MAP_HEIGHT = 440;
+// Above this many questions the item map's points are drawn smaller.
+constexpr std::size_t MANY_QUESTIONS = 200;
+
+// The scores each bar of a histogram of `scores` scores counts: 1, 2 or 5
+// times a power of ten, the least that keeps to MOST_BARS bars, so that the
+// bars start at round scores.
+std::int32_t bar_width_in_scores(std::int32_t scores) {
+    for (std::int64_t power = 1;; power *= 10)
+        for (const std::int64_t factor : {1, 2, 5})
+            if (scores <= MOST_BARS * power * factor)
+                return static_cast<std::int32_t>(power * factor);
+}
+
+// The mark of a question on the item map, by its flag: a circle when
+// unflagged, else a shape of its own kind (too easy and too hard share one,
+// at the opposite ends of the map).
+struct MapMark {
+    PointShape shape;
+    const char* css_class;
+};
+
+MapMark map_mark(ItemFlag flag) {
+    switch (flag) {
+    case ItemFlag::none: break;
+    case ItemFlag::key_error: return {PointShape::diamond, "k-key"};
+    case ItemFlag::negative: return {PointShape::triangle_down, "k-neg"};
+    case ItemFlag::too_easy:
+    case ItemFlag::too_hard: return {PointShape::triangle_up, "k-edge"};
+    case ItemFlag::no_variance: return {PointShape::square, "k-var"};
+    }
+    return {PointShape::circle, "k-none"};
+}
+
+// The legend of the item map's shapes, in HTML under the chart so that it
+// wraps on a narrow screen.
+void write_map_legend(Markup& out) {
+    struct Entry {
+        ItemFlag flag;
+        std::string words;
+    };
+    const Entry entries[] = {
+        {ItemFlag::none, "no flag"},
+        {ItemFlag::key_error, flag_name(ItemFlag::key_error)},
+        {ItemFlag::negative, flag_name(ItemFlag::negative)},
+        {ItemFlag::too_easy,
+         std::string(flag_name(ItemFlag::too_easy)) + " or " + flag_name(ItemFlag::too_hard)},
+        {ItemFlag::no_variance, flag_name(ItemFlag::no_variance)},
+    };
+    out.open("ul", {{"class", "legend"}});
+    for (const Entry& entry : entries) {
+        out.open("li").open("svg", {{"viewBox", "-8 -8 16 16"}, {"aria-hidden", "true"}});
+        const MapMark mark = map_mark(entry.flag);
+        point(out, mark.shape, mark.css_class, 0, 0, 4, "");
+        out.close("svg").text(" ").text(entry.words).close("li");
+    }
+    out.open("li")
+        .open("svg", {{"viewBox", "0 -8 24 16"}, {"style", "width:1.6em"}, {"aria-hidden", "true"}})
+        .empty_element("line", {{"class", "guide"}, {"x1", "0"}, {"y1", "0"}, {"x2", "24"}, {"y2", "0"}})
+        .close("svg")
+        .text(" where a flag begins")
+        .close("li")
+        .close("ul")
+        .text("\n");
+}
+
+// The figures of one question as its point's title and hover text.
+std::string question_title(const QuestionAnalysis& question) {
+    const ItemStatistics& item = question.statistics;
+    std::string title = "Question " + std::to_string(question.question) + ": difficulty " +
+                        figure_text(item.difficulty) + ", point-biserial " +
+                        figure_text(item.point_biserial, NO_FIGURE) + ", upper-lower " +
+                        figure_text(item.discrimination, NO_FIGURE);
+    const std::string flag = flag_text(item);
+    if (!flag.empty()) title += ", " + flag;
+    return title;
+}
+
+// The numbers of the flagged questions at one place of the item map.
+struct PointLabel {
+    double x;
+    double y;
+    std::string text;
+};
+
+} // namespace
+
+const char NO_FIGURE[] = "\xe2\x80\x94";
+
+std::string count_of(std::int64_t count, const char* noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+ChartFrame page_chart_frame(double bottom, double height) {
+    return {CHART_WIDTH, height, CHART_LEFT, CHART_RIGHT, CHART_TOP, bottom};
+}
+
+double clamped(long double value, double low, double high) {
+    const double v = static_cast<double>(value);
+    if (!(v >= low)) return low;
+    return v > high ? high : v;
+}
+
+double Scale::operator()(long double value) const {
+    return start + (clamped(value, low, high) - low) / (high - low) * (end - start);
+}
+
+std::int64_t count_step(std::int64_t most) {
+    std::int64_t step = 1;
+    while (true) {
+        for (const std::int64_t factor : {1, 2, 5})
+            if (most <= 5 * step * factor) return step * factor;
+        step *= 10;
+    }
+}
+
+void open_figure(Markup& out, const char* css_class, const Markup& caption) {
+    out.open("figure", {{"class", css_class}}).open("figcaption").append(caption);
+    out.close("figcaption").text("\n");
+}
+
+void close_figure(Markup& out) { out.close("figure").text("\n"); }
+
+void open_chart(Markup& out, const ChartFrame& frame, const char* css_class,
+                std::string_view title) {
+    out.open("svg", {{"class", css_class},
+                     {"viewBox", formatted("0 0 %.0f %.0f", frame.width, frame.height)},
+                     {"role", "group"}});
+    out.element("title", {}, title).text("\n");
+}
+
+void close_chart(Markup& out) { out.close("svg"); }
+
+void line(Markup& out, const char* css_class, double x1, double y1, double x2, double y2) {
+    out.empty_element("line", {{"class", css_class},
+                               {"x1", x1, 1},
+                               {"y1", y1, 1},
+                               {"x2", x2, 1},
+                               {"y2", y2, 1}});
+}
+
+void label(Markup& out, double x, double y, const char* anchor, std::string_view text) {
+    out.element("text", {{"x", x, 1}, {"y", y, 1}, {"text-anchor", anchor}}, text);
+}
+
+void grid_line_across(Markup& out, const ChartFrame& frame, double y, std::string_view text) {
+    line(out, "tick", frame.left, y, frame.right, y);
+    label(out, frame.left - 6, y + 4, "end", text);
+    out.text("\n");
+}
+
+void grid_line_up(Markup& out, const ChartFrame& frame, double x, double label_y,
+                  std::string_view text) {
+    line(out, "tick", x, frame.top, x, frame.bottom);
+    label(out, x, label_y, "middle", text);
+    out.text("\n");
+}
+
+void chart_axes(Markup& out, const ChartFrame& frame) {
+    line(out, "axis", frame.left, frame.bottom, frame.right, frame.bottom);
+    line(out, "axis", frame.left, frame.top, frame.left, frame.bottom);
+    out.text("\n");
+}
+
+void x_axis_title(Markup& out, const ChartFrame& frame, double y, std::string_view title) {
+    label(out, (frame.left + frame.right) / 2, y, "middle", title);
+    out.text("\n");
+}
+
+void y_axis_title(Markup& out, const ChartFrame& frame, double x, std::string_view title) {
+    out.element("text",
+                {{"transform",
+                  formatted("translate(%.0f %.1f) rotate(-90)", x, (frame.top + frame.bottom) / 2)},
+                 {"text-anchor", "middle"}},
+                title);
+    out.text("\n");
+}
+
+void guide_line(Markup& out, const char* kind, double x1, double y1, double x2, double y2,
+                std::string_view words, double text_x, double text_y) {
+    line(out, formatted("guide %s", kind).c_str(), x1, y1, x2, y2);
+    out.element("text", {{"class", "guide-text"}, {"x", text_x, 1}, {"y", text_y, 1}}, words);
+    out.text("\n");
+}
+
+void point(Markup& out, PointShape shape, const char* css_class, double x, double y,
+           double size, std::string_view title) {
+    const double s = size * 1.5;
+    const char* element = "path";
+    switch (shape) {
+    case PointShape::circle:
+        element = "circle";
+        out.open(element, {{"class", css_class}, {"cx", x, 1}, {"cy", y, 1}, {"r", size, 1}});
+        break;
+    case PointShape::diamond:
+        out.open(element, {{"class", css_class},
+                           {"d", formatted("M%.1f %.1fl%.1f %.1f %.1f %.1f %.1f %.1fz", x, y - s,
+                                           s, s, -s, s, -s, -s)}});
+        break;
+    case PointShape::triangle_down:
+        out.open(element, {{"class", css_class},
+                           {"d", formatted("M%.1f %.1fh%.1fl%.1f %.1fz", x - s, y - s * 0.6,
+                                           2 * s, -s, 1.6 * s)}});
+        break;
+    case PointShape::triangle_up:
+        out.open(element, {{"class", css_class},
+                           {"d", formatted("M%.1f %.1fl%.1f %.1fh%.1fz", x, y - s, s, 1.6 * s,
+                                           -2 * s)}});
+        break;
+    case PointShape::square:
+        out.open(element, {{"class", css_class},
+                           {"d", formatted("M%.1f %.1fh%.1fv%.1fh%.1fz", x - size, y - size,
+                                           2 * size, 2 * size, -2 * size)}});
+        break;
+    }
+    if (!title.empty()) out.element("title", {}, title);
+    out.close(element);
+}
+
+void bar(Markup& out, const ChartFrame& frame, double x, double width, double y,
+         std::string_view title) {
+    out.open("rect", {{"class", "bar"},
+                      {"x", x, 2},
+                      {"y", y, 1},
+                      {"width", width, 2},
+                      {"height", frame.bottom - y, 1}});
+    out.element("title", {}, title).close("rect");
+}
+
+void write_score_histogram(Markup& out, const FormAnalysis& form) {
+    const std::vector<std::int32_t>& counts = form.test.score_counts;
+    const auto scores = static_cast<std::int32_t>(counts.size());
+    if (scores == 0) return;
+    const std::int32_t width = bar_width_in_scores(scores);
+    const std::int32_t bars = (scores + width - 1) / width;
+    std::vector<std::int64_t> heights(static_cast<std::size_t>(bars), 0);
+    for (std::int32_t s = 0; s < scores; ++s) heights[s / width] += counts[s];
+    std::int64_t most = 1;
+    for (std::int64_t h : heights)
+        if (h > most) most = h;
+    const std::int64_t step = count_step(most);
+    const std::int64_t top = (most + step - 1) / step * step;
+    const ChartFrame frame = page_chart_frame(HIST_BOTTOM, HIST_HEIGHT);
+    const double bar_width = (frame.right - frame.left) / bars;
+    const Scale y_of{0, static_cast<double>(top), frame.bottom, frame.top};
+
+    Markup caption;
+    // The program's own words, their apostrophe written as it stands.
+    caption.raw("Raw scores (questions right) of the form's sheets: ");
+    if (width == 1)
+        caption.text("one bar per score from 0 to " + std::to_string(scores - 1) + ".");
+    else
+        caption.text("each bar counts " + std::to_string(width) +
+                     " scores next to each other (0 to " + std::to_string(width - 1) + ", " +
+                     std::to_string(width) + " to " + std::to_string(2 * width - 1) +
+                     " and so on), to keep the chart small.");
+    caption.text(" Hover over a bar for its count.");
+    open_figure(out, "histogram", caption);
+    open_chart(out, frame, "hist",
+               "Histogram of the raw scores of form " + std::string(1, form.form));
+    for (std::int64_t c = 0; c <= top; c += step)
+        grid_line_across(out, frame, y_of(c), std::to_string(c));
+    // Score labels under at most about 20 bars.
+    const std::int32_t label_every = (bars + 19) / 20;
+    for (std::int32_t b = 0; b < bars; ++b) {
+        const std::int32_t first = b * width;
+        const std::int32_t last = first + width - 1 < scores - 1 ? first + width - 1 : scores - 1;
+        const double x = frame.left + b * bar_width;
+        const std::int64_t h = heights[b];
+        if (first == last)
+            bar(out, frame, x, bar_width, y_of(h),
+                formatted("Score %d (%.1f%%): %s", first,
+                          static_cast<double>(form.percent_of_score.size() >
+                                                      static_cast<std::size_t>(first)
+                                                  ? form.percent_of_score[first]
+                                                  : 0),
+                          count_of(h, "sheet").c_str()));
+        else
+            bar(out, frame, x, bar_width, y_of(h),
+                formatted("Scores %d to %d: %s", first, last, count_of(h, "sheet").c_str()));
+        if (b % label_every == 0)
+            label(out, x + bar_width / 2, frame.bottom + 16, "middle", std::to_string(first));
+        out.text("\n");
+    }
+    chart_axes(out, frame);
+    x_axis_title(out, frame, frame.height - 12,
+                 width == 1 ? "Raw score (questions right)"
+                            : "Raw score (questions right), first score of each bar");
+    y_axis_title(out, frame, 18, "Sheets");
+    close_chart(out);
+    close_figure(out);
+}
+
+void write_item_map(Markup& out, const FormAnalysis& form) {
+    // The point-biserial axis spans -0.2 to 0.6 at least, widened in steps
+    // of 0.1 to every point's value.
+    int low_tenths = -2;
+    int high_tenths = 6;
+    for (const QuestionAnalysis& question : form.questions) {
+        const std::optional<long double>& r = question.statistics.point_biserial;
+        if (!r || !std::isfinite(static_cast<double>(*r))) continue;
+        const double v = clamped(*r, -1, 1);
+        const int below = static_cast<int>(std::floor(v * 10 + 1e-9));
+        const int above = static_cast<int>(std::ceil(v * 10 - 1e-9));
+        if (below < low_tenths) low_tenths = below;
+        if (above > high_tenths) high_tenths = above;
+    }
+    const ChartFrame frame = page_chart_frame(MAP_BOTTOM, MAP_HEIGHT);
+    const Scale x_of{0, 1, frame.left, frame.right};
+    const Scale y_of{low_tenths / 10.0, high_tenths / 10.0, frame.bottom, frame.top};
+
+    open_figure(out, "item-map",
+                Markup().text(
+                    "Item map: each scored question at its difficulty (share of sheets right, "
+                    "across) and corrected point-biserial (its correlation with the rest of the "
+                    "test, up). Flagged questions have their own shape and their number beside "
+                    "them; dashed lines mark where the flags begin. Hover over a point for its "
+                    "figures. Questions whose point-biserial cannot be worked out stand in the "
+                    "row below the chart."));
+    open_chart(out, frame, "map", "Item map of form " + std::string(1, form.form));
+    for (int t = 0; t <= 10; ++t)
+        grid_line_up(out, frame, x_of(t / 10.0L), MAP_NO_R + 22, formatted("%.1f", t / 10.0));
+    const int step = high_tenths - low_tenths > 10 ? 2 : 1;
+    for (int t = low_tenths; t <= high_tenths; ++t)
+        if ((t - low_tenths) % step == 0)
+            grid_line_across(out, frame, y_of(t / 10.0L), formatted("%.1f", t / 10.0));
+    chart_axes(out, frame);
+    out.element("text",
+                {{"x", frame.left - 6, 1},
+                 {"y", MAP_NO_R + 4, 1},
+                 {"text-anchor", "end"},
+                 {"class", "guide-text"}},
+                "no r");
+    out.text("\n");
+    x_axis_title(out, frame, frame.height - 8, "Difficulty (share of sheets right)");
+    y_axis_title(out, frame, 16, "Corrected point-biserial");
+    // Guide lines where the flags begin: too hard, too easy, negative.
+    const double hard_x = x_of(TOO_HARD_TENTHS / 10.0L);
+    const double easy_x = x_of(TOO_EASY_TENTHS / 10.0L);
+    const double zero_y = y_of(0);
+    guide_line(out, "hard", hard_x, frame.top, hard_x, frame.bottom,
+               flag_name(ItemFlag::too_hard), hard_x - 44, frame.top + 10);
+    guide_line(out, "easy", easy_x, frame.top, easy_x, frame.bottom,
+               flag_name(ItemFlag::too_easy), easy_x + 4, frame.top + 10);
+    guide_line(out, "negative", frame.left, zero_y, frame.right, zero_y, "negative below",
+               frame.left + 4, zero_y + 12);
+
+    // The points, unflagged first so that flagged ones are drawn on top;
+    // then the numbers of the flagged ones, one label for the questions
+    // that share a place (as all without variance at 1.0 do).
+    const double size = form.questions.size() > MANY_QUESTIONS ? 2.5 : 4;
+    std::vector<PointLabel> labels;
+    std::map<std::pair<long, long>, std::size_t> label_at;
+    for (int pass = 0; pass < 2; ++pass)
+        for (const QuestionAnalysis& question : form.questions) {
+            const ItemStatistics& item = question.statistics;
+            const bool flagged = item.flag != ItemFlag::none;
+            if (flagged != (pass == 1)) continue;
+            const double x = x_of(item.difficulty);
+            const double y = item.point_biserial ? y_of(*item.point_biserial) : MAP_NO_R;
+            const MapMark mark = map_mark(item.flag);
+            point(out, mark.shape, formatted("pt %s", mark.css_class).c_str(), x, y, size,
+                  question_title(question));
+            out.text("\n");
+            if (!flagged) continue;
+            const std::pair<long, long> place{std::lround(x * 10), std::lround(y * 10)};
+            const auto [found, added] = label_at.emplace(place, labels.size());
+            if (added)
+                labels.push_back({x, y, std::to_string(question.question)});
+            else
+                labels[found->second].text += " " + std::to_string(question.question);
+        }
+    for (const PointLabel& place : labels) {
+        // Labels right of the point, or left of it near the right edge.
+        if (place.x > frame.right - 30)
+            out.element("text",
+                        {{"class", "lab"},
+                         {"x", place.x - 8, 1},
+                         {"y", place.y - 5, 1},
+                         {"text-anchor", "end"}},
+                        place.text);
+        else
+            out.element("text", {{"class", "lab"}, {"x", place.x + 7, 1}, {"y", place.y - 5, 1}},
+                        place.text);
+        out.text("\n");
+    }
+    close_chart(out);
+    out.text("\n");
+    write_map_legend(out);
+    close_figure(out);
+}
+
+} // namespace quillmark
