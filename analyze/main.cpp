@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -12,6 +13,7 @@
 #include "analyze/analysis_json.h"
 #include "analyze/analysis_report.h"
 #include "analyze/fix_options.h"
+#include "analyze/output_files.h"
 #include "analyze/report_reader.h"
 #include "grading/program_info.h"
 #include "platform/env.h"
@@ -34,12 +36,18 @@ const char DESCRIPTION[] =
     "error. A file that is not such a report is refused with its line number.\n"
     "-h, --help and --version are answered when they are the only argument.";
 
+constexpr std::size_t NO_OUTPUT = static_cast<std::size_t>(-1);
+
+// The command line, and the number each named output has in OutputFiles.
 struct Settings {
     std::string report;
     std::string output;
     std::string json;
     std::string html;
     std::string fix_options;
+    std::size_t json_output = NO_OUTPUT;
+    std::size_t html_output = NO_OUTPUT;
+    std::size_t fix_output = NO_OUTPUT;
 };
 
 void define_options(CLI::App& app, Settings& settings) {
@@ -64,23 +72,50 @@ void define_options(CLI::App& app, Settings& settings) {
         ->option_text("FILE");
 }
 
-// Writes `text` to a new file; yields false after reporting a failure.
-bool write_file(const std::string& name, const std::string& text) {
-    std::FILE* file = std::fopen(name.c_str(), "wb");
-    if (!file) {
-        send_message("Can't open %s: %s\n", name.c_str(), system_error_text(errno));
+// Reads and analyses the report and writes every output; false after a
+// failure, which it has reported.
+bool analyse_report(const Settings& settings, OutputFiles& files, std::size_t tables_output) {
+    const char* name = settings.report.c_str();
+    const bool from_input = settings.report == "-";
+    std::FILE* input = from_input ? stdin : open_text_file(name);
+    if (!input) {
+        send_message("Can't open %s: %s\n", name, system_error_text(errno));
         return false;
     }
-    errno = 0;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int write_error = errno;
-    errno = 0;
-    if (std::fclose(file) != 0 || !written) {
-        const int error = write_error != 0 ? write_error : errno;
-        send_message("Error writing %s: %s\n", name.c_str(), system_error_text(error != 0 ? error : EIO));
+    ReportTables tables;
+    ReportError error;
+    const bool read = read_report(input, tables, error);
+    if (!from_input) std::fclose(input);
+    if (!read) {
+        if (error.line < 0)
+            send_message("Error reading %s: %s\n", name, error.message.c_str());
+        else
+            send_message("%s:%d: %s\n", name, error.line, error.message.c_str());
         return false;
     }
-    return true;
+    // Without scored sheets every output is still written, so that none is
+    // left from an earlier run: the checks say why nothing was scored.
+    if (tables.forms.empty()) send_message("%s: no scored sheets to analyse\n", name);
+    const Analysis analysis = analyse(tables);
+
+    std::FILE* out = files.stream(tables_output);
+    for (const FormAnalysis& form : analysis.forms) {
+        print_form_tables(out, form);
+        files.check(tables_output);
+        print_score_histogram(stderr, form);
+        end_message();
+    }
+    print_checks_table(out, analysis.checks);
+    files.check(tables_output);
+    print_check_counts(stderr, analysis.checks);
+    end_message();
+    if (settings.json_output != NO_OUTPUT)
+        files.write(settings.json_output, analysis_json(analysis));
+    if (settings.html_output != NO_OUTPUT)
+        files.write(settings.html_output, analysis_html(analysis, settings.report));
+    if (settings.fix_output != NO_OUTPUT)
+        files.write(settings.fix_output, fix_options(analysis));
+    return files.finish();
 }
 
 } // namespace
@@ -101,58 +136,25 @@ int main(int argc, char** argv) {
         return FAILURE;
     }
 
-    const char* name = settings.report.c_str();
-    const bool from_input = settings.report == "-";
-    std::FILE* input = from_input ? stdin : open_text_file(name);
-    if (!input) {
-        send_message("Can't open %s: %s\n", name, system_error_text(errno));
-        return FAILURE;
+    // Every file is looked at before the report is read: an output that
+    // would replace an input or another output, or that cannot be made, ends
+    // the run before anything is read or written.
+    OutputFiles files;
+    files.add_input("the report", settings.report);
+    const std::size_t tables_output =
+        files.add_output(settings.output.empty() ? "" : "-o",
+                         settings.output.empty() ? "-" : settings.output);
+    if (!settings.json.empty()) settings.json_output = files.add_output("--json", settings.json);
+    if (!settings.html.empty()) settings.html_output = files.add_output("--html", settings.html);
+    if (!settings.fix_options.empty())
+        settings.fix_output = files.add_output("--fix-options", settings.fix_options);
+    if (!files.prepare()) return FAILURE;
+    try {
+        if (analyse_report(settings, files, tables_output)) return 0;
+    } catch (const std::bad_alloc&) {
+        send_message("not enough memory to analyse %s: %s\n", settings.report.c_str(),
+                     system_error_text(ENOMEM));
     }
-    ReportTables tables;
-    ReportError error;
-    const bool read = read_report(input, tables, error);
-    if (!from_input) std::fclose(input);
-    if (!read) {
-        if (error.line < 0)
-            send_message("Error reading %s: %s\n", name, error.message.c_str());
-        else
-            send_message("%s:%d: %s\n", name, error.line, error.message.c_str());
-        return FAILURE;
-    }
-    if (tables.forms.empty()) {
-        send_message("%s: no scored sheets to analyse\n", name);
-        return 0;
-    }
-    const Analysis analysis = analyse(tables);
-
-    std::FILE* out = stdout;
-    if (!settings.output.empty()) {
-        out = std::fopen(settings.output.c_str(), "wb");
-        if (!out) {
-            send_message("Can't open %s: %s\n", settings.output.c_str(), system_error_text(errno));
-            return FAILURE;
-        }
-    }
-    for (const FormAnalysis& form : analysis.forms) {
-        print_form_tables(out, form);
-        print_score_histogram(stderr, form);
-        end_message();
-    }
-    print_checks_table(out, analysis.checks);
-    print_check_counts(stderr, analysis.checks);
-    end_message();
-    errno = 0;
-    if (std::fflush(out) != 0 || std::ferror(out) || (out != stdout && std::fclose(out) != 0)) {
-        send_message("Error writing the analysis: %s\n",
-                     system_error_text(errno != 0 ? errno : EIO));
-        return FAILURE;
-    }
-    if (!settings.json.empty() && !write_file(settings.json, analysis_json(analysis)))
-        return FAILURE;
-    if (!settings.html.empty() && !write_file(settings.html, analysis_html(analysis, settings.report)))
-        return FAILURE;
-    if (!settings.fix_options.empty() &&
-        !write_file(settings.fix_options, fix_options(analysis)))
-        return FAILURE;
-    return 0;
+    files.abandon();
+    return FAILURE;
 }
