@@ -26,28 +26,84 @@ std::uint64_t identity_hash(const SheetIdentity& row) {
     return hash ^ (hash >> 29);
 }
 
-// One pass with an open-addressing table of the first row of every
-// identity: a row whose identity is in the table already repeats that row.
+// An open-addressing table of the identities of the report's rows: a slot
+// holds -1 when empty, the row of an identity met once, or, for a repeated
+// identity, -2 - its group's number.
+class IdentityTable {
+public:
+    struct Group {
+        std::int32_t first_row;
+        std::int32_t rows;
+        std::int32_t check; // its finding's place in the list, once made
+    };
+
+    explicit IdentityTable(const std::vector<SheetIdentity>& rows) : rows_(rows) {
+        std::size_t slots = 16;
+        while (slots < 2 * rows.size()) slots *= 2;
+        slots_.assign(slots, -1);
+    }
+
+    // The group of the row's identity, or nullptr while the row is the only
+    // one of its identity; with `add`, the row is counted in first.
+    Group* find(std::size_t row, bool add) {
+        std::size_t slot = static_cast<std::size_t>(identity_hash(rows_[row])) & (slots_.size() - 1);
+        for (;; slot = (slot + 1) & (slots_.size() - 1)) {
+            const std::int32_t held = slots_[slot];
+            if (held == -1) break;
+            const std::int32_t first = held >= 0 ? held : groups_[static_cast<std::size_t>(-2 - held)].first_row;
+            if (!same_identity(rows_[static_cast<std::size_t>(first)], rows_[row])) continue;
+            if (held >= 0 && !add) return nullptr;
+            if (held >= 0) {
+                groups_.push_back({held, 1, -1});
+                slots_[slot] = -2 - static_cast<std::int32_t>(groups_.size() - 1);
+            }
+            Group& group = groups_[static_cast<std::size_t>(-2 - slots_[slot])];
+            if (add) ++group.rows;
+            return &group;
+        }
+        if (add) slots_[slot] = static_cast<std::int32_t>(row);
+        return nullptr;
+    }
+
+private:
+    const std::vector<SheetIdentity>& rows_;
+    std::vector<std::int32_t> slots_;
+    std::vector<Group> groups_;
+};
+
+// One finding per repeated identity, at its first row, with the number of
+// its rows and their first Orders. The rows are counted in one pass and
+// listed in a second, so that memory grows with the identities, never with
+// the findings' text: a batch in which every ID is blank gives one row.
 void add_duplicates(const ReportTables& tables, std::vector<SheetCheck>& checks) {
     const std::vector<SheetIdentity>& rows = tables.identities;
-    std::size_t slots = 16;
-    while (slots < 2 * rows.size()) slots *= 2;
-    std::vector<std::int32_t> first(slots, -1);
+    IdentityTable table(rows);
+    for (std::size_t i = 0; i < rows.size(); ++i) table.find(i, true);
+    std::vector<std::int32_t> listed; // Orders listed so far, per finding
+    const std::size_t before = checks.size();
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        std::size_t slot = static_cast<std::size_t>(identity_hash(rows[i])) & (slots - 1);
-        while (first[slot] >= 0 && !same_identity(rows[first[slot]], rows[i]))
-            slot = (slot + 1) & (slots - 1);
-        if (first[slot] < 0) {
-            first[slot] = static_cast<std::int32_t>(i);
+        IdentityTable::Group* group = table.find(i, false);
+        if (!group) continue;
+        const std::string order = std::to_string(i + 1);
+        if (group->check < 0) {
+            group->check = static_cast<std::int32_t>(checks.size() - before);
+            SheetCheck check;
+            check.kind = CheckKind::duplicate_student;
+            check.form = rows[i].form;
+            check.order = static_cast<std::int32_t>(i) + 1;
+            check.student_id = cell_text(rows[i].id, sizeof rows[i].id);
+            check.detail = "same Student ID and Exam # on " + std::to_string(group->rows) +
+                           " sheets: Orders " + order;
+            checks.push_back(std::move(check));
+            listed.push_back(1);
             continue;
         }
-        SheetCheck check;
-        check.kind = CheckKind::duplicate_student;
-        check.form = rows[i].form;
-        check.order = static_cast<std::int32_t>(i) + 1;
-        check.student_id = cell_text(rows[i].id, sizeof rows[i].id);
-        check.detail = "same Student ID and Exam # as Order " + std::to_string(first[slot] + 1);
-        checks.push_back(std::move(check));
+        const auto at = static_cast<std::size_t>(group->check);
+        if (listed[at] < DUPLICATE_ORDERS_SHOWN)
+            checks[before + at].detail += ", " + order;
+        else if (listed[at] == DUPLICATE_ORDERS_SHOWN)
+            checks[before + at].detail += ", ...";
+        ++listed[at];
     }
 }
 
