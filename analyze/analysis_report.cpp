@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "analyze/csv_cell.h"
 #include "numerics/histogram.h"
 
 namespace quillmark {
@@ -12,16 +13,6 @@ namespace {
 void print_optional(std::FILE* out, const std::optional<long double>& value) {
     std::fputc(',', out);
     if (value) std::fprintf(out, "%.3f", static_cast<double>(*value));
-}
-
-// A text in a quoted cell, its quotes doubled.
-void print_quoted(std::FILE* out, const std::string& text) {
-    std::fputc('"', out);
-    for (char c : text) {
-        if (c == '"') std::fputc('"', out);
-        std::fputc(c, out);
-    }
-    std::fputc('"', out);
 }
 
 } // namespace
@@ -48,7 +39,7 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
         print_optional(out, item.discrimination);
         std::fputc(',', out);
         const std::string flag = flag_text(item);
-        if (!flag.empty()) print_quoted(out, flag);
+        if (!flag.empty()) print_text_cell(out, flag);
         std::fputc('\n', out);
     }
     std::fprintf(out, "\n");
@@ -74,18 +65,18 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
 void print_checks_table(std::FILE* out, const std::vector<SheetCheck>& checks) {
     std::fprintf(out, "Check,Form,Order,\"Student ID\",Detail\n");
     for (const SheetCheck& check : checks) {
-        print_quoted(out, check_name(check.kind));
+        print_text_cell(out, check_name(check.kind));
         std::fputc(',', out);
-        print_quoted(out, std::string(1, check.form));
+        print_text_cell(out, std::string(1, check.form));
         std::fputc(',', out);
         if (check.order > 0) {
             std::fprintf(out, "%d,", check.order);
-            print_quoted(out, check.student_id);
+            print_text_cell(out, check.student_id);
         } else {
             std::fputc(',', out);
         }
         std::fputc(',', out);
-        print_quoted(out, check.detail);
+        print_text_cell(out, check.detail);
         std::fputc('\n', out);
     }
 }
