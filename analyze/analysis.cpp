@@ -27,6 +27,7 @@ Analysis analyse(ReportTables& tables) {
 std::string flag_text(const ItemStatistics& item) {
     std::string text = item.flag;
     if (item.key_error != 0) text += item.key_error;
+    if (item.key_error > LAST_KEY_LETTER) text += ", which no key can accept (A to P only)";
     return text;
 }
 

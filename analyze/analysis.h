@@ -42,7 +42,8 @@ struct Analysis {
 Analysis analyse(ReportTables& tables);
 
 // The flag text of a question as the tables show it: the flag, with the
-// suspected letter after a possible key error; empty for none.
+// suspected letter after a possible key error (and, for a letter after P,
+// that no key can accept it); empty for none.
 std::string flag_text(const ItemStatistics& item);
 
 } // namespace quillmark
