@@ -664,6 +664,9 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
     if (!analysis.checks.empty()) out += "<li><a href=\"#checks\">Sheets to look at</a></li>";
     if (key_errors) out += "<li><a href=\"#fix-options\">Fix options</a></li>";
     out += "</ul></nav></header>\n<main>\n";
+    if (analysis.forms.empty())
+        out += "<p>The report has no scored sheets: there is nothing to analyse. The sheet "
+               "checks say why, where a sheet row shows it.</p>\n";
 
     if (!analysis.checks.empty()) write_checks(out, analysis.checks);
     if (key_errors)
