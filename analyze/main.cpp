@@ -34,6 +34,8 @@ const char DESCRIPTION[] =
     "each question; then the sheets to look at by hand. A histogram of each\n"
     "form's per-cent scores and a count of each sheet check go to standard\n"
     "error. A file that is not such a report is refused with its line number.\n"
+    "Each FILE is written whole or left as it was, and may be neither the\n"
+    "report nor another output; a FILE of - is standard output.\n"
     "-h, --help and --version are answered when they are the only argument.";
 
 constexpr std::size_t NO_OUTPUT = static_cast<std::size_t>(-1);
