@@ -34,7 +34,6 @@ public:
     struct Group {
         std::int32_t first_row;
         std::int32_t rows;
-        std::int32_t check; // its finding's place in the list, once made
     };
 
     explicit IdentityTable(const std::vector<SheetIdentity>& rows) : rows_(rows) {
@@ -43,27 +42,31 @@ public:
         slots_.assign(slots, -1);
     }
 
-    // The group of the row's identity, or nullptr while the row is the only
-    // one of its identity; with `add`, the row is counted in first.
-    Group* find(std::size_t row, bool add) {
-        std::size_t slot = static_cast<std::size_t>(identity_hash(rows_[row])) & (slots_.size() - 1);
-        for (;; slot = (slot + 1) & (slots_.size() - 1)) {
-            const std::int32_t held = slots_[slot];
-            if (held == -1) break;
-            const std::int32_t first = held >= 0 ? held : groups_[static_cast<std::size_t>(-2 - held)].first_row;
-            if (!same_identity(rows_[static_cast<std::size_t>(first)], rows_[row])) continue;
-            if (held >= 0 && !add) return nullptr;
-            if (held >= 0) {
-                groups_.push_back({held, 1, -1});
-                slots_[slot] = -2 - static_cast<std::int32_t>(groups_.size() - 1);
+    // Adds a row: yields the number of its identity's group when an earlier
+    // row had the identity (the group is made then), else -1.
+    std::int32_t add(std::size_t row) {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t slot = static_cast<std::size_t>(identity_hash(rows_[row])) & mask;
+        for (;; slot = (slot + 1) & mask) {
+            std::int32_t& held = slots_[slot];
+            if (held == -1) {
+                held = static_cast<std::int32_t>(row);
+                return -1;
             }
-            Group& group = groups_[static_cast<std::size_t>(-2 - slots_[slot])];
-            if (add) ++group.rows;
-            return &group;
+            const std::int32_t group = held >= 0 ? -1 : -2 - held;
+            const std::int32_t first = group < 0 ? held : groups_[static_cast<std::size_t>(group)].first_row;
+            if (!same_identity(rows_[static_cast<std::size_t>(first)], rows_[row])) continue;
+            if (group >= 0) {
+                ++groups_[static_cast<std::size_t>(group)].rows;
+                return group;
+            }
+            groups_.push_back({first, 2});
+            held = -1 - static_cast<std::int32_t>(groups_.size());
+            return static_cast<std::int32_t>(groups_.size() - 1);
         }
-        if (add) slots_[slot] = static_cast<std::int32_t>(row);
-        return nullptr;
     }
+
+    const std::vector<Group>& groups() const { return groups_; }
 
 private:
     const std::vector<SheetIdentity>& rows_;
@@ -72,39 +75,34 @@ private:
 };
 
 // One finding per repeated identity, at its first row, with the number of
-// its rows and their first Orders. The rows are counted in one pass and
-// listed in a second, so that memory grows with the identities, never with
-// the findings' text: a batch in which every ID is blank gives one row.
+// its rows and their first Orders, in one pass: memory grows with the
+// identities and the Orders shown, never with the repeats, so that a batch
+// in which every ID is blank gives one row.
 void add_duplicates(const ReportTables& tables, std::vector<SheetCheck>& checks) {
     const std::vector<SheetIdentity>& rows = tables.identities;
     IdentityTable table(rows);
-    for (std::size_t i = 0; i < rows.size(); ++i) table.find(i, true);
-    std::vector<std::int32_t> listed; // Orders listed so far, per finding
-    const std::size_t before = checks.size();
+    std::vector<std::pair<std::int32_t, std::int32_t>> shown; // group and Order of a repeat
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        IdentityTable::Group* group = table.find(i, false);
-        if (!group) continue;
-        const std::string order = std::to_string(i + 1);
-        if (group->check < 0) {
-            group->check = static_cast<std::int32_t>(checks.size() - before);
-            SheetCheck check;
-            check.kind = CheckKind::duplicate_student;
-            check.form = rows[i].form;
-            check.order = static_cast<std::int32_t>(i) + 1;
-            check.student_id = cell_text(rows[i].id, sizeof rows[i].id);
-            check.detail = "same Student ID and Exam # on " + std::to_string(group->rows) +
-                           " sheets: Orders " + order;
-            checks.push_back(std::move(check));
-            listed.push_back(1);
-            continue;
-        }
-        const auto at = static_cast<std::size_t>(group->check);
-        if (listed[at] < DUPLICATE_ORDERS_SHOWN)
-            checks[before + at].detail += ", " + order;
-        else if (listed[at] == DUPLICATE_ORDERS_SHOWN)
-            checks[before + at].detail += ", ...";
-        ++listed[at];
+        const std::int32_t group = table.add(i);
+        if (group >= 0 && table.groups()[static_cast<std::size_t>(group)].rows <= DUPLICATE_ORDERS_SHOWN)
+            shown.emplace_back(group, static_cast<std::int32_t>(i) + 1);
     }
+    const std::size_t first_check = checks.size();
+    for (const IdentityTable::Group& group : table.groups()) {
+        const SheetIdentity& row = rows[static_cast<std::size_t>(group.first_row)];
+        SheetCheck check;
+        check.kind = CheckKind::duplicate_student;
+        check.form = row.form;
+        check.order = group.first_row + 1;
+        check.student_id = cell_text(row.id, sizeof row.id);
+        check.detail = "same Student ID and Exam # on " + std::to_string(group.rows) +
+                       " sheets: Orders " + std::to_string(check.order);
+        checks.push_back(std::move(check));
+    }
+    for (const auto& [group, order] : shown)
+        checks[first_check + static_cast<std::size_t>(group)].detail += ", " + std::to_string(order);
+    for (std::size_t g = 0; g < table.groups().size(); ++g)
+        if (table.groups()[g].rows > DUPLICATE_ORDERS_SHOWN) checks[first_check + g].detail += ", ...";
 }
 
 void add_row_check(const ReportTables& tables, CheckKind kind, std::int32_t order,
@@ -177,7 +175,8 @@ std::vector<SheetCheck> sheet_checks(const ReportTables& tables) {
                        ": reliability and correlations are not to be trusted";
         checks.push_back(std::move(check));
     }
-    // Each kind is added in Order already.
+    // Each kind but the duplicates (in the order of their first repeat) is
+    // added in Order already.
     std::stable_sort(checks.begin(), checks.end(), [](const SheetCheck& a, const SheetCheck& b) {
         return a.kind != b.kind ? a.kind < b.kind : a.order < b.order;
     });
