@@ -103,9 +103,11 @@ bool OutputFiles::prepare() {
                     return refuse_same(a, b);
                 continue;
             }
-            const bool same_place = pa.folder.kind == FileKind::folder
-                                        ? same_file(pa.folder, pb.folder) && same_name(pa.last, pb.last)
-                                        : pa.target == pb.target;
+            // Names of files not there yet: the same name in the same folder.
+            const bool same_place =
+                pa.folder.kind == FileKind::folder
+                    ? same_file(pa.folder, pb.folder) && same_name(pa.last, pb.last)
+                    : pa.target == pb.target;
             if (same_place) return refuse_same(a, b);
         }
     for (std::size_t i = 0; i < entries_.size(); ++i) {

@@ -54,7 +54,8 @@ public:
                 return -1;
             }
             const std::int32_t group = held >= 0 ? -1 : -2 - held;
-            const std::int32_t first = group < 0 ? held : groups_[static_cast<std::size_t>(group)].first_row;
+            const std::int32_t first =
+                group < 0 ? held : groups_[static_cast<std::size_t>(group)].first_row;
             if (!same_identity(rows_[static_cast<std::size_t>(first)], rows_[row])) continue;
             if (group >= 0) {
                 ++groups_[static_cast<std::size_t>(group)].rows;
@@ -84,7 +85,8 @@ void add_duplicates(const ReportTables& tables, std::vector<SheetCheck>& checks)
     std::vector<std::pair<std::int32_t, std::int32_t>> shown; // group and Order of a repeat
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const std::int32_t group = table.add(i);
-        if (group >= 0 && table.groups()[static_cast<std::size_t>(group)].rows <= DUPLICATE_ORDERS_SHOWN)
+        if (group < 0) continue;
+        if (table.groups()[static_cast<std::size_t>(group)].rows <= DUPLICATE_ORDERS_SHOWN)
             shown.emplace_back(group, static_cast<std::int32_t>(i) + 1);
     }
     const std::size_t first_check = checks.size();
@@ -100,9 +102,11 @@ void add_duplicates(const ReportTables& tables, std::vector<SheetCheck>& checks)
         checks.push_back(std::move(check));
     }
     for (const auto& [group, order] : shown)
-        checks[first_check + static_cast<std::size_t>(group)].detail += ", " + std::to_string(order);
+        checks[first_check + static_cast<std::size_t>(group)].detail +=
+            ", " + std::to_string(order);
     for (std::size_t g = 0; g < table.groups().size(); ++g)
-        if (table.groups()[g].rows > DUPLICATE_ORDERS_SHOWN) checks[first_check + g].detail += ", ...";
+        if (table.groups()[g].rows > DUPLICATE_ORDERS_SHOWN)
+            checks[first_check + g].detail += ", ...";
 }
 
 void add_row_check(const ReportTables& tables, CheckKind kind, std::int32_t order,

@@ -28,7 +28,8 @@ std::vector<std::string> duplicates(const ReportTables& tables) {
     std::vector<std::string> found;
     for (const SheetCheck& check : sheet_checks(tables))
         if (check.kind == CheckKind::duplicate_student)
-            found.push_back(std::to_string(check.order) + " " + check.student_id + ": " + check.detail);
+            found.push_back(std::to_string(check.order) + " " + check.student_id + ": " +
+                            check.detail);
     return found;
 }
 
@@ -44,7 +45,8 @@ TEST(SheetChecks, OneDuplicateRowPerRepeatedIdentityInOrderOfItsFirstRow) {
         {{{"X", "001"}, {"Y", "001"}, {"Y", "001"}, {"X", "001"}},
          {"1 X: " + same + "2 sheets: Orders 1, 4", "2 Y: " + same + "2 sheets: Orders 2, 3"}},
         {{{"X", "001"}, {"X", "002"}, {"x", "001"}}, {}},
-        {Rows(10, {"", "001"}), {"1 : " + same + "10 sheets: Orders 1, 2, 3, 4, 5, 6, 7, 8, 9, 10"}},
+        {Rows(10, {"", "001"}),
+         {"1 : " + same + "10 sheets: Orders 1, 2, 3, 4, 5, 6, 7, 8, 9, 10"}},
         {Rows(12, {"", "001"}),
          {"1 : " + same + "12 sheets: Orders 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, ..."}},
     };
@@ -52,10 +54,12 @@ TEST(SheetChecks, OneDuplicateRowPerRepeatedIdentityInOrderOfItsFirstRow) {
 }
 
 TEST(SheetChecks, AMillionBlankIdsGiveOneRow) {
-    const std::vector<SheetCheck> checks =
-        sheet_checks(rows_of(std::vector<std::pair<std::string, std::string>>(1000000, {"", "001"})));
+    const std::vector<SheetCheck> checks = sheet_checks(
+        rows_of(std::vector<std::pair<std::string, std::string>>(1000000, {"", "001"})));
     ASSERT_EQ(checks.size(), 1u);
-    EXPECT_EQ(checks[0].detail.rfind("same Student ID and Exam # on 1000000 sheets: Orders 1, 2,", 0), 0u);
+    EXPECT_EQ(checks[0].detail.rfind("same Student ID and Exam # on 1000000 sheets: Orders 1, 2,",
+                                     0),
+              0u);
 }
 
 } // namespace
