@@ -91,18 +91,12 @@ bool OutputFiles::prepare() {
             if (!a.output && !b.output) continue; // two inputs may well be one file
             const Place& pa = places[i];
             const Place& pb = places[j];
+            if (a.output && b.output && standard(a.name) && standard(b.name))
+                return refuse_same(a, b); // standard output takes one output
             // A device, pipe or terminal is not replaced: several may go there.
-            if (pa.file.kind == FileKind::other && pb.file.kind == FileKind::other) {
-                if (a.output && b.output && standard(a.name) && standard(b.name))
-                    return refuse_same(a, b);
-                continue;
-            }
+            if (pa.file.kind == FileKind::other && pb.file.kind == FileKind::other) continue;
             if (same_file(pa.file, pb.file)) return refuse_same(a, b);
-            if (standard(a.name) || standard(b.name)) {
-                if (a.output && b.output && standard(a.name) && standard(b.name))
-                    return refuse_same(a, b);
-                continue;
-            }
+            if (standard(a.name) || standard(b.name)) continue;
             // Names of files not there yet: the same name in the same folder.
             const bool same_place =
                 pa.folder.kind == FileKind::folder
