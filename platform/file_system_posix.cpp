@@ -1,5 +1,6 @@
 // POSIX source of the file-system services.
 #include "platform/file_system.h"
+#include "platform/env_system.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -57,46 +58,25 @@ std::string last_part(const std::string& name) {
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
-std::FILE* create_file_beside(const std::string& target, std::string& temporary) {
+unsigned long process_number() { return static_cast<unsigned long>(getpid()); }
+
+std::FILE* create_new_file(const std::string& name, const std::string& like) {
     struct stat status;
-    const bool replaces = stat(target.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-    const std::string stem = target + ".tmp" + std::to_string(getpid());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = attempt == 0 ? stem : stem + "-" + std::to_string(attempt);
-        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST) continue; // left by another run of the same number
-            return nullptr;
-        }
-        // The new file is read by whoever read the old one.
-        if (replaces) (void)fchmod(fd, status.st_mode & 07777);
-        std::FILE* stream = fdopen(fd, "wb");
-        if (stream) return stream;
-        const int error = errno;
-        close(fd);
-        unlink(temporary.c_str());
-        errno = error;
-        return nullptr;
-    }
-    errno = EEXIST;
+    const bool replaces = stat(like.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    // The new file is read by whoever read the old one.
+    if (replaces) (void)fchmod(fd, status.st_mode & 07777);
+    std::FILE* stream = fdopen(fd, "wb");
+    if (stream) return stream;
+    const int error = errno;
+    close(fd);
+    unlink(name.c_str());
+    errno = error;
     return nullptr;
 }
 
-bool close_durably(std::FILE* stream) {
-    errno = 0;
-    bool done = std::fflush(stream) == 0 && !std::ferror(stream);
-    int error = errno;
-    if (done && fsync(fileno(stream)) != 0) {
-        done = false;
-        error = errno;
-    }
-    if (std::fclose(stream) != 0 && done) {
-        done = false;
-        error = errno;
-    }
-    if (!done) errno = error != 0 ? error : EIO;
-    return done;
-}
+bool send_to_disk(std::FILE* stream) { return fsync(fileno(stream)) == 0; }
 
 bool replace_file(const std::string& temporary, const std::string& target) {
     return std::rename(temporary.c_str(), target.c_str()) == 0;

@@ -1,5 +1,6 @@
 // Windows source of the file-system services (built with mingw-w64).
 #include "platform/file_system.h"
+#include "platform/env_system.h"
 
 #include <cerrno>
 
@@ -98,43 +99,22 @@ std::string last_part(const std::string& name) {
     return has_drive(name) ? name.substr(2) : name;
 }
 
-std::FILE* create_file_beside(const std::string& target, std::string& temporary) {
-    const std::string stem = target + ".tmp" + std::to_string(_getpid());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = attempt == 0 ? stem : stem + "-" + std::to_string(attempt);
-        const int fd = _open(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                             _S_IREAD | _S_IWRITE);
-        if (fd < 0) {
-            if (errno == EEXIST) continue; // left by another run of the same number
-            return nullptr;
-        }
-        std::FILE* stream = _fdopen(fd, "wb");
-        if (stream) return stream;
-        const int error = errno;
-        _close(fd);
-        _unlink(temporary.c_str());
-        errno = error;
-        return nullptr;
-    }
-    errno = EEXIST;
+unsigned long process_number() { return static_cast<unsigned long>(_getpid()); }
+
+std::FILE* create_new_file(const std::string& name, const std::string&) {
+    const int fd =
+        _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return nullptr;
+    std::FILE* stream = _fdopen(fd, "wb");
+    if (stream) return stream;
+    const int error = errno;
+    _close(fd);
+    _unlink(name.c_str());
+    errno = error;
     return nullptr;
 }
 
-bool close_durably(std::FILE* stream) {
-    errno = 0;
-    bool done = std::fflush(stream) == 0 && !std::ferror(stream);
-    int error = errno;
-    if (done && _commit(_fileno(stream)) != 0) {
-        done = false;
-        error = errno;
-    }
-    if (std::fclose(stream) != 0 && done) {
-        done = false;
-        error = errno;
-    }
-    if (!done) errno = error != 0 ? error : EIO;
-    return done;
-}
+bool send_to_disk(std::FILE* stream) { return _commit(_fileno(stream)) == 0; }
 
 bool replace_file(const std::string& temporary, const std::string& target) {
     if (MoveFileExA(temporary.c_str(), target.c_str(),
