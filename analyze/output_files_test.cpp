@@ -121,6 +121,27 @@ TEST_F(OutputFilesTest, AbandonedOutputsLeaveTheirTargetsAsTheyWere) {
 }
 
 #if !defined(_WIN32)
+// An output named by a symbolic link replaces the file the link names, and
+// the link stays; a link to the report is the report.
+TEST_F(OutputFilesTest, ALinkedOutputReplacesTheFileItNames) {
+    fs::create_symlink("good.csv", "link.csv");
+    fs::create_symlink("report.csv", "report-link.csv");
+    OutputFiles files;
+    files.add_input("the report", "report.csv");
+    const std::size_t tables = files.add_output("-o", "link.csv");
+    ASSERT_TRUE(files.prepare());
+    files.write(tables, "new tables\n");
+    EXPECT_TRUE(files.finish());
+    EXPECT_TRUE(fs::is_symlink("link.csv"));
+    EXPECT_EQ(contents("good.csv"), "new tables\n");
+    OutputFiles again;
+    again.add_input("the report", "report.csv");
+    again.add_output("-o", "report-link.csv");
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(again.prepare());
+    ::testing::internal::GetCapturedStderr();
+}
+
 // A disk that takes no more than 1000 bytes a file, as a full one would stop
 // a write: the second output fails, and neither replaces its earlier file.
 TEST_F(OutputFilesTest, AFailedWriteLeavesEveryEarlierFileAsItWas) {
