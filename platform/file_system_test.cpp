@@ -43,22 +43,6 @@ TEST(FileSystem, FolderAndLastPartOfAName) {
     }
 }
 
-TEST(FileSystem, IdentityTellsNamesOfOneFileApartFromOtherFiles) {
-    fs::create_directory("fs_test_identity");
-    put("fs_test_identity/a", "a");
-    put("fs_test_identity/b", "b");
-    const FileIdentity a = file_identity("fs_test_identity/a");
-    EXPECT_EQ(a.kind, FileKind::regular);
-    EXPECT_TRUE(same_file(a, file_identity("fs_test_identity/./a")));
-    EXPECT_TRUE(same_file(a, file_identity("./fs_test_identity/../fs_test_identity/a")));
-    EXPECT_FALSE(same_file(a, file_identity("fs_test_identity/b")));
-    EXPECT_EQ(file_identity("fs_test_identity").kind, FileKind::folder);
-    EXPECT_EQ(file_identity("fs_test_identity/none").kind, FileKind::none);
-    EXPECT_FALSE(same_file(file_identity("fs_test_identity/none"),
-                           file_identity("fs_test_identity/none")));
-    fs::remove_all("fs_test_identity");
-}
-
 TEST(FileSystem, ANewFileBesideTakesTheTargetsPlaceOnlyWhenPutThere) {
     fs::create_directory("fs_test_beside");
     const std::string target = "fs_test_beside/out.csv";
