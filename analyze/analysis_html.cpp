@@ -328,6 +328,11 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
     if (key_errors)
         out.open("li").element("a", {{"href", "#fix-options"}}, "Fix options").close("li");
     out.close("ul").close("nav").close("header").text("\n").open("main").text("\n");
+    if (analysis.forms.empty())
+        out.element("p", {},
+                    "The report has no scored sheets: there is nothing to analyse. The sheet "
+                    "checks say why, where a sheet row shows it.")
+            .text("\n");
 
     if (!analysis.checks.empty()) write_checks(out, analysis.checks);
     if (key_errors) write_fix_options(out, analysis);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "analyze/display_rules.h"
+#include "analyze/csv_cell.h"
 #include "numerics/histogram.h"
 
 namespace quillmark {
@@ -19,16 +20,6 @@ void print_cell(std::FILE* out, long double value) {
 void print_optional(std::FILE* out, const std::optional<long double>& value) {
     std::fputc(',', out);
     if (value) print_figure(out, *value);
-}
-
-// A text in a quoted cell, its quotes doubled.
-void print_quoted(std::FILE* out, const std::string& text) {
-    std::fputc('"', out);
-    for (char c : text) {
-        if (c == '"') std::fputc('"', out);
-        std::fputc(c, out);
-    }
-    std::fputc('"', out);
 }
 
 } // namespace
@@ -57,7 +48,7 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
         print_optional(out, item.discrimination);
         std::fputc(',', out);
         const std::string flag = flag_text(item);
-        if (!flag.empty()) print_quoted(out, flag);
+        if (!flag.empty()) print_text_cell(out, flag);
         std::fputc('\n', out);
     }
     std::fprintf(out, "\n");
@@ -80,15 +71,15 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
 void print_checks_table(std::FILE* out, const std::vector<SheetCheck>& checks) {
     std::fprintf(out, "Check,Form,Order,\"Student ID\",Detail\n");
     for (const SheetCheck& check : checks) {
-        print_quoted(out, check_name(check.kind));
+        print_text_cell(out, check_name(check.kind));
         std::fputc(',', out);
-        if (check.form != 0) print_quoted(out, check_form_text(check));
+        if (check.form != 0) print_text_cell(out, check_form_text(check));
         std::fputc(',', out);
         if (check.order > 0) std::fprintf(out, "%d", check.order);
         std::fputc(',', out);
-        if (check.order > 0 || !check.student_id.empty()) print_quoted(out, check.student_id);
+        if (check.order > 0 || !check.student_id.empty()) print_text_cell(out, check.student_id);
         std::fputc(',', out);
-        print_quoted(out, check.detail);
+        print_text_cell(out, check.detail);
         std::fputc('\n', out);
     }
 }

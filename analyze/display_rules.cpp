@@ -64,7 +64,10 @@ const char* flag_name(ItemFlag flag) {
 
 std::string flag_text(const ItemStatistics& item) {
     std::string text = flag_name(item.flag);
-    if (item.flag == ItemFlag::key_error && item.key_error != 0) text += std::string(": ") + item.key_error;
+    if (item.flag == ItemFlag::key_error && item.key_error != 0) {
+        text += std::string(": ") + item.key_error;
+        if (item.key_error > LAST_KEY_LETTER) text += ", which no key can accept (A to P only)";
+    }
     return text;
 }
 

@@ -22,7 +22,11 @@ std::string fix_options(const Analysis& analysis) {
                 if (option.option == item.key_error)
                     text += std::string(" ") + option.option + " has " +
                             figure_text(option.point_biserial, NONE_LABEL);
-            if (has_amend_option(form.form)) {
+            if (item.key_error > LAST_KEY_LETTER) {
+                text += std::string("\n# ") + item.key_error +
+                        " comes after P: no key accepts it, so no option can make it the "
+                        "answer\n";
+            } else if (has_amend_option(form.form)) {
                 char line[32];
                 std::snprintf(line, sizeof line, "\nalt%c:%d%c\n",
                               static_cast<char>(form.form - 'A' + 'a'), question.question,

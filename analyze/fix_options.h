@@ -13,6 +13,8 @@ namespace quillmark {
 // the suspected letter, then for forms A to D the line "alt<f>:<question><L>"
 // (e.g. "alta:12C"), which makes L the only accepted answer. Forms E to J
 // have no such option: their comment says to correct the key sheet instead.
+// A suspected letter after P, which no key accepts, gets a comment that
+// says so and no "alt" line.
 // A first comment line says what the file is; with no flagged question the
 // file holds only comments.
 std::string fix_options(const Analysis& analysis);

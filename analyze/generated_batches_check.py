@@ -165,13 +165,14 @@ def main():
             if want != have:
                 fail(f"form {key[0]} question {key[1]}: options {have}, grader {want}")
 
-        seen = {}
-        want_checks = []
+        orders = {}
         for order, (form, sid) in enumerate(rows, 1):
-            if (sid, form) in seen:
-                want_checks.append(["duplicate student", form, str(order), sid,
-                                    f"same Student ID and Exam # as Order {seen[(sid, form)]}"])
-            seen.setdefault((sid, form), order)
+            orders.setdefault((sid, form), []).append(order)
+        want_checks = [["duplicate student", form, str(o[0]), sid,
+                        f"same Student ID and Exam # on {len(o)} sheets: Orders "
+                        + ", ".join(map(str, o))]
+                       for (sid, form), o in sorted(orders.items(), key=lambda i: i[1][0])
+                       if len(o) > 1]
         n = len(rows)
         want_checks += [["no responses", "A", str(n - 1), shown_id("3000000000"), "no response on the sheet"],
                         ["no key", "D", str(n), shown_id("3000000001"), "form D has no key"],

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "analyze/csv_cell.h"
 #include "keys/report_layout.h"
 
 namespace quillmark {
@@ -13,13 +14,17 @@ namespace {
 // The most other Orders a note names; beyond them it counts the rest.
 constexpr std::size_t NAMED_ORDERS = 3;
 
+// One cell: quoted when it holds a separator, a quote or a line end, and
+// with ' inside the quotes when a spreadsheet would take it for a formula.
 void add_cell(std::string& out, std::string_view text, bool first = false) {
     if (!first) out += ',';
-    if (text.find_first_of(std::string_view(",;\" \t\r\n")) == std::string_view::npos) {
+    const bool formula = reads_as_formula(std::string(text));
+    if (!formula && text.find_first_of(std::string_view(",;\" \t\r\n")) == std::string_view::npos) {
         out += text;
         return;
     }
     out += '"';
+    if (formula) out += '\'';
     for (char c : text) {
         if (c == '"') out += '"';
         out += c;

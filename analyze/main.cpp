@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -13,6 +14,7 @@
 #include "analyze/analysis_report.h"
 #include "analyze/fix_options.h"
 #include "analyze/gradebook.h"
+#include "analyze/output_files.h"
 #include "analyze/report_reader.h"
 #include "grading/program_info.h"
 #include "platform/env.h"
@@ -37,8 +39,13 @@ const char DESCRIPTION[] =
     "identifier is corrected when only one student can be meant, else listed;\n"
     "students without a sheet are listed. The gradebook gives every student's\n"
     "form, raw and per-cent score and grade.\n"
+    "Each FILE is written whole or left as it was, and may be neither the\n"
+    "report nor another output; a FILE of - is standard output.\n"
     "-h, --help and --version are answered when they are the only argument.";
 
+constexpr std::size_t NO_OUTPUT = static_cast<std::size_t>(-1);
+
+// The command line, and the number each named output has in OutputFiles.
 struct Settings {
     std::string report;
     std::string output;
@@ -48,6 +55,10 @@ struct Settings {
     std::string class_list;
     std::string grades;
     std::string gradebook;
+    std::size_t json_output = NO_OUTPUT;
+    std::size_t html_output = NO_OUTPUT;
+    std::size_t fix_output = NO_OUTPUT;
+    std::size_t gradebook_output = NO_OUTPUT;
 };
 
 void define_options(CLI::App& app, Settings& settings) {
@@ -105,23 +116,54 @@ bool read_class_list_file(const std::string& name, ClassList& list) {
     return false;
 }
 
-// Writes `text` to a new file; yields false after reporting a failure.
-bool write_file(const std::string& name, const std::string& text) {
-    std::FILE* file = std::fopen(name.c_str(), "wb");
-    if (!file) {
-        send_message("Can't open %s: %s\n", name.c_str(), system_error_text(errno));
+// Reads and analyses the report and writes every output; false after a
+// failure, which it has reported.
+bool analyse_report(const Settings& settings, const AnalysisInputs& inputs, OutputFiles& files,
+                    std::size_t tables_output) {
+    const char* name = settings.report.c_str();
+    const bool from_input = settings.report == "-";
+    std::FILE* input = from_input ? stdin : open_text_file(name);
+    if (!input) {
+        send_message("Can't open %s: %s\n", name, system_error_text(errno));
         return false;
     }
-    errno = 0;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int write_error = errno;
-    errno = 0;
-    if (std::fclose(file) != 0 || !written) {
-        const int error = write_error != 0 ? write_error : errno;
-        send_message("Error writing %s: %s\n", name.c_str(), system_error_text(error != 0 ? error : EIO));
+    ReportTables tables;
+    ReportError error;
+    const bool read = read_report(input, tables, error);
+    if (!from_input) std::fclose(input);
+    if (!read) {
+        if (error.line < 0)
+            send_message("Error reading %s: %s\n", name, error.message.c_str());
+        else
+            send_message("%s:%d: %s\n", name, error.line, error.message.c_str());
         return false;
     }
-    return true;
+    // Without scored sheets every output is still written, so that none is
+    // left from an earlier run: the checks say why nothing was scored.
+    if (tables.forms.empty()) send_message("%s: no scored sheets to analyse\n", name);
+    const Analysis analysis = analyse(tables, inputs);
+
+    std::FILE* out = files.stream(tables_output);
+    for (const FormAnalysis& form : analysis.forms) {
+        print_form_tables(out, form);
+        files.check(tables_output);
+        print_score_histogram(stderr, form);
+        end_message();
+    }
+    print_checks_table(out, analysis.checks);
+    files.check(tables_output);
+    print_check_counts(stderr, analysis.checks, inputs.class_list != nullptr);
+    end_message();
+    if (settings.json_output != NO_OUTPUT)
+        files.write(settings.json_output, analysis_json(analysis));
+    if (settings.html_output != NO_OUTPUT)
+        files.write(settings.html_output, analysis_html(analysis, settings.report));
+    if (settings.fix_output != NO_OUTPUT)
+        files.write(settings.fix_output, fix_options(analysis));
+    if (settings.gradebook_output != NO_OUTPUT)
+        files.write(settings.gradebook_output,
+                    gradebook_csv(analysis, tables.identities, inputs.class_list));
+    return files.finish();
 }
 
 } // namespace
@@ -142,8 +184,10 @@ int main(int argc, char** argv) {
         return FAILURE;
     }
 
-    // The class list and the scale are read first: a mistake in either is
-    // told before the report is read and anything is written.
+    // The scale is checked first, then every file before the report is
+    // read: a mistake in the scale, an output that would replace an input or
+    // another output, or that cannot be made, ends the run before anything
+    // is read or written.
     GradeScale scale;
     std::string scale_error;
     const bool graded = app.count("--grades") > 0;
@@ -151,70 +195,32 @@ int main(int argc, char** argv) {
         send_message("--grades %s: %s\n", settings.grades.c_str(), scale_error.c_str());
         return FAILURE;
     }
-    ClassList class_list;
-    if (!settings.class_list.empty() && !read_class_list_file(settings.class_list, class_list))
-        return FAILURE;
-
-    const char* name = settings.report.c_str();
-    const bool from_input = settings.report == "-";
-    std::FILE* input = from_input ? stdin : open_text_file(name);
-    if (!input) {
-        send_message("Can't open %s: %s\n", name, system_error_text(errno));
-        return FAILURE;
-    }
-    ReportTables tables;
-    ReportError error;
-    const bool read = read_report(input, tables, error);
-    if (!from_input) std::fclose(input);
-    if (!read) {
-        if (error.line < 0)
-            send_message("Error reading %s: %s\n", name, error.message.c_str());
-        else
-            send_message("%s:%d: %s\n", name, error.line, error.message.c_str());
-        return FAILURE;
-    }
-    if (tables.forms.empty()) {
-        send_message("%s: no scored sheets to analyse\n", name);
-        return 0;
-    }
-    AnalysisInputs inputs;
-    inputs.class_list = settings.class_list.empty() ? nullptr : &class_list;
-    inputs.grades = graded ? &scale : nullptr;
-    inputs.sheet_scores = !settings.gradebook.empty();
-    const Analysis analysis = analyse(tables, inputs);
-
-    std::FILE* out = stdout;
-    if (!settings.output.empty()) {
-        out = std::fopen(settings.output.c_str(), "wb");
-        if (!out) {
-            send_message("Can't open %s: %s\n", settings.output.c_str(), system_error_text(errno));
-            return FAILURE;
+    OutputFiles files;
+    files.add_input("the report", settings.report);
+    if (!settings.class_list.empty()) files.add_input("the class list", settings.class_list);
+    const std::size_t tables_output =
+        files.add_output(settings.output.empty() ? "" : "-o",
+                         settings.output.empty() ? "-" : settings.output);
+    if (!settings.json.empty()) settings.json_output = files.add_output("--json", settings.json);
+    if (!settings.html.empty()) settings.html_output = files.add_output("--html", settings.html);
+    if (!settings.fix_options.empty())
+        settings.fix_output = files.add_output("--fix-options", settings.fix_options);
+    if (!settings.gradebook.empty())
+        settings.gradebook_output = files.add_output("--gradebook", settings.gradebook);
+    if (!files.prepare()) return FAILURE;
+    try {
+        ClassList class_list;
+        if (settings.class_list.empty() || read_class_list_file(settings.class_list, class_list)) {
+            AnalysisInputs inputs;
+            inputs.class_list = settings.class_list.empty() ? nullptr : &class_list;
+            inputs.grades = graded ? &scale : nullptr;
+            inputs.sheet_scores = !settings.gradebook.empty();
+            if (analyse_report(settings, inputs, files, tables_output)) return 0;
         }
+    } catch (const std::bad_alloc&) {
+        send_message("not enough memory to analyse %s: %s\n", settings.report.c_str(),
+                     system_error_text(ENOMEM));
     }
-    for (const FormAnalysis& form : analysis.forms) {
-        print_form_tables(out, form);
-        print_score_histogram(stderr, form);
-        end_message();
-    }
-    print_checks_table(out, analysis.checks);
-    print_check_counts(stderr, analysis.checks, inputs.class_list != nullptr);
-    end_message();
-    errno = 0;
-    if (std::fflush(out) != 0 || std::ferror(out) || (out != stdout && std::fclose(out) != 0)) {
-        send_message("Error writing the analysis: %s\n",
-                     system_error_text(errno != 0 ? errno : EIO));
-        return FAILURE;
-    }
-    if (!settings.json.empty() && !write_file(settings.json, analysis_json(analysis)))
-        return FAILURE;
-    if (!settings.html.empty() && !write_file(settings.html, analysis_html(analysis, settings.report)))
-        return FAILURE;
-    if (!settings.fix_options.empty() &&
-        !write_file(settings.fix_options, fix_options(analysis)))
-        return FAILURE;
-    if (!settings.gradebook.empty() &&
-        !write_file(settings.gradebook,
-                    gradebook_csv(analysis, tables.identities, inputs.class_list)))
-        return FAILURE;
-    return 0;
+    files.abandon();
+    return FAILURE;
 }

@@ -26,29 +26,87 @@ std::uint64_t identity_hash(const SheetIdentity& row) {
     return hash ^ (hash >> 29);
 }
 
-// One pass with an open-addressing table of the first row of every
-// identity: a row whose identity is in the table already repeats that row.
+// An open-addressing table of the identities of the report's rows: a slot
+// holds -1 when empty, the row of an identity met once, or, for a repeated
+// identity, -2 - its group's number.
+class IdentityTable {
+public:
+    struct Group {
+        std::int32_t first_row;
+        std::int32_t rows;
+    };
+
+    explicit IdentityTable(const std::vector<SheetIdentity>& rows) : rows_(rows) {
+        std::size_t slots = 16;
+        while (slots < 2 * rows.size()) slots *= 2;
+        slots_.assign(slots, -1);
+    }
+
+    // Adds a row: yields the number of its identity's group when an earlier
+    // row had the identity (the group is made then), else -1.
+    std::int32_t add(std::size_t row) {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t slot = static_cast<std::size_t>(identity_hash(rows_[row])) & mask;
+        for (;; slot = (slot + 1) & mask) {
+            std::int32_t& held = slots_[slot];
+            if (held == -1) {
+                held = static_cast<std::int32_t>(row);
+                return -1;
+            }
+            const std::int32_t group = held >= 0 ? -1 : -2 - held;
+            const std::int32_t first =
+                group < 0 ? held : groups_[static_cast<std::size_t>(group)].first_row;
+            if (!same_identity(rows_[static_cast<std::size_t>(first)], rows_[row])) continue;
+            if (group >= 0) {
+                ++groups_[static_cast<std::size_t>(group)].rows;
+                return group;
+            }
+            groups_.push_back({first, 2});
+            held = -1 - static_cast<std::int32_t>(groups_.size());
+            return static_cast<std::int32_t>(groups_.size() - 1);
+        }
+    }
+
+    const std::vector<Group>& groups() const { return groups_; }
+
+private:
+    const std::vector<SheetIdentity>& rows_;
+    std::vector<std::int32_t> slots_;
+    std::vector<Group> groups_;
+};
+
+// One finding per repeated identity, at its first row, with the number of
+// its rows and their first Orders, in one pass: memory grows with the
+// identities and the Orders shown, never with the repeats, so that a batch
+// in which every ID is blank gives one row.
 void add_duplicates(const ReportTables& tables, std::vector<SheetCheck>& checks) {
     const std::vector<SheetIdentity>& rows = tables.identities;
-    std::size_t slots = 16;
-    while (slots < 2 * rows.size()) slots *= 2;
-    std::vector<std::int32_t> first(slots, -1);
+    IdentityTable table(rows);
+    std::vector<std::pair<std::int32_t, std::int32_t>> shown; // group and Order of a repeat
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        std::size_t slot = static_cast<std::size_t>(identity_hash(rows[i])) & (slots - 1);
-        while (first[slot] >= 0 && !same_identity(rows[first[slot]], rows[i]))
-            slot = (slot + 1) & (slots - 1);
-        if (first[slot] < 0) {
-            first[slot] = static_cast<std::int32_t>(i);
-            continue;
-        }
+        const std::int32_t group = table.add(i);
+        if (group < 0) continue;
+        if (table.groups()[static_cast<std::size_t>(group)].rows <= DUPLICATE_ORDERS_SHOWN)
+            shown.emplace_back(group, static_cast<std::int32_t>(i) + 1);
+    }
+    const std::size_t first_check = checks.size();
+    for (const IdentityTable::Group& group : table.groups()) {
+        const SheetIdentity& row = rows[static_cast<std::size_t>(group.first_row)];
         SheetCheck check;
         check.kind = CheckKind::duplicate_student;
-        check.form = rows[i].form;
-        check.order = static_cast<std::int32_t>(i) + 1;
-        check.student_id = shown_id(rows[i]);
-        check.detail = "same Student ID and Exam # as Order " + std::to_string(first[slot] + 1);
+        check.form = row.form;
+        check.order = group.first_row + 1;
+        check.student_id = shown_id(row);
+        check.detail = "same Student ID and Exam # on " + std::to_string(group.rows) +
+                       " sheets: Orders " + std::to_string(check.order);
         checks.push_back(std::move(check));
     }
+    for (const auto& [group, order] : shown)
+        checks[first_check + static_cast<std::size_t>(group)].detail +=
+            ", " + std::to_string(order);
+    for (std::size_t g = 0; g < table.groups().size(); ++g)
+        if (table.groups()[g].rows > DUPLICATE_ORDERS_SHOWN)
+            checks[first_check + g].detail += ", ...";
 }
 
 void add_row_check(const ReportTables& tables, CheckKind kind, std::int32_t order,
@@ -131,7 +189,8 @@ std::vector<SheetCheck> sheet_checks(const ReportTables& tables) {
                        ": reliability and correlations are not to be trusted";
         checks.push_back(std::move(check));
     }
-    // Each kind is added in Order already.
+    // Each kind but the duplicates (in the order of their first repeat) is
+    // added in Order already.
     std::stable_sort(checks.begin(), checks.end(), [](const SheetCheck& a, const SheetCheck& b) {
         return a.kind != b.kind ? a.kind < b.kind : a.order < b.order;
     });

@@ -30,6 +30,10 @@ constexpr int CHECK_KINDS = 9;
 // The check's name as the table shows it, e.g. "duplicate student".
 const char* check_name(CheckKind kind);
 
+// A "duplicate student" finding lists the Orders of at most this many of
+// its sheets, the first ones.
+constexpr std::int32_t DUPLICATE_ORDERS_SHOWN = 10;
+
 // A form with fewer scored sheets than this gets a "few sheets" finding.
 constexpr std::int32_t FEW_SHEETS = 30;
 
@@ -49,8 +53,9 @@ std::string shown_id(const SheetIdentity& sheet);
 
 // Every finding of the report, by check in the order above, then by Order
 // (by form letter for "few sheets"):
-// - "duplicate student": a row with the same Student ID and Exam # as an
-//   earlier row (every repeat; the detail names the first one's Order);
+// - "duplicate student": one per Student ID and Exam # found on several
+//   rows, at the first of them; the detail gives the number of rows and the
+//   Orders of the first DUPLICATE_ORDERS_SHOWN ("..." after them);
 // - "no responses": a row whose Responses cell holds no mark but '-';
 // - "few responses": a scored row with some response, but responses (any
 //   mark but '-') on fewer than half of its form's scored questions;

@@ -17,6 +17,20 @@ A case is a folder holding:
   generate.py      optional: run with Python in the copy before the program,
                    to write inputs too large to keep (a line of megabytes)
                    and, where they are a long repetition, the expected files
+  expected.files/  optional: files the folder must hold after the run, byte
+                   for byte (an input or an earlier output left as it was,
+                   an output written); the folder may then hold no other
+                   file that was not there before the run (no temporary file
+                   left behind)
+  expected.contains/  optional: for an output too long to write out by
+                   hand, the lines it must hold among its others
+  limits           optional: limits the program runs under, one a line:
+                   "memory KIB" (its address space, as ulimit -v takes it)
+                   or "file_size BYTES" (the largest file it may write, as
+                   a full disk would stop it); not run where limits cannot
+                   be set (QUILLMARK_WRAPPER set), nor memory limits in a
+                   build with AddressSanitizer (QUILLMARK_SANITIZED set),
+                   whose own reservations need far more address space
 and any input files the arguments name. Where the system's own words or
 behaviour differ, a case may also hold, for the platform named by
 QUILLMARK_PLATFORM (for example windows):
@@ -41,6 +55,7 @@ import os
 import re
 import shlex
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -81,6 +96,64 @@ def compare(what, expected, actual):
     return True
 
 
+def limiter(limits):
+    """What the child runs before the program: the case's limits set."""
+    import resource  # POSIX only; the cases with limits run only there
+
+    def apply():
+        for kind, value in limits:
+            if kind == "memory":
+                resource.setrlimit(resource.RLIMIT_AS, (value * 1024, value * 1024))
+            elif kind == "file_size":
+                # A write past the limit fails (EFBIG) instead of ending the process.
+                signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+                resource.setrlimit(resource.RLIMIT_FSIZE, (value, value))
+            else:
+                raise ValueError(f"unknown limit {kind}")
+    return apply
+
+
+def compare_files(work, before):
+    """The files the case expects in its folder after the run, and no other new one
+    but those its file `unchecked` names (outputs the case does not compare)."""
+    ok = True
+    wanted = set()
+    folder = os.path.join(work, "expected.files")
+    if os.path.isdir(folder):
+        wanted = set(os.listdir(folder))
+        for name in sorted(wanted):
+            path = os.path.join(work, name)
+            if not os.path.isfile(path):
+                print(f"{name}: not in the folder after the run")
+                ok = False
+                continue
+            with open(os.path.join(folder, name), "rb") as e, open(path, "rb") as a:
+                ok = compare(name, e.read(), a.read()) and ok
+        unchecked = set()
+        listed = os.path.join(work, "unchecked")
+        if os.path.exists(listed):
+            with open(listed) as f:
+                unchecked = set(f.read().split())
+        for name in sorted(set(os.listdir(work)) - before - wanted - unchecked):
+            print(f"{name}: left in the folder by the run")
+            ok = False
+    folder = os.path.join(work, "expected.contains")
+    if os.path.isdir(folder):
+        for name in sorted(os.listdir(folder)):
+            with open(os.path.join(folder, name), "rb") as e:
+                lines = e.read().splitlines()
+            path = os.path.join(work, name)
+            have = set()
+            if os.path.isfile(path):
+                with open(path, "rb") as a:
+                    have = set(a.read().splitlines())
+            for line in lines:
+                if line not in have:
+                    print(f"{name}: no line {line!r}")
+                    ok = False
+    return ok
+
+
 def as_windows_text(arg):
     """The UTF-8 text that a Windows program reads back as the bytes arg."""
     text = ""
@@ -111,6 +184,19 @@ def main():
         shutil.copytree(case, work)  # links are copied as what they name
         if os.path.exists(os.path.join(work, "generate.py")):
             subprocess.run([sys.executable, "generate.py"], cwd=work, check=True)
+        limits = []
+        limits_file = os.path.join(work, "limits")
+        if os.path.exists(limits_file):
+            with open(limits_file) as f:
+                limits = [(kind, int(value)) for kind, value in
+                          (line.split() for line in f if line.strip())]
+            if wrapper:
+                print("not run through QUILLMARK_WRAPPER: its limits cannot be set")
+                return 77
+            if os.environ.get("QUILLMARK_SANITIZED") and any(k == "memory" for k, _ in limits):
+                print("not run with AddressSanitizer, which needs more address space")
+                return 77
+        before = set(os.listdir(work))
         args = []
         args_file = os.path.join(work, "args")
         if os.path.exists(args_file):
@@ -129,7 +215,7 @@ def main():
                 args = [as_windows_text(a) for a in args]
             done = subprocess.run(wrapper + [os.fsencode(program)] + args, cwd=work,
                                   stdout=out_file, stderr=subprocess.PIPE,
-                                  timeout=120)
+                                  timeout=120, preexec_fn=limiter(limits) if limits else None)
         finally:
             if stdout_target:
                 out_file.close()
@@ -144,15 +230,7 @@ def main():
         if not stdout_target:
             with open(os.path.join(work, expected("expected.stdout")), "rb") as f:
                 ok = compare("standard output", f.read(), done.stdout) and ok
-        files = os.path.join(work, "expected.files")
-        for name in sorted(os.listdir(files)) if os.path.isdir(files) else []:
-            written = os.path.join(work, name)
-            if not os.path.exists(written):
-                print(f"{name} was not written")
-                ok = False
-                continue
-            with open(os.path.join(files, name), "rb") as f, open(written, "rb") as g:
-                ok = compare(name, f.read(), g.read()) and ok
+        ok = compare_files(work, before) and ok
         absent = os.path.join(work, "absent")
         if os.path.exists(absent):
             with open(absent) as f:
