@@ -77,7 +77,7 @@ bool write_file(const std::string& name, const std::string& text) {
     errno = 0;
     if (std::fclose(file) != 0 || !written) {
         const int error = write_error != 0 ? write_error : errno;
-        send_message("Error writing %s: %s\n", name.c_str(), system_error_text(error != 0 ? error : EIO));
+        send_message("Error writing %s: %s\n", name.c_str(), system_error_text(failed_call_error(error)));
         return false;
     }
     return true;
@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
     errno = 0;
     if (std::fflush(out) != 0 || std::ferror(out) || (out != stdout && std::fclose(out) != 0)) {
         send_message("Error writing the analysis: %s\n",
-                     system_error_text(errno != 0 ? errno : EIO));
+                     system_error_text(failed_call_error(errno)));
         return FAILURE;
     }
     if (!settings.json.empty() && !write_file(settings.json, analysis_json(analysis)))

@@ -148,6 +148,17 @@ TEST(OpenTextFile, MissingFileSetsErrno) {
     EXPECT_STREQ(system_error_text(ENOENT), "No such file or directory");
 }
 
+TEST(FailedCallError, FirstNonZeroNumberElseEio) {
+    struct Case {
+        int error_number, fallback_number, expected;
+    };
+    for (const Case& c : {Case{ENOSPC, 0, ENOSPC}, Case{ENOSPC, EACCES, ENOSPC},
+                          Case{0, EACCES, EACCES}, Case{0, 0, EIO}})
+        EXPECT_EQ(failed_call_error(c.error_number, c.fallback_number), c.expected)
+            << c.error_number << ", " << c.fallback_number;
+    EXPECT_EQ(failed_call_error(0), EIO);
+}
+
 TEST(OpenTextFile, CaseOfTheNameMattersUnlessTheSystemIgnoresIt) {
     TextFile file("Env_Test_Mixed.Txt", "x\n");
     std::FILE* f = open_text_file("env_test_mixed.txt");
