@@ -224,7 +224,7 @@ bool read_class_list(std::FILE* file, ClassList& list, ClassListError& error) {
         if (got > 0 && !reader.add(buffer.data(), got)) break;
         if (got < buffer.size()) {
             if (std::ferror(file)) {
-                error = {-1, system_error_text(errno != 0 ? errno : EIO)};
+                error = {-1, system_error_text(failed_call_error(errno))};
                 return false;
             }
             break;

@@ -34,8 +34,6 @@ const char* shown(const std::string& name) {
     return standard(name) ? "standard output" : name.c_str();
 }
 
-int error_or_eio() { return errno != 0 ? errno : EIO; }
-
 } // namespace
 
 OutputFiles::~OutputFiles() { close_all(); }
@@ -122,7 +120,7 @@ bool OutputFiles::prepare() {
             if (!entry.stream) entry.temporary.clear();
         }
         if (!entry.stream) {
-            const int error = error_or_eio();
+            const int error = failed_call_error(errno);
             close_all();
             send_message("Can't create %s: %s\n", entry.name.c_str(), system_error_text(error));
             return false;
@@ -139,13 +137,13 @@ void OutputFiles::write(std::size_t output, const std::string& text) {
     if (entry.error != 0) return;
     errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), entry.stream) != text.size())
-        entry.error = error_or_eio();
+        entry.error = failed_call_error(errno);
 }
 
 void OutputFiles::check(std::size_t output) {
     Entry& entry = entries_[output];
     entry.started = true;
-    if (entry.error == 0 && std::ferror(entry.stream)) entry.error = error_or_eio();
+    if (entry.error == 0 && std::ferror(entry.stream)) entry.error = failed_call_error(errno);
 }
 
 bool OutputFiles::finish() {
@@ -156,13 +154,13 @@ bool OutputFiles::finish() {
         errno = 0;
         if (!entry.direct) {
             const bool closed = close_durably(entry.stream);
-            if (!closed && entry.error == 0) entry.error = error_or_eio();
+            if (!closed && entry.error == 0) entry.error = failed_call_error(errno);
         } else {
             if ((std::fflush(entry.stream) != 0 || std::ferror(entry.stream)) && entry.error == 0)
-                entry.error = error_or_eio();
+                entry.error = failed_call_error(errno);
             errno = 0;
             if (entry.stream != stdout && std::fclose(entry.stream) != 0 && entry.error == 0)
-                entry.error = error_or_eio();
+                entry.error = failed_call_error(errno);
             entry.done = entry.error == 0;
         }
         entry.stream = nullptr;
@@ -177,7 +175,7 @@ bool OutputFiles::finish() {
         if (!entry.output || entry.temporary.empty()) continue;
         if (!replace_file(entry.temporary, entry.target)) {
             send_message("Can't replace %s: %s\n", entry.name.c_str(),
-                         system_error_text(error_or_eio()));
+                         system_error_text(failed_call_error(errno)));
             failed = true;
             break;
         }

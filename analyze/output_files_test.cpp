@@ -8,6 +8,7 @@
 #endif
 
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -20,8 +21,14 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string contents(const fs::path& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::string text;
+    if (std::FILE* in = std::fopen(name.string().c_str(), "rb")) {
+        char block[4096];
+        std::size_t got;
+        while ((got = std::fread(block, 1, sizeof block, in)) > 0) text.append(block, got);
+        std::fclose(in);
+    }
+    return text;
 }
 
 // A folder of its own for each test, made current while the test runs and

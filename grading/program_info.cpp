@@ -23,7 +23,7 @@ int write_info(std::FILE* out, InfoRequest request, const char* program,
         std::fprintf(out, "%s %s\n", program, VERSION_TEXT);
     else
         for (const char* part : help_parts) std::fputs(part, out);
-    if (std::fflush(out) != 0 || std::ferror(out)) return errno != 0 ? errno : EIO;
+    if (std::fflush(out) != 0 || std::ferror(out)) return failed_call_error(errno);
     return 0;
 }
 

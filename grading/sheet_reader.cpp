@@ -42,7 +42,7 @@ void refill() {
     lines.end += got;
     if (got == 0) {
         if (std::ferror(lines.file))
-            lines.error = errno != 0 ? errno : EIO;
+            lines.error = failed_call_error(errno);
         else
             lines.at_end = true;
     }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -13,18 +15,16 @@ protected:
     void SetUp() override { std::memset(answer_keys, 0, sizeof answer_keys); }
 };
 
+// The masks of questions 1 to `questions` of a key.
+std::vector<std::int32_t> masks_of(const AnswerKey& key, int questions) {
+    return std::vector<std::int32_t>(key.masks + 1, key.masks + 1 + questions);
+}
+
 TEST(AnswerBit, LettersAToPHaveOneBitEachAndEverythingElseNone) {
-    EXPECT_EQ(answer_bit('A'), 1);
-    EXPECT_EQ(answer_bit('a'), 1);
-    EXPECT_EQ(answer_bit('C'), 4);
-    EXPECT_EQ(answer_bit('p'), 32768);
-    EXPECT_EQ(answer_bit('Q'), 0);
-    EXPECT_EQ(answer_bit('z'), 0);
-    EXPECT_EQ(answer_bit('-'), 0);
-    EXPECT_EQ(answer_bit('\0'), 0);
-    EXPECT_EQ(answer_bit('['), 0);
-    EXPECT_EQ(answer_bit(static_cast<char>(0xE1)), 0);
-    EXPECT_EQ(answer_bit(static_cast<char>(0xFF)), 0);
+    const std::pair<char, int> cases[] = {
+        {'A', 1}, {'a', 1}, {'C', 4}, {'p', 32768}, {'Q', 0}, {'z', 0}, {'-', 0},
+        {'\0', 0}, {'[', 0}, {static_cast<char>(0xE1), 0}, {static_cast<char>(0xFF), 0}};
+    for (const auto& [letter, bit] : cases) EXPECT_EQ(answer_bit(letter), bit) << +letter;
 }
 
 TEST_F(AnswerKeys, CompileRemovesBlanksUpperCasesAndDropsX) {
@@ -32,13 +32,7 @@ TEST_F(AnswerKeys, CompileRemovesBlanksUpperCasesAndDropsX) {
     const AnswerKey& key = answer_keys[0];
     EXPECT_EQ(key.form, 'A');
     EXPECT_STREQ(key.key_text, "ABCDE-");
-    EXPECT_EQ(key.masks[1], 1);
-    EXPECT_EQ(key.masks[2], 2);
-    EXPECT_EQ(key.masks[3], 4);
-    EXPECT_EQ(key.masks[4], 8);
-    EXPECT_EQ(key.masks[5], 16);
-    EXPECT_EQ(key.masks[6], QUESTION_DROPPED);
-    EXPECT_EQ(key.masks[7], 0);
+    EXPECT_EQ(masks_of(key, 7), (std::vector<std::int32_t>{1, 2, 4, 8, 16, QUESTION_DROPPED, 0}));
 }
 
 TEST_F(AnswerKeys, CompileYieldsQuestionCountAndLeavesOddCharactersUnaccepted) {
@@ -46,12 +40,8 @@ TEST_F(AnswerKeys, CompileYieldsQuestionCountAndLeavesOddCharactersUnaccepted) {
     std::strcpy(key.key_text, "a Q\tz9x");
     EXPECT_EQ(compile_key(key), 6);
     EXPECT_STREQ(key.key_text, "AQ\tZ9-");
-    EXPECT_EQ(key.masks[1], 1);
-    EXPECT_EQ(key.masks[2], 0); // Q: counted, never right
-    EXPECT_EQ(key.masks[3], 0); // a tab stays a question
-    EXPECT_EQ(key.masks[4], 0);
-    EXPECT_EQ(key.masks[5], 0);
-    EXPECT_EQ(key.masks[6], QUESTION_DROPPED);
+    // Q is counted but never right, and a tab stays a question.
+    EXPECT_EQ(masks_of(key, 6), (std::vector<std::int32_t>{1, 0, 0, 0, 0, QUESTION_DROPPED}));
 }
 
 TEST_F(AnswerKeys, RestoringJoinsMasksAndDroppedStaysDropped) {
@@ -59,14 +49,10 @@ TEST_F(AnswerKeys, RestoringJoinsMasksAndDroppedStaysDropped) {
     store_key('B', "BBB-");
     const AnswerKey& key = answer_keys[1];
     EXPECT_STREQ(key.key_text, "BBB-");
-    EXPECT_EQ(key.masks[1], 1 | 2);
-    EXPECT_EQ(key.masks[2], 2);
-    EXPECT_EQ(key.masks[3], 2 | 4);
-    EXPECT_EQ(key.masks[4], QUESTION_DROPPED);
+    EXPECT_EQ(masks_of(key, 4), (std::vector<std::int32_t>{1 | 2, 2, 2 | 4, QUESTION_DROPPED}));
 
     store_key('B', "CCCC");
-    EXPECT_EQ(key.masks[4], QUESTION_DROPPED);
-    EXPECT_EQ(key.masks[1], 1 | 2 | 4);
+    EXPECT_EQ(masks_of(key, 4), (std::vector<std::int32_t>{1 | 2 | 4, 2 | 4, 2 | 4, QUESTION_DROPPED}));
 }
 
 TEST_F(AnswerKeys, ShorterKeyLeavesNothingOfTheOldTextBehind) {
@@ -133,10 +119,9 @@ TEST(ReplaceFirst, RefusesAResultThatWouldNotFit) {
 }
 
 TEST(GroupDisplay, GroupsOfFiveWithoutTrailingBlank) {
-    EXPECT_STREQ(group_display(""), ":");
-    EXPECT_STREQ(group_display("ABCDE"), ":ABCDE");
-    EXPECT_STREQ(group_display("ABCDEF"), ":ABCDE F");
-    EXPECT_STREQ(group_display("ABCDEFGHIJKL"), ":ABCDE FGHIJ KL");
+    const std::pair<const char*, const char*> cases[] = {
+        {"", ":"}, {"ABCDE", ":ABCDE"}, {"ABCDEF", ":ABCDE F"}, {"ABCDEFGHIJKL", ":ABCDE FGHIJ KL"}};
+    for (const auto& [text, shown] : cases) EXPECT_STREQ(group_display(text), shown) << text;
 }
 
 TEST(GroupDisplay, ThousandCharactersFillTheSharedBuffer) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -95,18 +96,18 @@ TEST_F(Options, LowerCasesEverythingButTheAnswerLetter) {
 
 TEST_F(Options, ErrorsEndTheRunWithStatusMinusOne) {
     apply("keya:abcdefgh");
-    char huge[] = "alta:4294967297b";
-    EXPECT_EXIT(apply_option(huge), ended_with_minus_one,
-                "Invalid question #: 4294967297b, key has 8 answers\nUsage:");
-    char no_letter[] = "alta:7+";
-    EXPECT_EXIT(apply_option(no_letter), ended_with_minus_one, "Unknown option:alta:7\\+\nUsage:");
-    char bare[] = "alta:7";
-    EXPECT_EXIT(apply_option(bare), ended_with_minus_one, "Unknown option:alta:7\n");
-    char leading_blank[] = " keya:abc";
-    EXPECT_EXIT(apply_option(leading_blank), ended_with_minus_one, "Unknown option: keya:abc\n");
-    char no_key[] = "altb:1a";
-    EXPECT_EXIT(apply_option(no_key), ended_with_minus_one,
-                "Invalid question #: 1a, key has 0 answers\n");
+    // Each option and a pattern of its message on standard error.
+    const std::pair<const char*, const char*> cases[] = {
+        {"alta:4294967297b", "Invalid question #: 4294967297b, key has 8 answers\nUsage:"},
+        {"alta:7+", "Unknown option:alta:7\\+\nUsage:"},
+        {"alta:7", "Unknown option:alta:7\n"},
+        {" keya:abc", "Unknown option: keya:abc\n"},
+        {"altb:1a", "Invalid question #: 1a, key has 0 answers\n"},
+    };
+    for (const auto& [option, message] : cases) {
+        text_ = option;
+        EXPECT_EXIT(apply_option(text_.data()), ended_with_minus_one, message) << option;
+    }
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "numerics/minimiser_test_support.h"
+#include "tests/support/minimiser_test_support.h"
 
 namespace quillmark {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "numerics/minimiser_test_support.h"
+#include "tests/support/minimiser_test_support.h"
 
 namespace quillmark {
 namespace {
@@ -46,6 +46,11 @@ long double bowl_with_zero_minimum(const long double* x) { return (x[0] - 3) * (
 long double seven(const long double*) { return 7; }
 long double sum_of_two(const long double* x) { return x[0] + x[1]; }
 
+using Values = std::vector<long double>;
+
+// The first n values of an array.
+Values first(const long double* values, std::size_t n) { return Values(values, values + n); }
+
 int count_lines(const std::string& text) {
     int lines = 0;
     for (char c : text) {
@@ -85,12 +90,8 @@ TEST_F(MinnvarTest, FixedVariableIsLeftAloneButTraced) {
     EXPECT_EQ(text.err, "");
     EXPECT_EQ(result, 5.0L);
     EXPECT_EQ(minnvar_status, 0);
-    EXPECT_EQ(params.x[0], 3.0L);
-    EXPECT_EQ(params.x[1], 5.0L);
-    EXPECT_EQ(params.x[2], -3.0L);
-    EXPECT_EQ(steps[0], 0.0L);
-    EXPECT_EQ(steps[1], -1.0L);
-    EXPECT_EQ(steps[2], 0.0L);
+    EXPECT_EQ(first(params.x, 3), (Values{3, 5, -3}));
+    EXPECT_EQ(first(steps, 3), (Values{0, -1, 0}));
     // Line searches: sweep 1 takes 8 and 11, sweep 2 9 and 9, sweep 3 5 and
     // 5; the starting evaluation of minnvar is not counted.
     EXPECT_EQ(evaluations, 47);
@@ -184,8 +185,7 @@ TEST_F(MinnvarTest, NothingToMinimiseReturnsTheStartingValue) {
     EXPECT_EQ(text.out, "minn iter 1:      1      2, fom      3\n");
     EXPECT_EQ(result, 3.0L);
     EXPECT_EQ(minnvar_status, 0);
-    EXPECT_EQ(steps[0], -1.0L);
-    EXPECT_EQ(steps[1], -2.0L);
+    EXPECT_EQ(first(steps, 2), (Values{-1, -2}));
     EXPECT_EQ(params.calls, 2);
 }
 
@@ -236,10 +236,7 @@ TEST_F(GridSearchTest, ThreeByTwoGridInOdometerOrder) {
               "0.500  1.000  7.000  8.000  9.000,      0.00\n");
     EXPECT_EQ(text.err, "");
     EXPECT_EQ(best, 0.0L);
-    EXPECT_EQ(point[0], 0.5L);
-    EXPECT_EQ(point[1], 1.0L);
-    EXPECT_EQ(point[2], 7.0L);
-    EXPECT_EQ(point[4], 9.0L);
+    EXPECT_EQ(first(point, 5), (Values{0.5L, 1, 7, 8, 9}));
 }
 
 TEST_F(GridSearchTest, FirstOfEqualValuesWinsAndLowCornerWhenNothingIsBetter) {
@@ -251,13 +248,11 @@ TEST_F(GridSearchTest, FirstOfEqualValuesWinsAndLowCornerWhenNothingIsBetter) {
     capture_output([&] { best = grid_search(grid_ties, point, low, high, counts, 2); });
     // Zeros at (0.5, 0) and (0.5, 1): the first in odometer order is kept.
     EXPECT_EQ(best, 0.0L);
-    EXPECT_EQ(point[0], 0.5L);
-    EXPECT_EQ(point[1], 0.0L);
+    EXPECT_EQ(first(point, 2), (Values{0.5L, 0}));
 
     capture_output([&] { best = grid_search(grid_flat, point, low, high, counts, 2); });
     EXPECT_EQ(best, 2.0L);
-    EXPECT_EQ(point[0], 0.0L);
-    EXPECT_EQ(point[1], 0.0L);
+    EXPECT_EQ(first(point, 2), (Values{0, 0}));
 }
 
 TEST_F(GridSearchTest, VariableCountOutsideOneToEightDoesNothing) {

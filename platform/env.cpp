@@ -2,6 +2,7 @@
 #include "platform/env.h"
 #include "platform/env_system.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,11 @@ namespace quillmark {
 std::time_t clock_seconds() { return std::time(nullptr); }
 
 const char* system_error_text(int error_number) { return std::strerror(error_number); }
+
+int failed_call_error(int error_number, int fallback_number) {
+    if (error_number != 0) return error_number;
+    return fallback_number != 0 ? fallback_number : EIO;
+}
 
 bool finish_line(LineBuffer& buffer, std::size_t end) {
     buffer.data[end] = '\0';

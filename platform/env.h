@@ -56,6 +56,11 @@ void format_local_time(std::time_t when, char* weekday, std::size_t weekday_size
 // The system's text for an error number, as shown after a file name.
 const char* system_error_text(int error_number);
 
+// The error number of a failed call: the first of the given numbers that is
+// not 0, else EIO, since a runtime need not set errno on every failure and
+// a failure must never be reported with the text of "no error".
+int failed_call_error(int error_number, int fallback_number = 0);
+
 // The system clock as a file time: 100-nanosecond intervals since
 // 1 January 1601, UTC.
 std::uint64_t system_file_time();

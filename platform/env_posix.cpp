@@ -23,7 +23,7 @@ bool read_text_line(std::FILE* file, LineBuffer& buffer) {
         // Only the end of the file ends the input quietly: a read error, or
         // a line too long for the memory left, is an error.
         const bool at_end = std::feof(file) && !std::ferror(file);
-        buffer.error = at_end ? 0 : (errno != 0 ? errno : EIO);
+        buffer.error = at_end ? 0 : failed_call_error(errno);
         buffer.length = 0;
         return false;
     }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillmark {
@@ -54,31 +55,24 @@ std::vector<std::string> read_all(const char* name, int* error = nullptr) {
 
 using Lines = std::vector<std::string>;
 
-TEST(ReadTextLine, LineEndsAndCarriageReturns) {
-    // Only the carriage return directly before the line feed goes; one
-    // before that, one inside the line and one at the very end stay.
-    TextFile file("env_test_ends.txt", "plain\nwindows\r\nAB\rC\r\ntwo\r\r\n\nlast\r");
-    int error = -1;
-    EXPECT_EQ(read_all(file.name(), &error),
-              (Lines{"plain", "windows", "AB\rC", "two\r", "", "last\r"}));
-    EXPECT_EQ(error, 0);
-}
-
-TEST(ReadTextLine, EmptyFileAndLastLineWithoutLineFeed) {
-    TextFile empty("env_test_empty.txt", "");
-    EXPECT_EQ(read_all(empty.name()), Lines{});
-    TextFile open_end("env_test_open_end.txt", "one\ntwo");
-    EXPECT_EQ(read_all(open_end.name()), (Lines{"one", "two"}));
-}
-
-TEST(ReadTextLine, ZeroByteEndsTheTextNotTheLine) {
-    std::string bytes("ABC");
-    bytes += '\0';
-    bytes += "DEF\r\nnext\n";
-    bytes += '\0';
-    bytes += "\n";
-    TextFile file("env_test_zero.txt", bytes);
-    EXPECT_EQ(read_all(file.name()), (Lines{"ABC", "next", ""}));
+TEST(ReadTextLine, LineEndsCarriageReturnsAndZeroBytes) {
+    using namespace std::string_literals;
+    const std::pair<std::string, Lines> cases[] = {
+        // Only the carriage return directly before the line feed goes; one
+        // before that, one inside the line and one at the very end stay.
+        {"plain\nwindows\r\nAB\rC\r\ntwo\r\r\n\nlast\r",
+         {"plain", "windows", "AB\rC", "two\r", "", "last\r"}},
+        {"", {}},
+        {"one\ntwo", {"one", "two"}}, // the last line without a line feed
+        // A zero byte ends the text, not the line.
+        {"ABC\0DEF\r\nnext\n\0\n"s, {"ABC", "next", ""}},
+    };
+    for (const auto& [bytes, lines] : cases) {
+        TextFile file("env_test_lines.txt", bytes);
+        int error = -1;
+        EXPECT_EQ(read_all(file.name(), &error), lines) << bytes;
+        EXPECT_EQ(error, 0) << bytes;
+    }
 }
 
 TEST(ReadTextLine, LongLinesComeWhole) {
@@ -146,6 +140,17 @@ TEST(OpenTextFile, MissingFileSetsErrno) {
     EXPECT_EQ(open_text_file("env_test_no_such_file.txt"), nullptr);
     EXPECT_EQ(errno, ENOENT);
     EXPECT_STREQ(system_error_text(ENOENT), "No such file or directory");
+}
+
+TEST(FailedCallError, FirstNonZeroNumberElseEio) {
+    struct Case {
+        int error_number, fallback_number, expected;
+    };
+    for (const Case& c : {Case{ENOSPC, 0, ENOSPC}, Case{ENOSPC, EACCES, ENOSPC},
+                          Case{0, EACCES, EACCES}, Case{0, 0, EIO}})
+        EXPECT_EQ(failed_call_error(c.error_number, c.fallback_number), c.expected)
+            << c.error_number << ", " << c.fallback_number;
+    EXPECT_EQ(failed_call_error(0), EIO);
 }
 
 TEST(OpenTextFile, CaseOfTheNameMattersUnlessTheSystemIgnoresIt) {

@@ -69,7 +69,7 @@ bool read_text_line(std::FILE* file, LineBuffer& buffer) {
         errno = 0;
         if (!std::fgets(piece, static_cast<int>(room), file)) {
             if (std::ferror(file)) {
-                buffer.error = errno != 0 ? errno : EIO;
+                buffer.error = failed_call_error(errno);
                 buffer.length = 0;
                 return false;
             }

@@ -15,8 +15,14 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string contents(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::string text;
+    if (std::FILE* in = std::fopen(name.c_str(), "rb")) {
+        char block[4096];
+        std::size_t got;
+        while ((got = std::fread(block, 1, sizeof block, in)) > 0) text.append(block, got);
+        std::fclose(in);
+    }
+    return text;
 }
 
 void put(const std::string& name, const std::string& text) {

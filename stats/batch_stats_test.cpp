@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace quillmark {
 namespace {
@@ -43,30 +45,24 @@ TEST(BatchSums, IntegerWrapAndDotProduct) {
     EXPECT_EQ(dot_product(a, b, 3), 32.0L);
 }
 
-TEST(Convolve, BothOrdersGiveTheSameValues) {
-    const long double a[] = {1, 2, 3};
-    const long double b[] = {0, 1, 0.5L};
-    const long double expected[] = {0, 1, 2.5L, 4, 1.5L};
-    long double out[6] = {9, 9, 9, 9, 9, 9};
-    ASSERT_EQ(convolve(a, 3, b, 3, out), 5);
-    for (int k = 0; k < 5; ++k) EXPECT_EQ(out[k], expected[k]) << k;
-    EXPECT_EQ(out[5], 9.0L);
-    long double swapped[5] = {};
-    ASSERT_EQ(convolve(b, 3, a, 3, swapped), 5);
-    for (int k = 0; k < 5; ++k) EXPECT_EQ(swapped[k], expected[k]) << k;
-}
-
-TEST(Convolve, UnequalLengths) {
-    // (1 + 2z + 3z^2 + 4z^3)(1 - z) = 1 + z + z^2 + z^3 - 4z^4
-    const long double a[] = {1, 2, 3, 4};
-    const long double b[] = {1, -1};
-    const long double expected[] = {1, 1, 1, 1, -4};
-    long double out[5] = {};
-    ASSERT_EQ(convolve(a, 4, b, 2, out), 5);
-    for (int k = 0; k < 5; ++k) EXPECT_EQ(out[k], expected[k]) << k;
-    long double other[5] = {};
-    ASSERT_EQ(convolve(b, 2, a, 4, other), 5);
-    for (int k = 0; k < 5; ++k) EXPECT_EQ(other[k], expected[k]) << k;
+TEST(Convolve, BothOrdersGiveTheSameValuesAndWriteNoFurther) {
+    using Values = std::vector<long double>;
+    const struct {
+        Values a, b, product;
+    } cases[] = {{{1, 2, 3}, {0, 1, 0.5L}, {0, 1, 2.5L, 4, 1.5L}},
+                 // (1 + 2z + 3z^2 + 4z^3)(1 - z) = 1 + z + z^2 + z^3 - 4z^4
+                 {{1, 2, 3, 4}, {1, -1}, {1, 1, 1, 1, -4}}};
+    for (const auto& c : cases) {
+        const auto na = static_cast<std::int32_t>(c.a.size());
+        const auto nb = static_cast<std::int32_t>(c.b.size());
+        Values out(c.product.size() + 1, 9), swapped(out);
+        ASSERT_EQ(convolve(c.a.data(), na, c.b.data(), nb, out.data()), na + nb - 1);
+        ASSERT_EQ(convolve(c.b.data(), nb, c.a.data(), na, swapped.data()), na + nb - 1);
+        Values expected = c.product;
+        expected.push_back(9);
+        EXPECT_EQ(out, expected);
+        EXPECT_EQ(swapped, expected);
+    }
 }
 
 TEST(Convolve, SingleValuesAndEmptyInputs) {
@@ -102,18 +98,15 @@ TEST(LinearFit, StraightLineAndResiduals) {
 }
 
 TEST(LinearFit, DegenerateInputs) {
+    // All x alike, one point, none: slope 0 through the mean of y.
     const long double same_x[] = {4, 4, 4};
     const long double y[] = {1, 2, 6};
-    long double intercept = -1, slope = -1;
-    linear_fit(same_x, y, 3, intercept, slope);
-    EXPECT_EQ(slope, 0.0L);
-    EXPECT_EQ(intercept, 3.0L);
-    linear_fit(same_x, y, 1, intercept, slope);
-    EXPECT_EQ(slope, 0.0L);
-    EXPECT_EQ(intercept, 1.0L);
-    linear_fit(same_x, y, 0, intercept, slope);
-    EXPECT_EQ(slope, 0.0L);
-    EXPECT_EQ(intercept, 0.0L);
+    for (const auto& [n, mean] : {std::pair{3, 3.0L}, {1, 1.0L}, {0, 0.0L}}) {
+        long double intercept = -1, slope = -1;
+        linear_fit(same_x, y, n, intercept, slope);
+        EXPECT_EQ(slope, 0.0L) << n;
+        EXPECT_EQ(intercept, mean) << n;
+    }
 }
 
 void expect_same_fields(const RunningStats& a, const RunningStats& b) {
@@ -173,14 +166,9 @@ TEST(StatsFromArray, SingleAndEmptyArrays) {
         e.min = e.max = e.mean = e.variance = e.std_dev = e.sum = e.sum_sq = 9;
         // An empty array is never read, so a null pointer is fine.
         stats_from_array(e, nullptr, n, INT32_MIN);
-        EXPECT_EQ(e.count, n);
-        EXPECT_EQ(e.sum, 0.0L);
-        EXPECT_EQ(e.sum_sq, 0.0L);
-        EXPECT_EQ(e.mean, 0.0L);
-        EXPECT_EQ(e.variance, 0.0L);
-        EXPECT_EQ(e.std_dev, 0.0L);
-        EXPECT_EQ(e.min, 0.0L);
-        EXPECT_EQ(e.max, 0.0L);
+        RunningStats zero{};
+        zero.count = n;
+        expect_same_fields(e, zero);
     }
 }
 

@@ -38,16 +38,19 @@ TEST(Generator, StartsFromTheSeedConstant) {
     }
 }
 
-TEST(Generator, FirstUniformsOfAFreshGenerator) {
-    restart();
+// The next uniform, to ten places.
+std::string next_uniform_text() {
     char text[64];
     std::snprintf(text, sizeof text, "%.10Lf", rng_uniform());
-    EXPECT_STREQ(text, "0.6362133257");
+    return text;
+}
+
+TEST(Generator, FirstUniformsOfAFreshGenerator) {
+    restart();
+    EXPECT_EQ(next_uniform_text(), "0.6362133257");
     EXPECT_EQ(rng_state, 0x827ECC6D5B239565u);
-    std::snprintf(text, sizeof text, "%.10Lf", rng_uniform());
-    EXPECT_STREQ(text, "0.3847481350");
-    std::snprintf(text, sizeof text, "%.10Lf", rng_uniform());
-    EXPECT_STREQ(text, "0.3991692921");
+    EXPECT_EQ(next_uniform_text(), "0.3847481350");
+    EXPECT_EQ(next_uniform_text(), "0.3991692921");
 }
 
 TEST(Generator, LargestUniformIsJustBelowOne) {
@@ -62,17 +65,13 @@ TEST(Seeding, SeedZeroSkipsOneDraw) {
     rng_seed(0);
     EXPECT_EQ(rng_state, 0x827ECC6D5B239565u);
     EXPECT_EQ(rng_draw_count, draws);
-    char text[64];
-    std::snprintf(text, sizeof text, "%.10Lf", rng_uniform());
-    EXPECT_STREQ(text, "0.3847481350");
+    EXPECT_EQ(next_uniform_text(), "0.3847481350");
 }
 
 TEST(Seeding, NoSeedLeavesTheStateAtZero) {
     rng_seed(RNG_SEED_CONSTANT);
     EXPECT_EQ(rng_state, RNG_SEED_CONSTANT);
-    char text[64];
-    std::snprintf(text, sizeof text, "%.10Lf", rng_uniform());
-    EXPECT_STREQ(text, "0.6362133257");
+    EXPECT_EQ(next_uniform_text(), "0.6362133257");
     EXPECT_EQ(rng_step(0), 0u);  // the step itself keeps 0
     EXPECT_EQ(rng_load(0), RNG_SEED_CONSTANT);
     EXPECT_EQ(rng_state, RNG_SEED_CONSTANT);
@@ -153,33 +152,29 @@ TEST(Deviates, FirstGaussianOfAFreshGenerator) {
     EXPECT_NEAR(static_cast<double>(gaussian_deviate()), -0.90610046950846157, 1e-15);
 }
 
+// n, k and the binomial coefficient n over k.
+struct Coefficient {
+    std::int32_t n, k;
+    std::uint64_t value;
+};
+
 TEST(Binomial, CoefficientTable) {
-    EXPECT_EQ(binomial_coefficient_table(20, 10), 184756);
-    EXPECT_EQ(binomial_coefficient_table(0, 0), 1);
-    EXPECT_EQ(binomial_coefficient_table(7, 3), 35);
-    EXPECT_EQ(binomial_coefficient_table(21, 1), 0);
-    EXPECT_EQ(binomial_coefficient_table(5, 6), 0);
-    EXPECT_EQ(binomial_coefficient_table(-1, 0), 0);
-    EXPECT_EQ(binomial_coefficient_table(5, -1), 0);
+    const Coefficient cases[] = {{20, 10, 184756}, {0, 0, 1}, {7, 3, 35}, {21, 1, 0},
+                                 {5, 6, 0}, {-1, 0, 0}, {5, -1, 0}};
+    for (const Coefficient& c : cases)
+        EXPECT_EQ(binomial_coefficient_table(c.n, c.k), static_cast<std::int64_t>(c.value))
+            << c.n << " over " << c.k;
 }
 
 TEST(Binomial, ExactCoefficients) {
-    EXPECT_EQ(binomial_coefficient(20, 10), 184756u);
-    EXPECT_EQ(binomial_coefficient(21, 0), 1u);
-    EXPECT_EQ(binomial_coefficient(21, 21), 1u);
-    EXPECT_EQ(binomial_coefficient(21, 1), 21u);
-    EXPECT_EQ(binomial_coefficient(21, 20), 21u);
-    EXPECT_EQ(binomial_coefficient(62, 31), 465428353255261088u);
-    EXPECT_EQ(binomial_coefficient(63, 31), 916312070471295267u);
-    EXPECT_EQ(binomial_coefficient(63, 32), 916312070471295267u);
-    EXPECT_EQ(binomial_coefficient(67, 33), 14226520737620288370u);
-    EXPECT_EQ(binomial_coefficient(68, 34), 0u);
-    EXPECT_EQ(binomial_coefficient(2147483647, 1), 2147483647u);
-    EXPECT_EQ(binomial_coefficient(2147483647, 2147483646), 2147483647u);
-    EXPECT_EQ(binomial_coefficient(2147483647, 1000), 0u);
-    EXPECT_EQ(binomial_coefficient(5, 6), 0u);
-    EXPECT_EQ(binomial_coefficient(-1, 0), 0u);
-    EXPECT_EQ(binomial_coefficient(5, -1), 0u);
+    const Coefficient cases[] = {
+        {20, 10, 184756u}, {21, 0, 1u}, {21, 21, 1u}, {21, 1, 21u}, {21, 20, 21u},
+        {62, 31, 465428353255261088u}, {63, 31, 916312070471295267u},
+        {63, 32, 916312070471295267u}, {67, 33, 14226520737620288370u}, {68, 34, 0u},
+        {2147483647, 1, 2147483647u}, {2147483647, 2147483646, 2147483647u},
+        {2147483647, 1000, 0u}, {5, 6, 0u}, {-1, 0, 0u}, {5, -1, 0u}};
+    for (const Coefficient& c : cases)
+        EXPECT_EQ(binomial_coefficient(c.n, c.k), c.value) << c.n << " over " << c.k;
 }
 
 TEST(Binomial, SmallNFromTheTable) {
