@@ -6,7 +6,7 @@
 
 namespace quillmark {
 
-Analysis analyse(ReportTables& tables) {
+Analysis analyse(ReportTables& tables, bool rasch) {
     Analysis analysis;
     analysis.checks = sheet_checks(tables);
     for (FormScores& scores : tables.forms) {
@@ -18,6 +18,7 @@ Analysis analyse(ReportTables& tables) {
             form.questions.push_back({scores.question_numbers[i], std::move(items[i])});
         for (std::int32_t raw = 0; raw <= form.test.items; ++raw)
             form.percent_of_score.push_back(percent_score(raw, form.test.items));
+        if (rasch) form.rasch = rasch_analysis(rasch_counts(scores.matrix), scores.question_numbers);
         scores.matrix.cells = ByteArray();
         analysis.forms.push_back(std::move(form));
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analyze/item_statistics.h"
+#include "analyze/rasch.h"
 #include "analyze/report_reader.h"
 #include "analyze/sheet_checks.h"
 
@@ -21,12 +22,14 @@ struct QuestionAnalysis {
 
 // One form with scored sheets: its test statistics, its questions, and the
 // per-cent score of every raw score from 0 to the number of questions, as
-// the grader works it out (the histogram counts each sheet at its own).
+// the grader works it out (the histogram counts each sheet at its own);
+// its Rasch measurement when asked for.
 struct FormAnalysis {
     char form = 0;
     TestStatistics test;
     std::vector<QuestionAnalysis> questions;
     std::vector<long double> percent_of_score;
+    std::optional<RaschAnalysis> rasch;
 };
 
 // The whole analysis: the forms in letter order and the findings of the
@@ -36,10 +39,10 @@ struct Analysis {
     std::vector<SheetCheck> checks;
 };
 
-// Analyses what the reader found. Each form's table of answers is released
-// as soon as its figures are worked out, so `tables.forms` is left without
-// them.
-Analysis analyse(ReportTables& tables);
+// Analyses what the reader found, with each form's Rasch measurement when
+// `rasch` is set. Each form's table of answers is released as soon as its
+// figures are worked out, so `tables.forms` is left without them.
+Analysis analyse(ReportTables& tables, bool rasch = false);
 
 // The flag text of a question as the tables show it: the flag, with the
 // suspected letter after a possible key error; empty for none.

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "analyze/rasch_output.h"
+
 namespace quillmark {
 
 namespace {
@@ -57,6 +59,7 @@ json form_json(const FormAnalysis& form) {
         });
     }
     result["items"] = std::move(items);
+    if (form.rasch) result["rasch"] = rasch_json(form, *form.rasch);
     return result;
 }
 

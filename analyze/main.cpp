@@ -12,6 +12,7 @@
 #include "analyze/analysis_json.h"
 #include "analyze/analysis_report.h"
 #include "analyze/fix_options.h"
+#include "analyze/rasch_output.h"
 #include "analyze/report_reader.h"
 #include "grading/program_info.h"
 #include "platform/env.h"
@@ -40,6 +41,7 @@ struct Settings {
     std::string json;
     std::string html;
     std::string fix_options;
+    bool rasch = false;
 };
 
 void define_options(CLI::App& app, Settings& settings) {
@@ -62,6 +64,9 @@ void define_options(CLI::App& app, Settings& settings) {
                    "an option file for quillmark that makes the suspected\n"
                    "letter of each possible key error the answer")
         ->option_text("FILE");
+    app.add_flag("--rasch", settings.rasch,
+                 "Rasch measurement of each form: question measures with\n"
+                 "their fit, a measure for every raw score, reliabilities");
 }
 
 // Writes `text` to a new file; yields false after reporting a failure.
@@ -123,7 +128,7 @@ int main(int argc, char** argv) {
         send_message("%s: no scored sheets to analyse\n", name);
         return 0;
     }
-    const Analysis analysis = analyse(tables);
+    const Analysis analysis = analyse(tables, settings.rasch);
 
     std::FILE* out = stdout;
     if (!settings.output.empty()) {
@@ -136,6 +141,7 @@ int main(int argc, char** argv) {
     for (const FormAnalysis& form : analysis.forms) {
         print_form_tables(out, form);
         print_score_histogram(stderr, form);
+        if (form.rasch) print_rasch_notes(stderr, form, *form.rasch);
         end_message();
     }
     print_checks_table(out, analysis.checks);

@@ -659,7 +659,8 @@ const char* rasch_note_text(RaschNote note) {
     return "";
 }
 
-RaschAnalysis rasch_analysis(const RaschCounts& counts) {
+RaschAnalysis rasch_analysis(const RaschCounts& counts,
+                             const std::vector<std::int32_t>& question_numbers) {
     RaschAnalysis result;
     const std::int32_t items = counts.items;
     const auto k_all = static_cast<std::size_t>(items);
@@ -713,26 +714,41 @@ RaschAnalysis rasch_analysis(const RaschCounts& counts) {
 
     // The conditional likelihood has a finite maximum only when the right
     // answers of no group of m questions reach the most those sheets allow,
-    // sum over the sheets of min(score, m) (every sheet that has any other
-    // question right has all m right).
+    // the sum over the sheets of min(score, m): at that most, every sheet
+    // that has any other question right has all m right, and the group's
+    // measures fall without end against the others'. The questions with the
+    // most right answers make the largest group sums.
     {
-        std::vector<Real> sorted = problem.right;
-        std::sort(sorted.begin(), sorted.end(), std::greater<Real>());
+        std::vector<std::int32_t> order(k);
+        for (std::int32_t c = 0; c < k; ++c) order[c] = c;
+        std::stable_sort(order.begin(), order.end(), [&](std::int32_t x, std::int32_t y) {
+            return problem.right[x] > problem.right[y];
+        });
         Real group = 0;
         for (std::int32_t m = 1; m < k; ++m) {
-            group += sorted[m - 1];
+            group += problem.right[order[m - 1]];
             Real most = 0;
             for (std::size_t row = 0; row < problem.scores.size(); ++row)
                 most += problem.weights[row] * std::min(problem.scores[row], m);
-            if (group >= most) {
-                char text[200];
+            if (group < most) continue;
+            char text[200];
+            if (m == 1)
                 std::snprintf(text, sizeof text,
-                              "no finite measures: every sheet that got any other question right "
-                              "got the %d easiest right",
+                              "question %d is right on every sheet with a score between the "
+                              "extremes",
+                              question_numbers[calibrated[order[0]]]);
+            else if (m == k - 1)
+                std::snprintf(text, sizeof text,
+                              "question %d is wrong on every sheet with a score between the "
+                              "extremes",
+                              question_numbers[calibrated[order[k - 1]]]);
+            else
+                std::snprintf(text, sizeof text,
+                              "the %d questions with the most right answers are right on every "
+                              "sheet that has any other question right",
                               m);
-                result.message = text;
-                return result;
-            }
+            result.message = text;
+            return result;
         }
     }
 

@@ -98,7 +98,9 @@ constexpr long double RASCH_EXTREME_OFFSET = 0.3L;
 constexpr long double RASCH_TOLERANCE = 1e-10L;
 constexpr std::int32_t RASCH_ITERATION_LIMIT = 50;
 
-// The Rasch analysis of a form from its sufficient statistics.
-RaschAnalysis rasch_analysis(const RaschCounts& counts);
+// The Rasch analysis of a form from its sufficient statistics; the
+// questions' numbers (one per item, in form order) name them in messages.
+RaschAnalysis rasch_analysis(const RaschCounts& counts,
+                             const std::vector<std::int32_t>& question_numbers);
 
 } // namespace quillmark
