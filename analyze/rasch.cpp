@@ -665,7 +665,7 @@ RaschAnalysis rasch_analysis(const RaschCounts& counts,
     const std::int32_t items = counts.items;
     const auto k_all = static_cast<std::size_t>(items);
     std::int64_t sheets = 0;
-    for (std::int64_t n : counts.sheets) sheets += n;
+    for (std::int32_t n : counts.sheets) sheets += n;
     result.items.resize(k_all);
     result.scores.resize(k_all + 1);
     for (std::size_t r = 0; r <= k_all; ++r) result.scores[r].sheets = counts.sheets[r];
@@ -699,7 +699,7 @@ RaschAnalysis rasch_analysis(const RaschCounts& counts,
     problem.right.assign(k, 0);
     for (std::int32_t r = 1; r < k; ++r) {
         const std::size_t full = static_cast<std::size_t>(r + always_right);
-        const std::int64_t n = counts.sheets[full];
+        const std::int32_t n = counts.sheets[full];
         if (n == 0) continue;
         problem.scores.push_back(r);
         problem.weights.push_back(static_cast<Real>(n));

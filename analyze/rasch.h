@@ -22,7 +22,7 @@ namespace quillmark {
 // (r = 0 to `items`), and `right[r * items + i]` of them got item i right.
 struct RaschCounts {
     std::int32_t items = 0;
-    std::vector<std::int64_t> sheets;
+    std::vector<std::int32_t> sheets;
     std::vector<std::int32_t> right;
 };
 
@@ -63,7 +63,7 @@ struct RaschItem {
 // of questions every sheet got right, or above what the others allow) has
 // no measure.
 struct RaschScore {
-    std::int64_t sheets = 0;
+    std::int32_t sheets = 0;
     bool extreme = false;
     std::optional<long double> measure;
     std::optional<long double> se;
@@ -79,7 +79,7 @@ struct RaschScore {
 struct RaschAnalysis {
     std::vector<RaschItem> items;
     std::vector<RaschScore> scores;
-    std::int64_t persons = 0;
+    std::int32_t persons = 0;
     std::int32_t calibrated = 0;
     std::optional<long double> person_reliability;
     std::optional<long double> item_reliability;

@@ -39,13 +39,12 @@ void print_rasch_tables(std::FILE* out, const FormAnalysis& form, const RaschAna
         std::fprintf(out, "%c,%d", form.form, static_cast<int>(raw));
         print_figure(out, score.measure, 3);
         print_figure(out, score.se, 3);
-        std::fprintf(out, ",%lld\n", static_cast<long long>(score.sheets));
+        std::fprintf(out, ",%d\n", score.sheets);
     }
     std::fprintf(out, "\n");
 
     std::fprintf(out, "Form,Persons,Items,\"Person reliability\",\"Item reliability\"\n");
-    std::fprintf(out, "%c,%lld,%d", form.form, static_cast<long long>(rasch.persons),
-                 rasch.calibrated);
+    std::fprintf(out, "%c,%d,%d", form.form, rasch.persons, rasch.calibrated);
     print_figure(out, rasch.person_reliability, 3);
     print_figure(out, rasch.item_reliability, 3);
     std::fprintf(out, "\n\n");

@@ -121,7 +121,7 @@ TEST(Rasch, HandSizedCaseMeasuresAndErrorsAsWorkedOut) {
 
     // Every raw score, the extremes by the 0.3 rule; SE = 1 / sqrt(sum PQ).
     const double targets[4] = {0.3, 1, 2, 2.7};
-    const std::int64_t sheets[4] = {2, 20, 10, 3};
+    const std::int32_t sheets[4] = {2, 20, 10, 3};
     ASSERT_EQ(rasch.scores.size(), 4u);
     for (int r = 0; r <= 3; ++r) {
         const RaschScore& score = rasch.scores[r];
@@ -199,7 +199,7 @@ TEST(Rasch, CountsAreTheSufficientStatistics) {
     const RaschCounts counts =
         rasch_counts(make_matrix({{1, 0, 1}, {0, 0, 0}, {1, 1, 0}, {0, 0, 1}, {1, 0, 1}}));
     EXPECT_EQ(counts.items, 3);
-    EXPECT_EQ(counts.sheets, (std::vector<std::int64_t>{1, 1, 3, 0}));
+    EXPECT_EQ(counts.sheets, (std::vector<std::int32_t>{1, 1, 3, 0}));
     // Score 1: the fourth sheet; score 2: sheets 1, 3 and 5.
     EXPECT_EQ(counts.right, (std::vector<std::int32_t>{0, 0, 0, 0, 0, 1, 3, 1, 2, 0, 0, 0}));
 }
