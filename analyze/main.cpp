@@ -65,8 +65,8 @@ void define_options(CLI::App& app, Settings& settings) {
                    "letter of each possible key error the answer")
         ->option_text("FILE");
     app.add_flag("--rasch", settings.rasch,
-                 "Rasch measurement of each form: question measures with\n"
-                 "their fit, a measure for every raw score, reliabilities");
+                 "the Rasch measures of each form's questions, with their\n"
+                 "fit, and of every raw score, then the reliabilities");
 }
 
 // Writes `text` to a new file; yields false after reporting a failure.
