@@ -190,8 +190,25 @@ Real pair_right_direct(const Problem& problem, const Evaluation& at, std::int32_
     return sum;
 }
 
-// The upper triangle (row-major, k by k) of the information matrix of the
-// conditional likelihood at `at`, which must hold the curves:
+// The upper triangle of a symmetric n by n matrix, row by row: row i holds
+// columns i to n - 1, so that it takes half the memory of the square.
+class Triangle {
+public:
+    explicit Triangle(std::size_t n) : n_(n), cells_(n * (n + 1) / 2, 0.0) {}
+    std::size_t size() const { return n_; }
+    // Row i, indexed by the column j >= i.
+    double* row(std::size_t i) { return cells_.data() + (i * n_ - i * (i + 1) / 2); }
+    const double* row(std::size_t i) const {
+        return cells_.data() + (i * n_ - i * (i + 1) / 2);
+    }
+
+private:
+    std::size_t n_;
+    std::vector<double> cells_;
+};
+
+// The upper triangle of the information matrix of the conditional
+// likelihood at `at`, which must hold the curves:
 //   I_ij = sum_r n_r (P(x_i = x_j = 1 | r) - p_ri p_rj)   (i != j),
 //   I_ii = sum_r n_r p_ri q_ri.
 // Since gamma^(j)_{r-1} - gamma^(i)_{r-1} = (eps_i - eps_j) gamma^(ij)_{r-2},
@@ -202,11 +219,11 @@ Real pair_right_direct(const Problem& problem, const Evaluation& at, std::int32_
 // each pair of distinct eps. The sums of p_ri p_rj are one product of the
 // curves, in double (sums of positive terms), four scores at a time over a
 // block of rows that stays in cache.
-std::vector<double> information_matrix(const Problem& problem, const Evaluation& at) {
+Triangle information_matrix(const Problem& problem, const Evaluation& at) {
     const std::int32_t k = problem.k;
     const auto n = static_cast<std::size_t>(k);
     const std::size_t rows = problem.scores.size();
-    std::vector<double> matrix(n * n, 0.0);
+    Triangle matrix(n);
 
     const std::vector<double>& by_score = at.curves;
     std::vector<double> weights(rows);
@@ -226,7 +243,7 @@ std::vector<double> information_matrix(const Problem& problem, const Evaluation&
                 const double a1 = weights[row + 1] * c1[i];
                 const double a2 = weights[row + 2] * c2[i];
                 const double a3 = weights[row + 3] * c3[i];
-                double* out = &matrix[i * n];
+                double* out = matrix.row(i);
                 for (std::size_t j = i + 1; j < n; ++j)
                     out[j] += a0 * c0[j] + a1 * c1[j] + a2 * c2[j] + a3 * c3[j];
             }
@@ -235,7 +252,7 @@ std::vector<double> information_matrix(const Problem& problem, const Evaluation&
             const double* c0 = &by_score[row * n];
             for (std::size_t i = first; i < last; ++i) {
                 const double a0 = weights[row] * c0[i];
-                double* out = &matrix[i * n];
+                double* out = matrix.row(i);
                 for (std::size_t j = i + 1; j < n; ++j) out[j] += a0 * c0[j];
             }
         }
@@ -253,7 +270,7 @@ std::vector<double> information_matrix(const Problem& problem, const Evaluation&
                                                                           : order[o];
     constexpr Real NEAR = 1e-3L;
     std::map<std::pair<std::int32_t, std::int32_t>, Real> direct;
-    std::vector<std::pair<std::size_t, double>> near; // (cell, I_ij)
+    std::vector<std::pair<std::pair<std::size_t, std::size_t>, double>> near; // (i, j), I_ij
     for (std::size_t a = 0; a < n; ++a)
         for (std::size_t c = a + 1; c < n; ++c) {
             const std::int32_t i = order[a];
@@ -264,8 +281,9 @@ std::vector<double> information_matrix(const Problem& problem, const Evaluation&
             if (found == direct.end())
                 found = direct.emplace(key, pair_right_direct(problem, at, key.first, key.second))
                             .first;
-            const std::size_t cell = std::min(i, j) * n + std::max(i, j);
-            near.emplace_back(cell, static_cast<double>(found->second - matrix[cell]));
+            const auto low = static_cast<std::size_t>(std::min(i, j));
+            const auto high = static_cast<std::size_t>(std::max(i, j));
+            near.push_back({{low, high}, static_cast<double>(found->second - matrix.row(low)[high])});
         }
 
     std::vector<double> eps(n), expected(n);
@@ -274,7 +292,7 @@ std::vector<double> information_matrix(const Problem& problem, const Evaluation&
         expected[i] = static_cast<double>(at.expected[i]);
     }
     for (std::size_t i = 0; i < n; ++i) {
-        double* out = &matrix[i * n];
+        double* out = matrix.row(i);
         const double ei = eps[i];
         const double expected_i = expected[i];
         out[i] = static_cast<double>(at.information[i]);
@@ -285,7 +303,7 @@ std::vector<double> information_matrix(const Problem& problem, const Evaluation&
                      out[j];
         }
     }
-    for (const auto& [cell, value] : near) matrix[cell] = value;
+    for (const auto& [cell, value] : near) matrix.row(cell.first)[cell.second] = value;
     return matrix;
 }
 
@@ -296,17 +314,17 @@ std::vector<double> information_matrix(const Problem& problem, const Evaluation&
 // centred estimates. The Cholesky factor R (upper, R'R = I + c 11') takes
 // the place of the upper triangle, four rows at a time; false when the
 // matrix is not positive definite.
-bool factor(std::vector<double>& matrix, std::int32_t k, double shift) {
-    const auto n = static_cast<std::size_t>(k);
+bool factor(Triangle& matrix, double shift) {
+    const std::size_t n = matrix.size();
     for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = i; j < n; ++j) matrix[i * n + j] += shift;
+        for (std::size_t j = i; j < n; ++j) matrix.row(i)[j] += shift;
     for (std::size_t first = 0; first < n; first += 4) {
         const std::size_t last = std::min(n, first + 4);
         // The block's rows, from the updates of the rows of the block above them.
         for (std::size_t j = first; j < last; ++j) {
-            double* row = &matrix[j * n];
+            double* row = matrix.row(j);
             for (std::size_t m = first; m < j; ++m) {
-                const double* above = &matrix[m * n];
+                const double* above = matrix.row(m);
                 const double a = above[j];
                 for (std::size_t l = j; l < n; ++l) row[l] -= a * above[l];
             }
@@ -318,16 +336,16 @@ bool factor(std::vector<double>& matrix, std::int32_t k, double shift) {
         }
         // The rows below, updated by all the block's rows in one pass.
         const std::size_t count = last - first;
-        const double* r0 = &matrix[first * n];
-        const double* r1 = count > 1 ? r0 + n : r0;
-        const double* r2 = count > 2 ? r0 + 2 * n : r0;
-        const double* r3 = count > 3 ? r0 + 3 * n : r0;
+        const double* r0 = matrix.row(first);
+        const double* r1 = count > 1 ? matrix.row(first + 1) : r0;
+        const double* r2 = count > 2 ? matrix.row(first + 2) : r0;
+        const double* r3 = count > 3 ? matrix.row(first + 3) : r0;
         for (std::size_t i = last; i < n; ++i) {
             const double a0 = r0[i];
             const double a1 = count > 1 ? r1[i] : 0;
             const double a2 = count > 2 ? r2[i] : 0;
             const double a3 = count > 3 ? r3[i] : 0;
-            double* out = &matrix[i * n];
+            double* out = matrix.row(i);
             for (std::size_t l = i; l < n; ++l)
                 out[l] -= a0 * r0[l] + a1 * r1[l] + a2 * r2[l] + a3 * r3[l];
         }
@@ -336,19 +354,19 @@ bool factor(std::vector<double>& matrix, std::int32_t k, double shift) {
 }
 
 // Solves R'R x = g with the factor above.
-std::vector<Real> solve(const std::vector<double>& factor, std::int32_t k,
-                        const std::vector<Real>& g) {
-    const auto n = static_cast<std::size_t>(k);
+std::vector<Real> solve(const Triangle& factor, const std::vector<Real>& g) {
+    const std::size_t n = factor.size();
     std::vector<Real> x(g);
     for (std::size_t i = 0; i < n; ++i) { // R' y = g
         Real sum = x[i];
-        for (std::size_t j = 0; j < i; ++j) sum -= factor[j * n + i] * x[j];
-        x[i] = sum / factor[i * n + i];
+        for (std::size_t j = 0; j < i; ++j) sum -= factor.row(j)[i] * x[j];
+        x[i] = sum / factor.row(i)[i];
     }
     for (std::size_t i = n; i-- > 0;) { // R x = y
         Real sum = x[i];
-        for (std::size_t j = i + 1; j < n; ++j) sum -= factor[i * n + j] * x[j];
-        x[i] = sum / factor[i * n + i];
+        const double* row = factor.row(i);
+        for (std::size_t j = i + 1; j < n; ++j) sum -= row[j] * x[j];
+        x[i] = sum / row[i];
     }
     return x;
 }
@@ -358,16 +376,16 @@ std::vector<Real> solve(const std::vector<double>& factor, std::int32_t k,
 //   X_ii = 1 / R_ii,  X_ij = -X_ii sum_{l=i+1..j} R_il X_lj  (j > i),
 // four rows at a time: the rows below the block go into all four sums in
 // one pass.
-std::vector<Real> inverse_diagonal(std::vector<double>& factor, std::int32_t k) {
-    const auto n = static_cast<std::size_t>(k);
+std::vector<Real> inverse_diagonal(Triangle& factor) {
+    const std::size_t n = factor.size();
     std::vector<double> sums(4 * n);
     for (std::size_t end = n; end > 0;) {
         const std::size_t first = end >= 4 ? end - 4 : 0;
         std::fill(sums.begin(), sums.end(), 0.0);
         for (std::size_t l = end; l < n; ++l) {
-            const double* x = &factor[l * n];
+            const double* x = factor.row(l);
             double a[4] = {0, 0, 0, 0};
-            for (std::size_t m = first; m < end; ++m) a[m - first] = factor[m * n + l];
+            for (std::size_t m = first; m < end; ++m) a[m - first] = factor.row(m)[l];
             for (std::size_t j = l; j < n; ++j) {
                 const double value = x[j];
                 sums[j] += a[0] * value;
@@ -377,11 +395,11 @@ std::vector<Real> inverse_diagonal(std::vector<double>& factor, std::int32_t k) 
             }
         }
         for (std::size_t m = end; m-- > first;) {
-            double* row = &factor[m * n];
+            double* row = factor.row(m);
             double* sum = &sums[(m - first) * n];
             for (std::size_t l = m + 1; l < end; ++l) {
                 const double a = row[l];
-                const double* x = &factor[l * n];
+                const double* x = factor.row(l);
                 for (std::size_t j = l; j < n; ++j) sum[j] += a * x[j];
             }
             const double inverse = 1 / row[m];
@@ -392,9 +410,9 @@ std::vector<Real> inverse_diagonal(std::vector<double>& factor, std::int32_t k) 
     }
     std::vector<Real> diagonal(n, 0);
     for (std::size_t i = 0; i < n; ++i) {
+        const double* row = factor.row(i);
         Real sum = 0;
-        for (std::size_t j = i; j < n; ++j)
-            sum += static_cast<Real>(factor[i * n + j]) * factor[i * n + j];
+        for (std::size_t j = i; j < n; ++j) sum += static_cast<Real>(row[j]) * row[j];
         diagonal[i] = sum;
     }
     return diagonal;
@@ -532,19 +550,19 @@ std::int32_t calibrate(const Problem& problem, std::vector<Real>& b, std::vector
     std::vector<Real> trial(k);
     for (std::int32_t step = 0; step < RASCH_ITERATION_LIMIT; ++step) {
         evaluate(problem, b, true, at);
-        std::vector<double> matrix = information_matrix(problem, at);
+        Triangle matrix = information_matrix(problem, at);
         Real trace = 0;
         for (std::int32_t i = 0; i < k; ++i) trace += at.information[i];
         const double shift = static_cast<double>(trace / k / k);
-        if (!factor(matrix, k, shift)) return -1;
+        if (!factor(matrix, shift)) return -1;
         for (std::int32_t i = 0; i < k; ++i) gradient[i] = at.expected[i] - problem.right[i];
-        change = solve(matrix, k, gradient);
+        change = solve(matrix, gradient);
         const Real largest = largest_of(change);
         ++steps;
         if (largest < RASCH_TOLERANCE) {
             for (std::int32_t i = 0; i < k; ++i) b[i] += change[i];
             centre(b);
-            const std::vector<Real> diagonal = inverse_diagonal(matrix, k);
+            const std::vector<Real> diagonal = inverse_diagonal(matrix);
             se.resize(k);
             const Real constant = 1 / (static_cast<Real>(shift) * k * k);
             for (std::int32_t i = 0; i < k; ++i) se[i] = sqrt_of(diagonal[i] - constant);
