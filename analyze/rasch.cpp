@@ -33,12 +33,13 @@ Real sqrt_of(Real x) { return static_cast<Real>(std::sqrt(static_cast<double>(x)
 // ---------------------------------------------------------------------------
 
 // ratio[r] = gamma_{r-1} / gamma_r for r = 1 to k (ratio[0] is not used).
-void esf_ratios(const Real* eps, std::int32_t k, Real* ratio) {
+template <typename Float>
+void esf_ratios(const Float* eps, std::int32_t k, Float* ratio) {
     for (std::int32_t j = 0; j < k; ++j) {
-        const Real e = eps[j];
-        Real lower = 0; // the old ratio one score below
+        const Float e = eps[j];
+        Float lower = 0; // the old ratio one score below
         for (std::int32_t r = 1; r <= j; ++r) {
-            const Real old = ratio[r];
+            const Float old = ratio[r];
             ratio[r] = old * (1 + e * lower) / (1 + e * old);
             lower = old;
         }
@@ -54,26 +55,28 @@ void esf_ratios(const Real* eps, std::int32_t k, Real* ratio) {
 // before it on its own side of p = 1/2, so the walk up stops where p passes
 // 1/2 and the walk down fills in the rest; each complement is worked out
 // where it is the smaller, so both keep full relative precision.
-void item_curve(Real e, const Real* ratio, const Real* inverse, std::int32_t k, Real* p, Real* q) {
+template <typename Float>
+void item_curve(Float e, const Float* ratio, const Float* inverse, std::int32_t k, Float* p,
+                Float* q) {
     p[0] = 0;
     q[0] = 1;
     // The neighbour's values are carried in variables, not read back from
     // the arrays: reading an extended value just stored is slow.
-    Real complement = 1;
+    Float complement = 1;
     std::int32_t r = 1;
     for (; r < k; ++r) {
-        const Real up = e * ratio[r] * complement;
-        if (up > 0.5L) break;
+        const Float up = e * ratio[r] * complement;
+        if (up > Float(0.5)) break;
         complement = 1 - up;
         p[r] = up;
         q[r] = complement;
     }
     p[k] = 1;
     q[k] = 0;
-    const Real over = 1 / e;
-    Real chance = 1;
+    const Float over = 1 / e;
+    Float chance = 1;
     for (std::int32_t s = k; s > r; --s) {
-        const Real below = chance * over * inverse[s];
+        const Float below = chance * over * inverse[s];
         chance = 1 - below;
         q[s - 1] = below;
         p[s - 1] = chance;
@@ -100,23 +103,28 @@ struct Problem {
 // expected - right) and its information (the diagonal of the information
 // matrix), the log likelihood, and on request each item's chance of a right
 // answer at each score of the problem (a row of k per score, for the
-// information matrix).
+// information matrix). Worked out in extended precision, or in double
+// (three times as fast; the expected right answers to some 1e-14) for the
+// steps that only bring the estimates close.
+template <typename Float>
 struct Evaluation {
-    std::vector<Real> eps;
-    std::vector<Real> ratio;
-    std::vector<Real> inverse;
-    std::vector<Real> expected;
-    std::vector<Real> information;
+    std::vector<Float> eps;
+    std::vector<Float> ratio;
+    std::vector<Float> inverse;
+    std::vector<Float> expected;
+    std::vector<Float> information;
     std::vector<double> curves;
-    Real log_likelihood = 0;
+    Float log_likelihood = 0;
 };
 
-void evaluate(const Problem& problem, const std::vector<Real>& b, bool curves, Evaluation& at) {
+template <typename Float>
+void evaluate(const Problem& problem, const std::vector<Real>& b, bool curves,
+              Evaluation<Float>& at) {
     const std::int32_t k = problem.k;
     const auto size = static_cast<std::size_t>(k) + 1;
     const std::size_t rows = problem.scores.size();
     at.eps.resize(k);
-    for (std::int32_t i = 0; i < k; ++i) at.eps[i] = exp_of(-b[i]);
+    for (std::int32_t i = 0; i < k; ++i) at.eps[i] = static_cast<Float>(exp_of(-b[i]));
     at.ratio.assign(size, 0);
     esf_ratios(at.eps.data(), k, at.ratio.data());
     at.inverse.assign(size, 0);
@@ -127,18 +135,19 @@ void evaluate(const Problem& problem, const std::vector<Real>& b, bool curves, E
     // The curves of a few items at a time, so that they go into the rows
     // by score in runs.
     constexpr std::int32_t TILE = 16;
-    std::vector<Real> p(size * TILE);
-    std::vector<Real> q(size);
+    std::vector<Float> p(size * TILE);
+    std::vector<Float> q(size);
+    std::vector<Float> weights(problem.weights.begin(), problem.weights.end());
     for (std::int32_t first = 0; first < k; first += TILE) {
         const std::int32_t last = std::min(k, first + TILE);
         for (std::int32_t i = first; i < last; ++i) {
-            Real* pi = &p[(i - first) * size];
+            Float* pi = &p[(i - first) * size];
             item_curve(at.eps[i], at.ratio.data(), at.inverse.data(), k, pi, q.data());
-            Real expected = 0;
-            Real information = 0;
+            Float expected = 0;
+            Float information = 0;
             for (std::size_t row = 0; row < rows; ++row) {
                 const std::int32_t r = problem.scores[row];
-                const Real n = problem.weights[row];
+                const Float n = weights[row];
                 expected += n * pi[r];
                 information += n * pi[r] * q[r];
             }
@@ -160,16 +169,16 @@ void evaluate(const Problem& problem, const std::vector<Real>& b, bool curves, E
     Real log_gamma = 0;
     std::size_t row = 0;
     for (std::int32_t r = 1; r < k && row < rows; ++r) {
-        log_gamma -= std::log(at.ratio[r]);
+        log_gamma -= std::log(static_cast<Real>(at.ratio[r]));
         if (problem.scores[row] == r) log_likelihood -= problem.weights[row++] * log_gamma;
     }
-    at.log_likelihood = log_likelihood;
+    at.log_likelihood = static_cast<Float>(log_likelihood);
 }
 
 // The sum over the problem's sheets of the chance that items i and j are
 // both right, worked out from the items' curves: the chance of j on the
 // test without i, at one score less, times the chance of i.
-Real pair_right_direct(const Problem& problem, const Evaluation& at, std::int32_t i,
+Real pair_right_direct(const Problem& problem, const Evaluation<Real>& at, std::int32_t i,
                        std::int32_t j) {
     const std::int32_t k = problem.k;
     const auto size = static_cast<std::size_t>(k) + 1;
@@ -219,7 +228,7 @@ private:
 // each pair of distinct eps. The sums of p_ri p_rj are one product of the
 // curves, in double (sums of positive terms), four scores at a time over a
 // block of rows that stays in cache.
-Triangle information_matrix(const Problem& problem, const Evaluation& at) {
+Triangle information_matrix(const Problem& problem, const Evaluation<Real>& at) {
     const std::int32_t k = problem.k;
     const auto n = static_cast<std::size_t>(k);
     const std::size_t rows = problem.scores.size();
@@ -509,8 +518,8 @@ constexpr std::int32_t DIAGONAL_STEPS = 100;
 // cube of the items, while the gradient and the diagonal of I cost their
 // square. So the estimates are first brought close by steps along the
 // diagonal, b_i += w g_i / I_ii with w = (k - 1) / k (the exact step when
-// all items are alike), sped up by Anderson's acceleration, for as long as
-// each step is at most half the one before. Then Newton's steps with the
+// all items are alike), sped up by Anderson's acceleration and worked out
+// in double, for as long as each step is at most half the one before. Then Newton's steps with the
 // whole matrix at the current estimates, each at most 2 logits long and
 // halved while it lowers the likelihood and overshoots the line's maximum
 // by half again, until the largest change is below RASCH_TOLERANCE; the
@@ -527,26 +536,27 @@ std::int32_t calibrate(const Problem& problem, std::vector<Real>& b, std::vector
             std::log(static_cast<double>((sheets - problem.right[i]) / problem.right[i])));
     centre(b);
     std::int32_t steps = 0;
-    Evaluation at;
-    evaluate(problem, b, false, at);
+    Evaluation<double> close;
+    evaluate(problem, b, false, close);
     std::vector<Real> change(k);
     const Real weight = static_cast<Real>(k - 1) / k;
     Real previous = 0;
     Accelerator accelerator;
     for (std::int32_t step = 0; step < DIAGONAL_STEPS; ++step) {
         for (std::int32_t i = 0; i < k; ++i)
-            change[i] = weight * (at.expected[i] - problem.right[i]) / at.information[i];
+            change[i] = weight * (close.expected[i] - problem.right[i]) / close.information[i];
         const Real largest = largest_of(change);
         if (largest < RASCH_TOLERANCE / 16 || (step > 0 && largest > previous / 2)) break;
         accelerator.next(b, change);
         centre(b);
-        evaluate(problem, b, false, at);
+        evaluate(problem, b, false, close);
         previous = largest;
         ++steps;
     }
 
     std::vector<Real> gradient(k);
-    Evaluation next;
+    Evaluation<Real> at;
+    Evaluation<Real> next;
     std::vector<Real> trial(k);
     for (std::int32_t step = 0; step < RASCH_ITERATION_LIMIT; ++step) {
         evaluate(problem, b, true, at);
