@@ -26,6 +26,7 @@ Analysis analyse(ReportTables& tables, const AnalysisInputs& inputs) {
             form.questions.push_back({scores.question_numbers[i], std::move(items[i])});
         for (std::int32_t raw = 0; raw <= form.test.items; ++raw)
             form.percent_of_score.push_back(percent_score(raw, form.test.items));
+        if (inputs.rasch) form.rasch = rasch_analysis(rasch_counts(scores.matrix), scores.question_numbers);
         scores.matrix.cells = ByteArray();
         analysis.forms.push_back(std::move(form));
     }

@@ -10,6 +10,7 @@
 #include "analyze/class_list.h"
 #include "analyze/grades.h"
 #include "analyze/item_statistics.h"
+#include "analyze/rasch.h"
 #include "analyze/report_reader.h"
 #include "analyze/sheet_checks.h"
 
@@ -24,12 +25,14 @@ struct QuestionAnalysis {
 
 // One form with scored sheets: its test statistics, its questions, and the
 // per-cent score of every raw score from 0 to the number of questions, as
-// the grader works it out (the histogram counts each sheet at its own).
+// the grader works it out (the histogram counts each sheet at its own);
+// its Rasch measurement when asked for.
 struct FormAnalysis {
     char form = 0;
     TestStatistics test;
     std::vector<QuestionAnalysis> questions;
     std::vector<long double> percent_of_score;
+    std::optional<RaschAnalysis> rasch;
 };
 
 // The whole analysis: the forms in letter order and the findings of the
@@ -50,6 +53,7 @@ struct AnalysisInputs {
     const ClassList* class_list = nullptr;
     const GradeScale* grades = nullptr;
     bool sheet_scores = false;
+    bool rasch = false; // each form's Rasch measurement
 };
 
 // Analyses what the reader found. Each form's table of answers is released

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "analyze/display_rules.h"
+#include "analyze/rasch_output.h"
 
 namespace quillmark {
 
@@ -59,6 +60,7 @@ json form_json(const FormAnalysis& form) {
         });
     }
     result["items"] = std::move(items);
+    if (form.rasch) result["rasch"] = rasch_json(form, *form.rasch);
     return result;
 }
 

@@ -4,6 +4,7 @@
 
 #include "analyze/display_rules.h"
 #include "analyze/csv_cell.h"
+#include "analyze/rasch_output.h"
 #include "numerics/histogram.h"
 
 namespace quillmark {
@@ -66,6 +67,7 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
             std::fputc('\n', out);
         }
     std::fprintf(out, "\n");
+    if (form.rasch) print_rasch_tables(out, form, *form.rasch);
 }
 
 void print_checks_table(std::FILE* out, const std::vector<SheetCheck>& checks) {

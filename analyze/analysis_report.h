@@ -13,7 +13,8 @@ namespace quillmark {
 // The form's tables, each followed by an empty line, to `out`: the test
 // statistics (heading row and the form's row), the question table (heading
 // row and one row per scored question) and the option table (heading row and
-// one row per option of every scored question).
+// one row per option of every scored question), then the Rasch tables when
+// the form has them.
 void print_form_tables(std::FILE* out, const FormAnalysis& form);
 
 // The sheet checks table: its heading row and one row per finding.

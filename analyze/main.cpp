@@ -15,6 +15,7 @@
 #include "analyze/fix_options.h"
 #include "analyze/gradebook.h"
 #include "analyze/output_files.h"
+#include "analyze/rasch_output.h"
 #include "analyze/report_reader.h"
 #include "grading/program_info.h"
 #include "platform/env.h"
@@ -59,6 +60,7 @@ struct Settings {
     std::size_t html_output = NO_OUTPUT;
     std::size_t fix_output = NO_OUTPUT;
     std::size_t gradebook_output = NO_OUTPUT;
+    bool rasch = false;
 };
 
 void define_options(CLI::App& app, Settings& settings) {
@@ -93,6 +95,9 @@ void define_options(CLI::App& app, Settings& settings) {
                    "every student's form, scores, grade and a note as CSV\n"
                    "to FILE")
         ->option_text("FILE");
+    app.add_flag("--rasch", settings.rasch,
+                 "the Rasch measures of each form's questions, with their\n"
+                 "fit, and of every raw score, then the reliabilities");
 }
 
 // Reads the class list named on the command line; yields false after
@@ -148,6 +153,7 @@ bool analyse_report(const Settings& settings, const AnalysisInputs& inputs, Outp
         print_form_tables(out, form);
         files.check(tables_output);
         print_score_histogram(stderr, form);
+        if (form.rasch) print_rasch_notes(stderr, form, *form.rasch);
         end_message();
     }
     print_checks_table(out, analysis.checks);
@@ -215,6 +221,7 @@ int main(int argc, char** argv) {
             inputs.class_list = settings.class_list.empty() ? nullptr : &class_list;
             inputs.grades = graded ? &scale : nullptr;
             inputs.sheet_scores = !settings.gradebook.empty();
+            inputs.rasch = settings.rasch;
             if (analyse_report(settings, inputs, files, tables_output)) return 0;
         }
     } catch (const std::bad_alloc&) {

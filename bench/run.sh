@@ -8,7 +8,9 @@
 #    100,000 sheets of 1000 questions: five times the grader, then `cat` of
 #    its own report to a file; the median of the five ratios;
 # 3. the peak memory of grading one sheet line of 4 GiB (BENCH_LONG_LINE_MIB
-#    sets another length; 0 leaves it out), streamed through a pipe.
+#    sets another length; 0 leaves it out), streamed through a pipe;
+# 4. quillmark-analyze against grading: 1,000,000 sheets of 100 questions,
+#    and with --rasch the same and 100,000 sheets of 1000 questions.
 #
 #   bench/run.sh [sizes...]        e.g. bench/run.sh 1000 100000
 set -euo pipefail
@@ -116,3 +118,22 @@ echo
 printf '%10s %9s %9s %8s %13s %13s\n' sheets grade_s analyse_s ratio grade_KiB analyse_KiB
 awk -v g="$grade_s" -v a="$analyse_s" -v gp="$grade_peak" -v ap="$analyse_peak" 'BEGIN {
   printf "%10d %9.4f %9.4f %8.2f %13d %13d\n", 1000000, g, a, a / g, gp, ap }'
+
+# Rasch measurement against grading: 1,000,000 sheets of 100 questions and
+# 100,000 sheets of 1000 questions, one form each, graded and analysed with
+# --rasch, each the median of five runs side by side, with the ratio and the
+# analyser's peak memory.
+analyse_rasch() { "$analyzer" --rasch "$1" > /dev/null 2>&1; }
+echo
+printf '%10s %9s %9s %15s %8s %13s\n' sheets questions grade_s analyse_rasch_s ratio analyse_KiB
+for size in "1000000 100" "100000 1000"; do
+  set -- $size
+  "$build/tools/make_sheets" "$1" "$2" 1 7 > "$sheets"
+  grade "$sheets" "$work/report.csv"
+  grade_s=$(median_seconds grade "$sheets" "$work/report.csv")
+  rasch_s=$(median_seconds analyse_rasch "$work/report.csv")
+  /usr/bin/time -v -o "$work/time.txt" "$analyzer" --rasch "$work/report.csv" > /dev/null 2>&1
+  rasch_peak=$(awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }' "$work/time.txt")
+  awk -v n="$1" -v q="$2" -v g="$grade_s" -v a="$rasch_s" -v p="$rasch_peak" 'BEGIN {
+    printf "%10d %9d %9.4f %15.4f %8.2f %13d\n", n, q, g, a, a / g, p }'
+done
