@@ -13,7 +13,7 @@
 #include "analyze/analysis_report.h"
 #include "analyze/fix_options.h"
 #include "analyze/report_reader.h"
-#include "grading/program_info.h"
+#include "platform/program_info.h"
 #include "platform/env.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "keys/report_layout.h"
+#include "report/report_layout.h"
 #include "platform/env.h"
 
 namespace quillmark {

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "grading/program_info.h"
-#include "grading/report_format.h"
+#include "platform/program_info.h"
+#include "report/report_format.h"
 #include "grading/sheet_line.h"
 #include "grading/sheet_reader.h"
 #include "grading/summary.h"

@@ -8,7 +8,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "grading/report_format.h"
+#include "report/report_format.h"
 #include "grading/run_grading.h"
 #include "keys/options.h"
 #include "platform/env.h"

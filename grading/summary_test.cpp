@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "grading/report_format.h"
+#include "report/report_format.h"
 #include "grading/run_grading.h"
 #include "keys/options.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "grading/report_format.h"
+#include "report/report_format.h"
 #include "grading/run_grading.h"
 #include "grading/scoring.h"
 #include "grading/sheet_line.h"

@@ -1,4 +1,4 @@
-#include "grading/report_format.h"
+#include "report/report_format.h"
 
 #include <charconv>
 #include <cstdio>

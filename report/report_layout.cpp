@@ -1,4 +1,4 @@
-#include "keys/report_layout.h"
+#include "report/report_layout.h"
 
 #include <cstdio>
 #include <cstring>
