@@ -3,12 +3,9 @@
 #include <array>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
-#include "report/report_layout.h"
+#include "platform/byte_scan.h"
 #include "platform/env.h"
+#include "report/report_layout.h"
 
 namespace quillmark {
 
@@ -33,60 +30,22 @@ struct Text {
 // Counts the 'c' marks of a scoring string; false when it holds anything
 // but 'c', 'X' and '-'.
 bool count_right_marks(const std::string& marks, std::int32_t& right) {
-    const char* p = marks.data();
-    const std::size_t n = marks.size();
-    std::size_t i = 0;
-    std::int32_t count = 0;
-    bool valid = true;
-#if defined(__SSE2__)
-    for (; i + 16 <= n; i += 16) {
-        const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        const __m128i c = _mm_cmpeq_epi8(m, _mm_set1_epi8('c'));
-        const __m128i known = _mm_or_si128(_mm_or_si128(c, _mm_cmpeq_epi8(m, _mm_set1_epi8('X'))),
-                                           _mm_cmpeq_epi8(m, _mm_set1_epi8('-')));
-        valid = valid && _mm_movemask_epi8(known) == 0xFFFF;
-        count += __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(c)));
-    }
-#endif
-    for (; i < n; ++i) {
-        count += p[i] == 'c';
-        valid = valid && (p[i] == 'c' || p[i] == 'X' || p[i] == '-');
-    }
-    right = count;
+    bool valid = false;
+    right = static_cast<std::int32_t>(
+        scan::count_byte(marks.data(), marks.size(), 'c', 'X', '-', valid));
     return valid;
 }
 
 // True when a responses string holds anything but '-' (no mark).
 bool has_response(const std::string& responses) {
-    const char* p = responses.data();
-    const std::size_t n = responses.size();
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    for (; i + 16 <= n; i += 16) {
-        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(r, _mm_set1_epi8('-'))) != 0xFFFF) return true;
-    }
-#endif
-    for (; i < n; ++i)
-        if (p[i] != '-') return true;
-    return false;
+    return !scan::all_bytes_are(responses.data(), responses.size(), '-');
 }
 
 // The position of the last ':' in line[from, to), or `from` when there is
 // none there.
 std::size_t last_colon(const char* line, std::size_t from, std::size_t to) {
-    std::size_t end = to;
-#if defined(__SSE2__)
-    while (end >= from + 16) {
-        const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + end - 16));
-        const auto colons =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chars, _mm_set1_epi8(':'))));
-        if (colons != 0) return end - 16 + static_cast<std::size_t>(31 - __builtin_clz(colons));
-        end -= 16;
-    }
-#endif
-    while (end > from && line[end - 1] != ':') --end;
-    return end > from ? end - 1 : from;
+    const std::size_t found = scan::last_byte(line + from, to - from, ':');
+    return found < to - from ? from + found : from;
 }
 
 // What one result row or "no key" row says. The texts point into the line.
@@ -498,17 +457,8 @@ bool ReportReader::State::sheet_row(Text line) {
 bool ReportReader::State::note_marks(FormState& state, char form) {
     // The questions already known: a row agrees when it drops exactly the
     // questions dropped before.
-    std::size_t q = 0;
     const std::size_t known = marks.size() < state.known_marks ? marks.size() : state.known_marks;
-#if defined(__SSE2__)
-    const __m128i dash = _mm_set1_epi8('-');
-    for (; q + 16 <= known; q += 16) {
-        const __m128i row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(marks.data() + q));
-        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state.known.data() + q));
-        if (_mm_movemask_epi8(_mm_xor_si128(_mm_cmpeq_epi8(row, dash), _mm_cmpeq_epi8(before, dash))) != 0)
-            break; // the question by question loop below tells which
-    }
-#endif
+    std::size_t q = scan::first_class_difference(marks.data(), state.known.data(), known, '-');
     for (; q < marks.size(); ++q) {
         const Mark mark = marks[q] == '-' ? Mark::dropped : Mark::scored;
         if (state.marks[q] == Mark::unseen) {
@@ -562,23 +512,21 @@ void ReportReader::State::keep_answers(FormState& state) {
     // branch on them. (A letter scored right is an accepted one: the
     // analysis finds those from the right answers it counts.)
     std::size_t q = 0;
-#if defined(__SSE2__)
+#if QUILLMARK_SSE2
     // Sixteen at a time where both strings reach: a letter A to Y is its
     // index, '-' NO_MARK, anything else OTHER_MARK, and RIGHT_BIT on a 'c'.
     const std::size_t both = answered < shown ? answered : shown;
     for (; q + 16 <= both; q += 16) {
-        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(responses.data() + q));
-        const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(marks.data() + q));
+        const __m128i r = sse2::load(responses.data() + q);
         const __m128i index = _mm_sub_epi8(r, _mm_set1_epi8('A'));
-        const __m128i letter =
-            _mm_cmpeq_epi8(_mm_min_epu8(index, _mm_set1_epi8(LETTER_OPTIONS - 1)), index);
-        const __m128i none = _mm_cmpeq_epi8(r, _mm_set1_epi8('-'));
+        const __m128i letter = sse2::in_range(r, 'A', LETTER_OPTIONS);
+        const __m128i none = sse2::equal(r, '-');
         const __m128i other = _mm_or_si128(_mm_and_si128(none, _mm_set1_epi8(NO_MARK)),
                                            _mm_andnot_si128(none, _mm_set1_epi8(OTHER_MARK)));
         const __m128i code = _mm_or_si128(_mm_and_si128(letter, index), _mm_andnot_si128(letter, other));
-        const __m128i right = _mm_and_si128(_mm_cmpeq_epi8(m, _mm_set1_epi8('c')),
+        const __m128i right = _mm_and_si128(sse2::equal(sse2::load(marks.data() + q), 'c'),
                                             _mm_set1_epi8(static_cast<char>(RIGHT_BIT)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(cell + q), _mm_or_si128(code, right));
+        sse2::store(cell + q, _mm_or_si128(code, right));
     }
 #endif
     for (; q < answered; ++q) {

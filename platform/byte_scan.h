@@ -1,0 +1,97 @@
+// Byte classifiers of the hot loops, each in two forms that give the same
+// answers: sixteen bytes at a time with SSE2, and a plain loop that every
+// machine runs. The SSE2 forms are built where the compiler targets SSE2
+// and QUILLMARK_SIMD is not 0 (the CMake option of that name); without
+// them every caller runs the plain forms alone. The plain forms are always
+// built, so that a test can run both on the same bytes.
+#pragma once
+
+#include <cstddef>
+
+#if defined(__SSE2__) && (!defined(QUILLMARK_SIMD) || QUILLMARK_SIMD)
+#define QUILLMARK_SSE2 1
+#include <emmintrin.h>
+#else
+#define QUILLMARK_SSE2 0
+#endif
+
+namespace quillmark {
+
+// True when byte c is one of the `count` values from `low` on (count 1 to
+// 255; values do not wrap past 255).
+constexpr bool byte_in_range(unsigned char c, unsigned char low, unsigned char count) {
+    return c >= low && c - low < count;
+}
+
+#if QUILLMARK_SSE2
+// Sixteen bytes at a time. A lane mask has all bits set in the bytes that
+// pass a test and none in the others.
+namespace sse2 {
+
+inline __m128i load(const void* bytes) {
+    return _mm_loadu_si128(static_cast<const __m128i*>(bytes));
+}
+
+inline void store(void* bytes, __m128i value) {
+    _mm_storeu_si128(static_cast<__m128i*>(bytes), value);
+}
+
+// The lanes whose byte passes byte_in_range(byte, low, count); count from 1
+// to 256 - low.
+inline __m128i in_range(__m128i bytes, unsigned char low, unsigned char count) {
+    const __m128i from_low = _mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>(low)));
+    const __m128i last = _mm_set1_epi8(static_cast<char>(count - 1));
+    return _mm_cmpeq_epi8(_mm_min_epu8(from_low, last), from_low);
+}
+
+// The lanes whose byte is c.
+inline __m128i equal(__m128i bytes, char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); }
+
+// Bit i set when lane i of a lane mask is set.
+inline unsigned lane_bits(__m128i lanes) { return static_cast<unsigned>(_mm_movemask_epi8(lanes)); }
+
+} // namespace sse2
+#endif
+
+// Scans of a run of bytes, in both forms: namespace plain, and namespace
+// sse2 where it is built. `scan` names the form this build runs.
+namespace plain {
+
+// The number of bytes of p[0, n) equal to `counted`; `only_these` tells
+// whether every byte is `counted`, `other` or `another`.
+std::size_t count_byte(const char* p, std::size_t n, char counted, char other, char another,
+                       bool& only_these);
+
+// True when every byte of p[0, n) is c (so for n = 0).
+bool all_bytes_are(const char* p, std::size_t n, char c);
+
+// The position of the last byte c in p[0, n); n when there is none.
+std::size_t last_byte(const char* p, std::size_t n, char c);
+
+// The first position i below n where a[i] is c and b[i] is not, or the
+// other way round; n when there is none.
+std::size_t first_class_difference(const char* a, const char* b, std::size_t n, char c);
+
+// The highest byte of p[0, n) that passes byte_in_range(byte, low, count),
+// low at least 1; 0 when none does.
+unsigned char highest_in_range(const char* p, std::size_t n, unsigned char low,
+                               unsigned char count);
+
+} // namespace plain
+
+#if QUILLMARK_SSE2
+namespace sse2 {
+std::size_t count_byte(const char* p, std::size_t n, char counted, char other, char another,
+                       bool& only_these);
+bool all_bytes_are(const char* p, std::size_t n, char c);
+std::size_t last_byte(const char* p, std::size_t n, char c);
+std::size_t first_class_difference(const char* a, const char* b, std::size_t n, char c);
+unsigned char highest_in_range(const char* p, std::size_t n, unsigned char low,
+                               unsigned char count);
+} // namespace sse2
+namespace scan = sse2;
+#else
+namespace scan = plain;
+#endif
+
+} // namespace quillmark
