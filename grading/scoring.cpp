@@ -4,20 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "report/report_format.h"
-#include "grading/run_grading.h"
 #include "keys/options.h"
 #include "platform/byte_scan.h"
 #include "platform/env.h"
+#include "report/report_rows.h"
 
 namespace quillmark {
 
 namespace {
-
-// The longest row after the identity cells: Order and Raw Score (at most
-// eleven places each), % Score, and the two grouped cells with their quotes.
-constexpr std::size_t ROW_MAX = 2 * 12 + PERCENT_CELL_SIZE + 2 * (GROUPED_ROOM + 4) + 8;
-static_assert(ROW_MAX <= REPORT_ROOM_MAX, "a row fits in one request for report space");
 
 // The % Score cells of each form, each made once: all sheets of a form have
 // the same number of scored questions, so a form has at most 1001 of them.
@@ -36,43 +30,6 @@ const PercentCell& percent_cell(int form, const SheetScore& score) {
     PercentCell& cell = percent_cells[form][score.raw_score];
     if (cell.length == 0) cell.length = format_percent_cell(cell.text, score.percent_score);
     return cell;
-}
-
-// The cells after the identity cells of a sheet whose form has no key.
-void print_no_key_row(const ScannedSheet& sheet, std::int32_t order) {
-    char* out = report_space(ROW_MAX);
-    *out++ = ',';
-    out = write_int(out, order, 3);
-    *out++ = ',';
-    out = write_text(out, NO_KEY_CELL);
-    out = write_literal(out, ",,\"");
-    out = write_grouped(out, sheet.responses, std::strlen(sheet.responses));
-    out = write_literal(out, "\"\n");
-    report_advance(out);
-}
-
-// The cells after the identity cells of a scored sheet.
-void print_result_row(const ScannedSheet& sheet, const SheetScore& score, int form,
-                      std::int32_t order) {
-    char* out = report_space(ROW_MAX);
-    *out++ = ',';
-    out = write_int(out, order, 3);
-    *out++ = ',';
-    out = write_int(out, score.raw_score, 2);
-    *out++ = ',';
-    if (score.has_percent) {
-        const PercentCell& percent = percent_cell(form, score);
-        std::memcpy(out, percent.text, static_cast<std::size_t>(percent.length));
-        out += percent.length;
-    }
-    *out++ = ',';
-    *out++ = '"';
-    *out++ = sheet.form_letter;
-    out = write_grouped(out, sheet.responses, static_cast<std::size_t>(score.responses));
-    out = write_literal(out, "\",\"");
-    out = write_grouped(out, score.scoring, static_cast<std::size_t>(score.shown_marks));
-    out = write_literal(out, "\"\n");
-    report_advance(out);
 }
 
 #if QUILLMARK_SSE2
@@ -256,41 +213,33 @@ void finish_item_counts(GradingRun& run) {
     }
 }
 
-void print_identity_columns(const ScannedSheet& sheet) {
-    char* out = report_space(MAX_ID + MAX_EXAM + 8);
-    *out++ = '"';
-    if (exam_first) {
-        out = write_text(out, sheet.exam_no);
-        out = write_literal(out, "\",\"");
-        out = write_text(out, sheet.student_id);
-        out = write_literal(out, "\",");
-        *out++ = sheet.form_letter;
-    } else {
-        out = write_text(out, sheet.student_id);
-        out = write_literal(out, "\",");
-        *out++ = sheet.form_letter;
-        out = write_literal(out, ",\"");
-        out = write_text(out, sheet.exam_no);
-        *out++ = '"';
-    }
-    report_advance(out);
-}
-
 void grade_sheet(const ScannedSheet& sheet, GradingRun& run) {
     const int form = form_index(sheet.form_letter);
+    SheetRow row{};
+    row.student_id = sheet.student_id;
+    row.form = sheet.form_letter;
+    row.exam_no = sheet.exam_no;
+    row.order = run.sheets_graded;
     if (form < 0 || answer_keys[form].form != sheet.form_letter) {
         send_message("Student ID,Ex#,order:%s,%s,%d form %c does not match any key form\n",
                      sheet.student_id, sheet.exam_no, run.sheets_graded, sheet.form_letter);
         count_up(run.form_mismatches);
-        print_identity_columns(sheet);
-        print_no_key_row(sheet, run.sheets_graded);
+        row.no_key = true;
+        row.responses = sheet.responses;
+        write_sheet_row(row, exam_first != 0);
         return;
     }
     SheetScore score;
     score_sheet(sheet, answer_keys[form], score);
     tally_sheet(sheet, score, form, run);
-    print_identity_columns(sheet);
-    print_result_row(sheet, score, form, run.sheets_graded);
+    row.raw_score = score.raw_score;
+    if (score.has_percent) {
+        const PercentCell& percent = percent_cell(form, score);
+        row.percent = std::string_view(percent.text, static_cast<std::size_t>(percent.length));
+    }
+    row.responses = std::string_view(sheet.responses, static_cast<std::size_t>(score.responses));
+    row.scoring = std::string_view(score.scoring, static_cast<std::size_t>(score.shown_marks));
+    write_sheet_row(row, exam_first != 0);
 }
 
 } // namespace quillmark

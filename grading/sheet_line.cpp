@@ -1,12 +1,11 @@
 #include "grading/sheet_line.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 
-#include "grading/run_grading.h"
 #include "platform/byte_scan.h"
 #include "platform/env.h"
+#include "report/report_rows.h"
 
 namespace quillmark {
 
@@ -127,8 +126,8 @@ ScannedSheet parse_sheet_text(const char* line, std::size_t length, std::size_t 
     return sheet;
 }
 
-bool is_key_sheet(const ScannedSheet& sheet, const GradingRun& run) {
-    return run.sheets_graded == 0 && (std::strcmp(sheet.student_id, "0000000000") == 0 ||
+bool is_key_sheet(const ScannedSheet& sheet, std::int32_t sheets_graded) {
+    return sheets_graded == 0 && (std::strcmp(sheet.student_id, "0000000000") == 0 ||
                                       std::strcmp(sheet.exam_no, "000") == 0);
 }
 
@@ -140,8 +139,7 @@ void store_key_sheet(const ScannedSheet& sheet) {
     }
     store_key(sheet.form_letter, sheet.responses);
     const AnswerKey& entry = answer_keys[index];
-    std::printf("%s,%c,,,,,\"%s\"\n", SCANNED_KEY_LABEL, entry.form,
-                group_display(entry.key_text));
+    write_key_row(KeySource::scanned, entry.form, entry.key_text);
 }
 
 } // namespace quillmark

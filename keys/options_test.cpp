@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "keys/answer_keys.h"
+#include "report/report_format.h"
 
 namespace quillmark {
 namespace {
@@ -32,6 +33,7 @@ protected:
         text_ = option;
         CaptureStdout();
         EXPECT_EQ(apply_option(text_.data()), 0);
+        report_flush();
         return GetCapturedStdout();
     }
 

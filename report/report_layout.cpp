@@ -7,26 +7,6 @@
 
 namespace quillmark {
 
-const char* const REPORT_HEADER_START = "\"Input file:\",,,,quillmark,";
-const char* const STATISTICS_HEADING = ",,n,avg,dev,min,max";
-const char* const SCANNED_KEY_LABEL = "\"Scanned key:\"";
-const char* const OVERRIDE_KEY_LABEL = "\"Override:\",\"key ";
-const char* const NO_KEY_CELL = "\"no key\"";
-
-namespace {
-
-// The two orders differ in the first three cells only.
-const char* const HEADINGS_ID_FIRST =
-    "\"Student ID\",Tform,Exam#,Order,\"Raw Score\",\"% Score\",Responses,Scoring";
-const char* const HEADINGS_EXAM_FIRST =
-    "Exam#,\"Student ID\",Tform,Order,\"Raw Score\",\"% Score\",Responses,Scoring";
-
-} // namespace
-
-const char* column_headings(bool exam_first) {
-    return exam_first ? HEADINGS_EXAM_FIRST : HEADINGS_ID_FIRST;
-}
-
 namespace {
 
 // Copies the `count` characters of a group (at most five) of a text that

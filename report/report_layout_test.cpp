@@ -84,12 +84,5 @@ TEST(FormIndex, OnlyTheLettersAToJHaveAnIndex) {
     }
 }
 
-TEST(ColumnHeadings, BothOrdersDifferOnlyInTheIdentityCells) {
-    EXPECT_STREQ(column_headings(false),
-                 "\"Student ID\",Tform,Exam#,Order,\"Raw Score\",\"% Score\",Responses,Scoring");
-    EXPECT_STREQ(column_headings(true),
-                 "Exam#,\"Student ID\",Tform,Order,\"Raw Score\",\"% Score\",Responses,Scoring");
-}
-
 } // namespace
 } // namespace quillmark
