@@ -160,12 +160,12 @@ void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, G
     if (highest >= tallies.letters) tallies.letters = highest + 1;
     if (highest > run.highest_letter) run.highest_letter = highest;
 
-    const int letters = tallies.letters;
     int q = 0;
 #if QUILLMARK_SSE2
     // Sixteen questions at a time: the byte of each letter's counter goes
     // up (by subtracting the all-ones of an equal compare) where the
     // response is that letter.
+    const int letters = tallies.letters;
     for (; q + 16 <= shown; q += 16) {
         const __m128i r = sse2::load(sheet.responses + q);
         for (int m = 0; m < letters; ++m) {
