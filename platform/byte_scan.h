@@ -53,45 +53,42 @@ inline unsigned lane_bits(__m128i lanes) { return static_cast<unsigned>(_mm_move
 } // namespace sse2
 #endif
 
-// Scans of a run of bytes, in both forms: namespace plain, and namespace
-// sse2 where it is built. `scan` names the form this build runs.
-namespace plain {
+// Scans of a run of bytes, in both forms: ByteScans<ScanForm::sse2> (where
+// it is built) runs whole blocks of sixteen and leaves the bytes after them
+// to the loop that is all of ByteScans<ScanForm::plain>. `scan` is the form
+// this build runs.
+enum class ScanForm { plain, sse2 };
 
-// The number of bytes of p[0, n) equal to `counted`; `only_these` tells
-// whether every byte is `counted`, `other` or `another`.
-std::size_t count_byte(const char* p, std::size_t n, char counted, char other, char another,
-                       bool& only_these);
+template <ScanForm form>
+struct ByteScans {
+    // The number of bytes of p[0, n) equal to `counted`; `only_these` tells
+    // whether every byte is `counted`, `other` or `another`.
+    static std::size_t count_byte(const char* p, std::size_t n, char counted, char other,
+                                  char another, bool& only_these);
 
-// True when every byte of p[0, n) is c (so for n = 0).
-bool all_bytes_are(const char* p, std::size_t n, char c);
+    // True when every byte of p[0, n) is c (so for n = 0).
+    static bool all_bytes_are(const char* p, std::size_t n, char c);
 
-// The position of the last byte c in p[0, n); n when there is none.
-std::size_t last_byte(const char* p, std::size_t n, char c);
+    // The position of the last byte c in p[0, n); n when there is none.
+    static std::size_t last_byte(const char* p, std::size_t n, char c);
 
-// The first position i below n where a[i] is c and b[i] is not, or the
-// other way round; n when there is none.
-std::size_t first_class_difference(const char* a, const char* b, std::size_t n, char c);
+    // The first position i below n where a[i] is c and b[i] is not, or the
+    // other way round; n when there is none.
+    static std::size_t first_class_difference(const char* a, const char* b, std::size_t n,
+                                              char c);
 
-// The highest byte of p[0, n) that passes byte_in_range(byte, low, count),
-// low at least 1; 0 when none does.
-unsigned char highest_in_range(const char* p, std::size_t n, unsigned char low,
-                               unsigned char count);
+    // The highest byte of p[0, n) that passes byte_in_range(byte, low,
+    // count), low at least 1; 0 when none does.
+    static unsigned char highest_in_range(const char* p, std::size_t n, unsigned char low,
+                                          unsigned char count);
+};
 
-} // namespace plain
-
+extern template struct ByteScans<ScanForm::plain>;
 #if QUILLMARK_SSE2
-namespace sse2 {
-std::size_t count_byte(const char* p, std::size_t n, char counted, char other, char another,
-                       bool& only_these);
-bool all_bytes_are(const char* p, std::size_t n, char c);
-std::size_t last_byte(const char* p, std::size_t n, char c);
-std::size_t first_class_difference(const char* a, const char* b, std::size_t n, char c);
-unsigned char highest_in_range(const char* p, std::size_t n, unsigned char low,
-                               unsigned char count);
-} // namespace sse2
-namespace scan = sse2;
+extern template struct ByteScans<ScanForm::sse2>;
+using scan = ByteScans<ScanForm::sse2>;
 #else
-namespace scan = plain;
+using scan = ByteScans<ScanForm::plain>;
 #endif
 
 } // namespace quillmark
