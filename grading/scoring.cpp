@@ -77,12 +77,6 @@ void score_sixteen(const char* responses, const std::int32_t* masks, char* marks
     right = _mm_sub_epi8(right, is_right);
     dropped = _mm_sub_epi8(dropped, is_dropped);
 }
-
-// The sum of the sixteen bytes.
-std::int32_t byte_sum(__m128i bytes) {
-    const __m128i sums = _mm_sad_epu8(bytes, _mm_setzero_si128());
-    return _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
-}
 #endif
 
 } // namespace
@@ -100,8 +94,8 @@ void score_sheet(const ScannedSheet& sheet, const AnswerKey& key, SheetScore& sc
     __m128i dropped = _mm_setzero_si128();
     for (; q + 16 <= score.shown_marks; q += 16)
         score_sixteen(sheet.responses + q, key.masks + q + 1, score.scoring + q, right, dropped);
-    raw_score = byte_sum(right);
-    scored_questions = q - byte_sum(dropped);
+    raw_score = sse2::byte_sum(right);
+    scored_questions = q - sse2::byte_sum(dropped);
 #endif
     for (; q < score.shown_marks; ++q) {
         const std::int32_t mask = key.masks[q + 1];
@@ -168,10 +162,11 @@ void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, G
     const int letters = tallies.letters;
     for (; q + 16 <= shown; q += 16) {
         const __m128i r = sse2::load(sheet.responses + q);
+        __m128i letter = _mm_set1_epi8('A'); // the letter of counter m in every lane
         for (int m = 0; m < letters; ++m) {
             std::uint8_t* counts = tallies.counts[m] + q;
-            sse2::store(counts, _mm_sub_epi8(sse2::load(counts),
-                                             sse2::equal(r, static_cast<char>('A' + m))));
+            sse2::store(counts, _mm_sub_epi8(sse2::load(counts), _mm_cmpeq_epi8(r, letter)));
+            letter = _mm_add_epi8(letter, _mm_set1_epi8(1));
         }
     }
 #endif

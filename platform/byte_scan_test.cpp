@@ -84,6 +84,10 @@ std::vector<std::string> sample_texts() {
     std::string marks;
     for (int i = 0; i < 300; ++i) marks += "cX-"[(i * i + i / 7) % 3];
     texts.push_back(marks);
+    // Long enough for a byte counter of each lane to be added up on the way.
+    std::string long_marks(16 * 600 + 7, 'c');
+    long_marks[5000] = 'X';
+    texts.push_back(long_marks);
     for (int place : {0, 5, 15, 16, 31, 47, 70}) {
         for (char fill : {'-', 'c', ':'}) {
             std::string run(80, fill);
@@ -98,6 +102,8 @@ std::vector<std::string> sample_texts() {
 // 80 bytes (so every length of the tail after the whole blocks), and for
 // the whole text.
 TEST(ByteScanTwins, ScansAgreeAtEveryAlignmentAndLength) {
+    using Simd = ByteScans<ScanForm::sse2>;
+    using Plain = ByteScans<ScanForm::plain>;
     const std::vector<std::string> texts = sample_texts();
     for (const std::string& text : texts) {
         for (std::size_t start = 0; start < 16; ++start) {
@@ -110,19 +116,20 @@ TEST(ByteScanTwins, ScansAgreeAtEveryAlignmentAndLength) {
                 for (char c : {'-', 'c', ':', '\0', static_cast<char>(0xC1)}) {
                     bool only_sse2 = false;
                     bool only_plain = false;
-                    ASSERT_EQ(sse2::count_byte(p, n, c, 'X', '-', only_sse2),
-                              plain::count_byte(p, n, c, 'X', '-', only_plain));
+                    ASSERT_EQ(Simd::count_byte(p, n, c, 'X', '-', only_sse2),
+                              Plain::count_byte(p, n, c, 'X', '-', only_plain));
                     ASSERT_EQ(only_sse2, only_plain);
-                    ASSERT_EQ(sse2::all_bytes_are(p, n, c), plain::all_bytes_are(p, n, c));
-                    ASSERT_EQ(sse2::last_byte(p, n, c), plain::last_byte(p, n, c));
+                    ASSERT_EQ(Simd::all_bytes_are(p, n, c), Plain::all_bytes_are(p, n, c));
+                    ASSERT_EQ(Simd::last_byte(p, n, c), Plain::last_byte(p, n, c));
                     // Against the text one byte further on: its classes
                     // differ wherever a byte and its neighbour do.
-                    ASSERT_EQ(sse2::first_class_difference(p, p + 1, n - (n == longest), c),
-                              plain::first_class_difference(p, p + 1, n - (n == longest), c));
+                    const std::size_t both = n - (n == longest);
+                    ASSERT_EQ(Simd::first_class_difference(p, p + 1, both, c),
+                              Plain::first_class_difference(p, p + 1, both, c));
                 }
                 for (const Range& r : RANGES)
-                    ASSERT_EQ(sse2::highest_in_range(p, n, r.low, r.count),
-                              plain::highest_in_range(p, n, r.low, r.count))
+                    ASSERT_EQ(Simd::highest_in_range(p, n, r.low, r.count),
+                              Plain::highest_in_range(p, n, r.low, r.count))
                         << "start " << start << " length " << n;
             }
         }

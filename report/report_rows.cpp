@@ -45,7 +45,21 @@ char* write_display(char* out, std::string_view text) {
 // True when `text` stands in the line at `from`.
 bool has_at(std::string_view line, std::size_t from, std::string_view text) {
     return from <= line.size() && line.size() - from >= text.size() &&
-           line.compare(from, text.size(), text) == 0;
+           std::memcmp(line.data() + from, text.data(), text.size()) == 0;
+}
+
+// The `length` characters of the line from `from` on, which the caller
+// knows to be in it.
+std::string_view piece(std::string_view line, std::size_t from, std::size_t length) {
+    return std::string_view(line.data() + from, length);
+}
+
+// The position of the first c in the line from `from` on; npos for none.
+std::size_t find_byte(std::string_view line, std::size_t from, char c) {
+    if (from >= line.size()) return std::string_view::npos;
+    const void* found = std::memchr(line.data() + from, c, line.size() - from);
+    return found ? static_cast<std::size_t>(static_cast<const char*>(found) - line.data())
+                 : std::string_view::npos;
 }
 
 // The text of a grouped display, into `text`; false when it is not one.
@@ -127,7 +141,7 @@ KeyRowKind parse_key_row(std::string_view line, char& form, std::string& key_tex
         line.back() != '"')
         return KeyRowKind::broken;
     const std::size_t start = pos + KEY_CELLS.size();
-    if (!ungroup_into(line.substr(start, line.size() - 1 - start), key_text) ||
+    if (!ungroup_into(piece(line, start, line.size() - 1 - start), key_text) ||
         key_text.size() > static_cast<std::size_t>(MAX_QUESTIONS))
         return KeyRowKind::broken;
     return KeyRowKind::key;
@@ -220,7 +234,7 @@ bool parse_count(std::string_view cell, std::int32_t& value) {
 bool is_percent_cell(std::string_view cell) {
     std::size_t i = 0;
     while (i < cell.size() && cell[i] == ' ') ++i;
-    const std::size_t point = cell.find('.', i);
+    const std::size_t point = find_byte(cell, i, '.');
     if (point == std::string_view::npos) return false;
     if (point == i || cell.size() != point + 4 || cell.size() >= PERCENT_CELL_SIZE) return false;
     for (std::size_t j = i; j < cell.size(); ++j)
@@ -231,9 +245,9 @@ bool is_percent_cell(std::string_view cell) {
 // The cell from `pos` to the next comma, which `pos` is moved past.
 bool next_cell(std::string_view line, std::size_t& pos, std::string_view& cell) {
     if (pos > line.size()) return false;
-    const std::size_t comma = line.find(',', pos);
+    const std::size_t comma = find_byte(line, pos, ',');
     if (comma == std::string_view::npos) return false;
-    cell = line.substr(pos, comma - pos);
+    cell = piece(line, pos, comma - pos);
     pos = comma + 1;
     return true;
 }
@@ -244,10 +258,10 @@ bool next_cell(std::string_view line, std::size_t& pos, std::string_view& cell) 
 bool quoted_cell(std::string_view line, std::size_t& pos, std::size_t longest,
                  std::string_view& content) {
     if (pos >= line.size() || line[pos] != '"') return false;
-    const std::size_t comma = line.find(',', pos + 1);
+    const std::size_t comma = find_byte(line, pos + 1, ',');
     if (comma == std::string_view::npos) return false;
     if (comma < pos + 2 || line[comma - 1] != '"' || comma - pos - 2 > longest) return false;
-    content = line.substr(pos + 1, comma - pos - 2);
+    content = piece(line, pos + 1, comma - pos - 2);
     pos = comma + 1;
     return true;
 }
@@ -283,10 +297,11 @@ const char* parse_sheet_row(std::string_view line, bool exam_first, SheetRow& ro
     std::string_view responses_display;
     if (has_at(line, pos, NO_KEY_CELLS)) {
         row.no_key = true;
-        const std::string_view rest = line.substr(pos + NO_KEY_CELLS.size());
+        const std::size_t start = pos + NO_KEY_CELLS.size();
+        const std::string_view rest = piece(line, start, line.size() - start);
         if (rest.size() < 3 || rest[0] != '"' || rest[1] != ':' || rest.back() != '"')
             return "the Responses cell of a \"no key\" row is broken";
-        responses_display = rest.substr(1, rest.size() - 2);
+        responses_display = piece(rest, 1, rest.size() - 2);
     } else {
         if (!next_cell(line, pos, cell) || !parse_count(cell, row.raw_score))
             return "the Raw Score cell is not a number";
@@ -298,18 +313,19 @@ const char* parse_sheet_row(std::string_view line, bool exam_first, SheetRow& ro
         // hold no ':', so the last ':' of the line starts it (its marks are
         // checked below). The Responses cell, which may hold any character,
         // is everything before it.
-        if (line.size() < pos + 2 || line.back() != '"') return "the Scoring cell is missing or broken";
+        if (line.size() < pos + 2 || line.back() != '"')
+            return "the Scoring cell is missing or broken";
         const std::size_t colon = pos + scan::last_byte(line.data() + pos, line.size() - pos, ':');
         if (colon >= line.size() || colon < pos + 6 || line[colon - 1] != '"' ||
             line[colon - 2] != ',')
             return "the Scoring cell is missing or broken";
-        const std::string_view cells = line.substr(pos, colon - 2 - pos);
+        const std::string_view cells = piece(line, pos, colon - 2 - pos);
         if (cells.size() < 4 || cells[0] != '"' || cells[1] != row.form || cells[2] != ':' ||
             cells.back() != '"')
             return "the Responses cell does not begin with the row's form letter";
-        responses_display = cells.substr(2, cells.size() - 3);
+        responses_display = piece(cells, 2, cells.size() - 3);
 
-        if (!ungroup_into(line.substr(colon, line.size() - 1 - colon), scoring))
+        if (!ungroup_into(piece(line, colon, line.size() - 1 - colon), scoring))
             return "the Scoring cell is not a grouped scoring string";
         if (scoring.size() > static_cast<std::size_t>(MAX_QUESTIONS))
             return "the Scoring cell has more marks than a key has questions";

@@ -98,14 +98,16 @@ TEST(ReportRows, SheetRowsReadBackAsWritten) {
         const std::string responses = random_text(generator, sheet % 10 == 0 ? 1000 : 60, " ");
         std::string scoring(generator() % (sheet % 10 == 1 ? 1001 : 61), ' ');
         for (char& mark : scoring) mark = "cX-"[generator() % 3];
-        const auto right = static_cast<std::int32_t>(std::count(scoring.begin(), scoring.end(), 'c'));
+        const auto right =
+            static_cast<std::int32_t>(std::count(scoring.begin(), scoring.end(), 'c'));
         char percent[PERCENT_CELL_SIZE] = "";
         const auto scored = right + static_cast<std::int32_t>(generator() % 5);
         if (scored > 0) format_percent_cell(percent, percent_score(right, scored));
         const bool no_key = sheet % 4 == 3;
-        SheetRow row{id,  no_key ? random_byte(generator, "") : static_cast<char>('A' + sheet % 10),
-                     exam, static_cast<std::int32_t>(generator() >> 1), no_key, right, percent,
-                     responses, no_key ? std::string_view() : std::string_view(scoring)};
+        const char form = no_key ? random_byte(generator, "") : static_cast<char>('A' + sheet % 10);
+        const SheetRow row{id, form, exam, static_cast<std::int32_t>(generator() >> 1), no_key,
+                           right, percent, responses,
+                           no_key ? std::string_view() : std::string_view(scoring)};
         for (bool exam_first : {false, true}) {
             const std::vector<std::string> lines =
                 written_lines([&] { write_sheet_row(row, exam_first); });
@@ -113,7 +115,8 @@ TEST(ReportRows, SheetRowsReadBackAsWritten) {
             SheetRow read{};
             std::string read_responses;
             std::string read_scoring;
-            const char* why = parse_sheet_row(lines[0], exam_first, read, read_responses, read_scoring);
+            const char* why =
+                parse_sheet_row(lines[0], exam_first, read, read_responses, read_scoring);
             ASSERT_EQ(why, nullptr) << why << " in " << lines[0];
             EXPECT_EQ(read.student_id, row.student_id);
             EXPECT_EQ(read.form, row.form);
