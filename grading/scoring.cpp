@@ -1,7 +1,6 @@
 #include "grading/scoring.h"
 
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 
 #include "keys/options.h"
