@@ -31,7 +31,7 @@ constexpr std::string_view ITEM_ROW_START = ",Q";
 constexpr char ROW_END = '\n';
 
 char* write_view(char* out, std::string_view text) {
-    std::memcpy(out, text.data(), text.size());
+    if (!text.empty()) std::memcpy(out, text.data(), text.size()); // an empty view may be null
     return out + text.size();
 }
 
@@ -39,7 +39,8 @@ char* write_view(char* out, std::string_view text) {
 // room for GROUPED_ROOM characters.
 char* write_display(char* out, std::string_view text) {
     const std::size_t longest = MAX_QUESTIONS;
-    return write_grouped(out, text.data(), text.size() < longest ? text.size() : longest);
+    const char* data = text.empty() ? "" : text.data(); // an empty view may be null
+    return write_grouped(out, data, text.size() < longest ? text.size() : longest);
 }
 
 // True when `text` stands in the line at `from`.

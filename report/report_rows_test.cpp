@@ -41,7 +41,9 @@ TEST(ReportRows, WritersGiveTheRowsOfTheReport) {
         write_amendment_row("alta:7+b", "      B");
         write_column_headings(true);
         write_sheet_row({"U12", 'A', "012", 1, false, 4, " 80.000", "ABCD-", "cccc"}, false);
-        write_sheet_row({"", '?', "", 12, true, 0, "", "A,\":", ""}, true);
+        // Views left empty may be null.
+        write_sheet_row({"", '?', "", 12, true, 0, {}, "A,\":", {}}, true);
+        write_sheet_row({"1", 'B', "2", 13, false, 0, {}, {}, {}}, false);
         write_statistics_heading();
         write_statistics_row('A', 7, 85.71428L, 12.345L, 0, 100);
         write_statistics_row(0, 0, 0, 0, 0, 0);
@@ -59,6 +61,7 @@ TEST(ReportRows, WritersGiveTheRowsOfTheReport) {
         "Exam#,\"Student ID\",Tform,Order,\"Raw Score\",\"% Score\",Responses,Scoring",
         "\"U12\",A,\"012\",  1, 4, 80.000,\"A:ABCD-\",\":cccc\"",
         "\"\",\"\",?, 12,\"no key\",,\":A,\":\"",
+        "\"1\",B,\"2\", 13, 0,,\"B:\",\":\"",
         ",,n,avg,dev,min,max",
         ",\"Form A\",7,85.7,12.3,0.0,100.0",
         ",Aggregate,0,0.0,0.0,0.0,0.0",
