@@ -8,11 +8,6 @@
 
 namespace quillmark {
 
-char* write_text(char* out, const char* text) {
-    while (*text) *out++ = *text++;
-    return out;
-}
-
 char* write_int(char* out, std::int32_t value, int width) {
     char digits[12];
     const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;

@@ -14,9 +14,6 @@
 
 namespace quillmark {
 
-// The characters of a text up to its terminator ("%s").
-char* write_text(char* out, const char* text);
-
 // The characters of a string literal, copied as one block.
 template <std::size_t N>
 char* write_literal(char* out, const char (&text)[N]) {

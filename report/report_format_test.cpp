@@ -39,12 +39,5 @@ TEST(WriteInt, EqualsTheCFormatOnEdgeAndRandomValues) {
     }
 }
 
-TEST(WriteText, CopiesUpToTheTerminator) {
-    char out[16];
-    char* end = write_text(out, "ab\xe9z");
-    EXPECT_EQ(std::string(out, end), "ab\xe9z");
-    EXPECT_EQ(write_text(out, ""), out);
-}
-
 } // namespace
 } // namespace quillmark
