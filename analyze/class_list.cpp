@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "keys/report_layout.h"
+#include "report/report_layout.h"
 #include "platform/env.h"
 
 namespace quillmark {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "keys/report_layout.h"
+#include "report/report_layout.h"
 
 namespace quillmark {
 namespace {

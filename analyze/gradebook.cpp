@@ -5,7 +5,7 @@
 #include <unordered_map>
 
 #include "analyze/csv_cell.h"
-#include "keys/report_layout.h"
+#include "report/report_layout.h"
 
 namespace quillmark {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "keys/report_layout.h"
+#include "report/report_layout.h"
 
 namespace quillmark {
 

@@ -17,7 +17,7 @@
 #include "analyze/output_files.h"
 #include "analyze/rasch_output.h"
 #include "analyze/report_reader.h"
-#include "grading/program_info.h"
+#include "platform/program_info.h"
 #include "platform/env.h"
 
 namespace {

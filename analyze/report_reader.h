@@ -6,7 +6,8 @@
 // tells the answers each question accepts. The statistics rows and the
 // mismatch line are not read. Only one byte per sheet and question and the
 // identity of every sheet row are kept, so that a report of any length is
-// read in about that much memory.
+// read in about that much memory. The rows are cut by the parsers of
+// report/report_rows.h; what is here puts them together.
 #pragma once
 
 #include <array>

@@ -10,7 +10,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "grading/run_grading.h"
+#include "grading/scoring.h"
 #include "grading/sheet_line.h"
 #include "keys/answer_keys.h"
 #include "stats/random.h"

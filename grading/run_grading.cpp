@@ -3,14 +3,16 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "grading/program_info.h"
-#include "grading/report_format.h"
+#include "grading/scoring.h"
 #include "grading/sheet_line.h"
 #include "grading/sheet_reader.h"
 #include "grading/summary.h"
 #include "keys/options.h"
 #include "platform/env.h"
+#include "platform/program_info.h"
 #include "quillmark/version.h"
+#include "report/report_format.h"
+#include "report/report_rows.h"
 
 namespace quillmark {
 
@@ -23,11 +25,6 @@ constexpr const char* BUILD_TIME = __TIME__; // "hh:mm:ss"
 // counters that start at -1 are set when the run starts.
 GradingRun grading_run;
 
-// The report is written in large pieces: a row costs a copy, not a write.
-char report_buffer[1 << 16];
-
-void print_column_headings() { std::printf("%s\n", column_headings(exam_first != 0)); }
-
 } // namespace
 
 int run_grading(int argc, char** argv) {
@@ -36,7 +33,6 @@ int run_grading(int argc, char** argv) {
     // Help and version alone: no banner, nothing graded.
     if (const InfoRequest request = info_request(argc, argv); request != InfoRequest::none)
         return answer_info_request(request, "quillmark", {USAGE_TEXT, OPTIONS_HELP_TEXT});
-    std::setvbuf(stdout, report_buffer, _IOFBF, sizeof report_buffer);
     send_message("quillmark v. %s  %s %s\n", VERSION_TEXT, BUILD_DATE, BUILD_TIME);
     if (argc < 2) print_usage(-1);
 
@@ -52,10 +48,8 @@ int run_grading(int argc, char** argv) {
     char time_of_day[64] = "";
     format_local_time(graded_on, weekday, sizeof weekday, date, sizeof date, time_of_day,
                       sizeof time_of_day);
-    std::printf("%s\"v. %s\",\"%s\",\"%s\"\n", REPORT_HEADER_START, VERSION_TEXT, BUILD_DATE,
-                BUILD_TIME);
-    std::printf("%s,,,,\"graded on\",%s,\"%s\",\"%s\"\n", input_name, weekday, date,
-                time_of_day);
+    write_header_lines(
+        {VERSION_TEXT, BUILD_DATE, BUILD_TIME, input_name, weekday, date, time_of_day});
 
     GradingRun& run = grading_run;
     run.highest_form = -1;
@@ -65,22 +59,22 @@ int run_grading(int argc, char** argv) {
     while (const char* line = sheet_lines_next(length)) {
         if (line[0] == '#') continue;
         ScannedSheet sheet = parse_sheet_text(line, length, length + 1 + LINE_READ_AHEAD);
-        if (is_key_sheet(sheet, run)) {
+        if (is_key_sheet(sheet, run.sheets_graded)) {
             store_key_sheet(sheet);
             continue;
         }
         if (run.sheets_graded == 0) {
             apply_command_options(argc, argv);
-            print_column_headings();
+            write_column_headings(exam_first != 0);
         }
         count_up(run.sheets_graded);
         grade_sheet(sheet, run);
     }
     const int read_error = sheet_lines_error();
-    report_flush();
 
     print_summary(run);
     print_item_analysis(run);
+    report_flush();
     std::fclose(input);
 
     int status = 0;
@@ -94,7 +88,7 @@ int run_grading(int argc, char** argv) {
     const int earlier_error = errno;
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        int error = errno != 0 ? errno : earlier_error != 0 ? earlier_error : EIO;
+        int error = failed_call_error(errno, earlier_error);
         send_message("Error writing the report: %s\n", system_error_text(error));
         status = -1;
     }

@@ -1,26 +1,16 @@
 #include "grading/scoring.h"
 
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
-#include "grading/report_format.h"
-#include "grading/run_grading.h"
 #include "keys/options.h"
+#include "platform/byte_scan.h"
 #include "platform/env.h"
+#include "report/report_rows.h"
 
 namespace quillmark {
 
 namespace {
-
-// The longest row after the identity cells: Order and Raw Score (at most
-// eleven places each), % Score, and the two grouped cells with their quotes.
-constexpr std::size_t ROW_MAX = 2 * 12 + PERCENT_CELL_SIZE + 2 * (GROUPED_ROOM + 4) + 8;
-static_assert(ROW_MAX <= REPORT_ROOM_MAX, "a row fits in one request for report space");
 
 // The % Score cells of each form, each made once: all sheets of a form have
 // the same number of scored questions, so a form has at most 1001 of them.
@@ -41,44 +31,7 @@ const PercentCell& percent_cell(int form, const SheetScore& score) {
     return cell;
 }
 
-// The cells after the identity cells of a sheet whose form has no key.
-void print_no_key_row(const ScannedSheet& sheet, std::int32_t order) {
-    char* out = report_space(ROW_MAX);
-    *out++ = ',';
-    out = write_int(out, order, 3);
-    *out++ = ',';
-    out = write_text(out, NO_KEY_CELL);
-    out = write_literal(out, ",,\"");
-    out = write_grouped(out, sheet.responses, std::strlen(sheet.responses));
-    out = write_literal(out, "\"\n");
-    report_advance(out);
-}
-
-// The cells after the identity cells of a scored sheet.
-void print_result_row(const ScannedSheet& sheet, const SheetScore& score, int form,
-                      std::int32_t order) {
-    char* out = report_space(ROW_MAX);
-    *out++ = ',';
-    out = write_int(out, order, 3);
-    *out++ = ',';
-    out = write_int(out, score.raw_score, 2);
-    *out++ = ',';
-    if (score.has_percent) {
-        const PercentCell& percent = percent_cell(form, score);
-        std::memcpy(out, percent.text, static_cast<std::size_t>(percent.length));
-        out += percent.length;
-    }
-    *out++ = ',';
-    *out++ = '"';
-    *out++ = sheet.form_letter;
-    out = write_grouped(out, sheet.responses, static_cast<std::size_t>(score.responses));
-    out = write_literal(out, "\",\"");
-    out = write_grouped(out, score.scoring, static_cast<std::size_t>(score.shown_marks));
-    out = write_literal(out, "\"\n");
-    report_advance(out);
-}
-
-#if defined(__SSE2__)
+#if QUILLMARK_SSE2
 // Packs four vectors of 32-bit all-ones-or-zero lanes into one of 8-bit lanes.
 __m128i narrow(__m128i a, __m128i b, __m128i c, __m128i d) {
     return _mm_packs_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
@@ -90,10 +43,10 @@ __m128i narrow(__m128i a, __m128i b, __m128i c, __m128i d) {
 void score_sixteen(const char* responses, const std::int32_t* masks, char* marks, __m128i& right,
                    __m128i& dropped) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i letters = _mm_loadu_si128(reinterpret_cast<const __m128i*>(responses));
+    const __m128i letters = sse2::load(responses);
     // A response has an answer bit when it is 'A' to 'P': bit (letter - 'A').
     const __m128i index = _mm_sub_epi8(letters, _mm_set1_epi8('A'));
-    const __m128i has_bit = _mm_cmpeq_epi8(_mm_min_epu8(index, _mm_set1_epi8(15)), index);
+    const __m128i has_bit = sse2::in_range(letters, 'A', 16);
     const __m128i low = _mm_unpacklo_epi8(index, zero);
     const __m128i high = _mm_unpackhi_epi8(index, zero);
     const __m128i indexes[4] = {_mm_unpacklo_epi16(low, zero), _mm_unpackhi_epi16(low, zero),
@@ -101,7 +54,7 @@ void score_sixteen(const char* responses, const std::int32_t* masks, char* marks
     __m128i missed[4];
     __m128i dropped_lanes[4];
     for (int i = 0; i < 4; ++i) {
-        const __m128i mask = _mm_loadu_si128(reinterpret_cast<const __m128i*>(masks + 4 * i));
+        const __m128i mask = sse2::load(masks + 4 * i);
         // 1 << index, made as the float 2^index (exponent field 127 + index);
         // lanes without an answer bit are cleared by has_bit below.
         const __m128i exponent = _mm_slli_epi32(_mm_add_epi32(indexes[i], _mm_set1_epi32(127)), 23);
@@ -119,15 +72,9 @@ void score_sixteen(const char* responses, const std::int32_t* masks, char* marks
                                          _mm_andnot_si128(is_dropped, _mm_set1_epi8('X')));
     const __m128i mark = _mm_or_si128(_mm_and_si128(is_right, _mm_set1_epi8('c')),
                                       _mm_andnot_si128(is_right, unright));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(marks), mark);
+    sse2::store(marks, mark);
     right = _mm_sub_epi8(right, is_right);
     dropped = _mm_sub_epi8(dropped, is_dropped);
-}
-
-// The sum of the sixteen bytes.
-std::int32_t byte_sum(__m128i bytes) {
-    const __m128i sums = _mm_sad_epu8(bytes, _mm_setzero_si128());
-    return _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
 }
 #endif
 
@@ -140,14 +87,14 @@ void score_sheet(const ScannedSheet& sheet, const AnswerKey& key, SheetScore& sc
     std::int32_t scored_questions = 0;
     std::int32_t raw_score = 0;
     int q = 0;
-#if defined(__SSE2__)
+#if QUILLMARK_SSE2
     // Sixteen questions at a time; a byte counts at most 62 of them.
     __m128i right = _mm_setzero_si128();
     __m128i dropped = _mm_setzero_si128();
     for (; q + 16 <= score.shown_marks; q += 16)
         score_sixteen(sheet.responses + q, key.masks + q + 1, score.scoring + q, right, dropped);
-    raw_score = byte_sum(right);
-    scored_questions = q - byte_sum(dropped);
+    raw_score = sse2::byte_sum(right);
+    scored_questions = q - sse2::byte_sum(dropped);
 #endif
     for (; q < score.shown_marks; ++q) {
         const std::int32_t mask = key.masks[q + 1];
@@ -189,28 +136,9 @@ void flush_pending(GradingRun& run, int form) {
 // The highest letter A to Y among the first `count` responses, as its
 // index; -1 for none.
 int highest_letter_of(const char* responses, int count) {
-    int q = 0;
-    unsigned highest = 0; // the letter itself, 0 for none
-#if defined(__SSE2__)
-    __m128i most = _mm_setzero_si128();
-    for (; q + 16 <= count; q += 16) {
-        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(responses + q));
-        const __m128i index = _mm_sub_epi8(r, _mm_set1_epi8('A'));
-        const __m128i letter =
-            _mm_cmpeq_epi8(_mm_min_epu8(index, _mm_set1_epi8(TALLY_LETTERS - 1)), index);
-        most = _mm_max_epu8(most, _mm_and_si128(r, letter));
-    }
-    most = _mm_max_epu8(most, _mm_srli_si128(most, 8));
-    most = _mm_max_epu8(most, _mm_srli_si128(most, 4));
-    most = _mm_max_epu8(most, _mm_srli_si128(most, 2));
-    most = _mm_max_epu8(most, _mm_srli_si128(most, 1));
-    highest = static_cast<unsigned>(_mm_cvtsi128_si32(most)) & 0xFFu;
-#endif
-    for (; q < count; ++q) {
-        const auto r = static_cast<unsigned char>(responses[q]);
-        if (r >= 'A' && r < 'A' + TALLY_LETTERS && r > highest) highest = r;
-    }
-    return highest == 0 ? -1 : static_cast<int>(highest) - 'A';
+    const unsigned char highest =
+        scan::highest_in_range(responses, static_cast<std::size_t>(count), 'A', TALLY_LETTERS);
+    return highest == 0 ? -1 : highest - 'A';
 }
 
 } // namespace
@@ -225,18 +153,18 @@ void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, G
     if (highest >= tallies.letters) tallies.letters = highest + 1;
     if (highest > run.highest_letter) run.highest_letter = highest;
 
-    const int letters = tallies.letters;
     int q = 0;
-#if defined(__SSE2__)
+#if QUILLMARK_SSE2
     // Sixteen questions at a time: the byte of each letter's counter goes
     // up (by subtracting the all-ones of an equal compare) where the
     // response is that letter.
+    const int letters = tallies.letters;
     for (; q + 16 <= shown; q += 16) {
-        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sheet.responses + q));
-        __m128i letter = _mm_set1_epi8('A');
+        const __m128i r = sse2::load(sheet.responses + q);
+        __m128i letter = _mm_set1_epi8('A'); // the letter of counter m in every lane
         for (int m = 0; m < letters; ++m) {
-            auto* counts = reinterpret_cast<__m128i*>(tallies.counts[m] + q);
-            _mm_storeu_si128(counts, _mm_sub_epi8(_mm_loadu_si128(counts), _mm_cmpeq_epi8(r, letter)));
+            std::uint8_t* counts = tallies.counts[m] + q;
+            sse2::store(counts, _mm_sub_epi8(sse2::load(counts), _mm_cmpeq_epi8(r, letter)));
             letter = _mm_add_epi8(letter, _mm_set1_epi8(1));
         }
     }
@@ -279,41 +207,33 @@ void finish_item_counts(GradingRun& run) {
     }
 }
 
-void print_identity_columns(const ScannedSheet& sheet) {
-    char* out = report_space(MAX_ID + MAX_EXAM + 8);
-    *out++ = '"';
-    if (exam_first) {
-        out = write_text(out, sheet.exam_no);
-        out = write_literal(out, "\",\"");
-        out = write_text(out, sheet.student_id);
-        out = write_literal(out, "\",");
-        *out++ = sheet.form_letter;
-    } else {
-        out = write_text(out, sheet.student_id);
-        out = write_literal(out, "\",");
-        *out++ = sheet.form_letter;
-        out = write_literal(out, ",\"");
-        out = write_text(out, sheet.exam_no);
-        *out++ = '"';
-    }
-    report_advance(out);
-}
-
 void grade_sheet(const ScannedSheet& sheet, GradingRun& run) {
     const int form = form_index(sheet.form_letter);
+    SheetRow row{};
+    row.student_id = sheet.student_id;
+    row.form = sheet.form_letter;
+    row.exam_no = sheet.exam_no;
+    row.order = run.sheets_graded;
     if (form < 0 || answer_keys[form].form != sheet.form_letter) {
         send_message("Student ID,Ex#,order:%s,%s,%d form %c does not match any key form\n",
                      sheet.student_id, sheet.exam_no, run.sheets_graded, sheet.form_letter);
         count_up(run.form_mismatches);
-        print_identity_columns(sheet);
-        print_no_key_row(sheet, run.sheets_graded);
+        row.no_key = true;
+        row.responses = sheet.responses;
+        write_sheet_row(row, exam_first != 0);
         return;
     }
     SheetScore score;
     score_sheet(sheet, answer_keys[form], score);
     tally_sheet(sheet, score, form, run);
-    print_identity_columns(sheet);
-    print_result_row(sheet, score, form, run.sheets_graded);
+    row.raw_score = score.raw_score;
+    if (score.has_percent) {
+        const PercentCell& percent = percent_cell(form, score);
+        row.percent = std::string_view(percent.text, static_cast<std::size_t>(percent.length));
+    }
+    row.responses = std::string_view(sheet.responses, static_cast<std::size_t>(score.responses));
+    row.scoring = std::string_view(score.scoring, static_cast<std::size_t>(score.shown_marks));
+    write_sheet_row(row, exam_first != 0);
 }
 
 } // namespace quillmark

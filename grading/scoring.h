@@ -1,15 +1,14 @@
 // Scoring: one student sheet against the key of its form, the counting of
-// its responses for the statistics and the item analysis, and its row of
-// the report.
+// its responses into the state of the run for the statistics and the item
+// analysis, and its row of the report.
 #pragma once
 
 #include <cstdint>
 
 #include "grading/sheet_line.h"
+#include "stats/running_stats.h"
 
 namespace quillmark {
-
-constexpr int TALLY_LETTERS = 25; // response letters A to Y are counted by letter
 
 // The counters of one question of one form.
 struct ItemCounts {
@@ -26,6 +25,18 @@ struct PendingTallies {
     std::int32_t pending;  // sheets counted in the bytes, at most 255
     std::int32_t letters;  // letters counted: A up to the highest letter seen
     std::int32_t sheets;   // sheets tallied in all (wrapping)
+};
+
+// The state of the run, filled by the scorer and read by the closing report.
+struct GradingRun {
+    std::int32_t sheets_graded;   // student sheets met so far: the Order of the latest
+    std::int32_t form_mismatches; // student sheets whose form has no key
+    std::int32_t highest_form;    // highest form index of a scored sheet, -1 for none
+    std::int32_t highest_letter;  // highest response letter index counted, -1 for none
+    RunningStats form_stats[NUM_FORMS]; // per-cent scores per form
+    RunningStats aggregate_stats;       // per-cent scores of all scored sheets
+    ItemCounts item_counts[NUM_FORMS][MAX_QUESTIONS]; // complete after finish_item_counts
+    PendingTallies pending_tallies[NUM_FORMS];        // letter counts on their way there
 };
 
 // A sheet scored against a key.
@@ -62,10 +73,6 @@ void tally_sheet(const ScannedSheet& sheet, const SheetScore& score, int form, G
 // first student sheet is graded, so this equals counting sheet by sheet.
 // print_summary calls it.
 void finish_item_counts(GradingRun& run);
-
-// Writes the identifier, form letter and exam number cells, in the order
-// that exam_first selects, without a line end.
-void print_identity_columns(const ScannedSheet& sheet);
 
 // Grades a student sheet whose Order is run.sheets_graded: scores it
 // against the key of its form, counts it into the run and writes its row. A

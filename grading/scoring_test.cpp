@@ -7,9 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "grading/report_format.h"
-#include "grading/run_grading.h"
 #include "keys/options.h"
+#include "report/report_format.h"
 
 namespace quillmark {
 namespace {

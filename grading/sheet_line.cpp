@@ -1,16 +1,11 @@
 #include "grading/sheet_line.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
-#include "grading/run_grading.h"
-#include "keys/report_layout.h"
+#include "platform/byte_scan.h"
 #include "platform/env.h"
+#include "report/report_rows.h"
 
 namespace quillmark {
 
@@ -38,14 +33,13 @@ struct ResponseChars {
 };
 const ResponseChars response_chars;
 
-#if defined(__SSE2__)
+#if QUILLMARK_SSE2
 // Sixteen characters of the response field in their stored form, with the
 // plain conversion: 'a' to 'z' upper-cased, a blank turned into '-'.
 __m128i stored_form(__m128i chars) {
-    const __m128i from_a = _mm_sub_epi8(chars, _mm_set1_epi8('a'));
-    const __m128i lower = _mm_cmpeq_epi8(_mm_min_epu8(from_a, _mm_set1_epi8(25)), from_a);
+    const __m128i lower = sse2::in_range(chars, 'a', 26);
     chars = _mm_sub_epi8(chars, _mm_and_si128(lower, _mm_set1_epi8('a' - 'A')));
-    const __m128i blank = _mm_cmpeq_epi8(chars, _mm_set1_epi8(' '));
+    const __m128i blank = sse2::equal(chars, ' ');
     return _mm_add_epi8(chars, _mm_and_si128(blank, _mm_set1_epi8('-' - ' ')));
 }
 #endif
@@ -92,7 +86,7 @@ ScannedSheet parse_sheet_text(const char* line, std::size_t length, std::size_t 
     static_assert(MAX_QUESTIONS % GROUP_WIDTH == 0, "the responses end with a whole group");
     int count = 0;
     const char* p = cursor;
-#if defined(__SSE2__)
+#if QUILLMARK_SSE2
     // A whole group and its separator at a time, while sixteen characters
     // can be read and written before the end of the responses. A zero byte
     // among the group's ten characters or in the separator's place ends the
@@ -101,11 +95,10 @@ ScannedSheet parse_sheet_text(const char* line, std::size_t length, std::size_t 
     const char* const readable_end = line + readable;
     if (response_chars.ascii) {
         while (readable_end - p >= 16 && p <= end && count + 16 <= MAX_QUESTIONS + 1) {
-            const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i chars = sse2::load(p);
             const unsigned zeros =
-                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chars, _mm_setzero_si128()))) &
-                ((1u << (GROUP_WIDTH + 1)) - 1);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(sheet.responses + count), stored_form(chars));
+                sse2::lane_bits(sse2::equal(chars, '\0')) & ((1u << (GROUP_WIDTH + 1)) - 1);
+            sse2::store(sheet.responses + count, stored_form(chars));
             if (zeros != 0) {
                 const int kept = __builtin_ctz(zeros);
                 count += kept < GROUP_WIDTH ? kept : GROUP_WIDTH;
@@ -131,8 +124,8 @@ ScannedSheet parse_sheet_text(const char* line, std::size_t length, std::size_t 
     return sheet;
 }
 
-bool is_key_sheet(const ScannedSheet& sheet, const GradingRun& run) {
-    return run.sheets_graded == 0 && (std::strcmp(sheet.student_id, "0000000000") == 0 ||
+bool is_key_sheet(const ScannedSheet& sheet, std::int32_t sheets_graded) {
+    return sheets_graded == 0 && (std::strcmp(sheet.student_id, "0000000000") == 0 ||
                                       std::strcmp(sheet.exam_no, "000") == 0);
 }
 
@@ -144,8 +137,7 @@ void store_key_sheet(const ScannedSheet& sheet) {
     }
     store_key(sheet.form_letter, sheet.responses);
     const AnswerKey& entry = answer_keys[index];
-    std::printf("%s,%c,,,,,\"%s\"\n", SCANNED_KEY_LABEL, entry.form,
-                group_display(entry.key_text));
+    write_key_row(KeySource::scanned, entry.form, entry.key_text);
 }
 
 } // namespace quillmark

@@ -4,12 +4,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "keys/answer_keys.h"
 
 namespace quillmark {
-
-struct GradingRun;
 
 // One parsed sheet line. Its texts are copies of the line's fields.
 struct ScannedSheet {
@@ -29,9 +28,9 @@ ScannedSheet parse_sheet_line(const char* line);
 // whatever they hold: the cutting reads ahead in blocks where it can.
 ScannedSheet parse_sheet_text(const char* line, std::size_t length, std::size_t readable);
 
-// True while no student sheet has been met when the identifier is ten
-// zeros or the exam number is "000".
-bool is_key_sheet(const ScannedSheet& sheet, const GradingRun& run);
+// True while no student sheet has been graded (sheets_graded is 0) when
+// the identifier is ten zeros or the exam number is "000".
+bool is_key_sheet(const ScannedSheet& sheet, std::int32_t sheets_graded);
 
 // Stores a key sheet as the key of its form and writes its "Scanned key:"
 // echo row. A form letter outside A to J has no entry: the sheet is only

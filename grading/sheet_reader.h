@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "keys/report_layout.h"
+#include "report/report_layout.h"
 
 namespace quillmark {
 

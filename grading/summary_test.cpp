@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "grading/report_format.h"
-#include "grading/run_grading.h"
+#include "grading/scoring.h"
 #include "keys/options.h"
+#include "report/report_format.h"
 
 namespace quillmark {
 namespace {
@@ -51,6 +51,7 @@ Closing closing_of(GradingRun& run) {
     testing::internal::CaptureStderr();
     print_summary(run);
     print_item_analysis(run);
+    report_flush();
     Closing closing;
     closing.report = testing::internal::GetCapturedStdout();
     closing.messages = testing::internal::GetCapturedStderr();

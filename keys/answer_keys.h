@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "keys/report_layout.h"
+#include "report/report_layout.h"
 
 namespace quillmark {
 

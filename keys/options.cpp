@@ -8,6 +8,7 @@
 
 #include "keys/answer_keys.h"
 #include "platform/env.h"
+#include "report/report_rows.h"
 
 namespace quillmark {
 
@@ -41,8 +42,7 @@ bool is_white(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0;
 int apply_key(const char* text, char* cursor) {
     char form = static_cast<char>(std::toupper(static_cast<unsigned char>(text[3])));
     store_key(form, cursor);
-    std::printf("%s%c\",,,,,\"%s\"\n", OVERRIDE_KEY_LABEL, form,
-                group_display(answer_keys[form_index(form)].key_text));
+    write_key_row(KeySource::option, form, answer_keys[form_index(form)].key_text);
     return 0;
 }
 
@@ -75,7 +75,7 @@ int apply_amendment(const char* whole, const char* text, char* cursor) {
     marker[q - 1] = letter;
     marker[q] = '\0';
     if (cursor[1] != '\0') unknown_option(whole);
-    std::printf("\"%s\",,,,,,\"%s\"\n", whole, group_display(marker));
+    write_amendment_row(whole, std::string_view(marker, static_cast<std::size_t>(q)));
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "keys/answer_keys.h"
+#include "report/report_format.h"
 
 namespace quillmark {
 namespace {
@@ -33,6 +34,7 @@ protected:
         text_ = option;
         CaptureStdout();
         EXPECT_EQ(apply_option(text_.data()), 0);
+        report_flush();
         return GetCapturedStdout();
     }
 
@@ -108,6 +110,23 @@ TEST_F(Options, ErrorsEndTheRunWithStatusMinusOne) {
         text_ = option;
         EXPECT_EXIT(apply_option(text_.data()), ended_with_minus_one, message) << option;
     }
+}
+
+// The grader's help: the usage text of the option errors, then a line for
+// every option word that apply_option accepts.
+TEST(GraderHelp, NamesEveryOptionWordAndFitsAnEightyColumnTerminal) {
+    const std::string help = std::string(USAGE_TEXT) + OPTIONS_HELP_TEXT;
+    EXPECT_EQ(help.rfind(USAGE_TEXT, 0), 0u);
+    for (const char* word : {"keya:", "keyb:", "keyc:", "keyd:", "alta:", "altb:", "altc:",
+                             "altd:", "cols:x", "optf:", "#+letter", "#X", "#-", "--help", "-h",
+                             "--version"})
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    std::size_t column = 0;
+    for (char c : help) {
+        column = c == '\n' ? 0 : c == '\t' ? (column / 8 + 1) * 8 : column + 1;
+        EXPECT_LE(column, 79u) << "a line of the help is too long";
+    }
+    EXPECT_EQ(help.back(), '\n');
 }
 
 } // namespace

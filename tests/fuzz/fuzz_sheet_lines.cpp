@@ -13,14 +13,13 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "grading/report_format.h"
-#include "grading/run_grading.h"
 #include "grading/scoring.h"
 #include "grading/sheet_line.h"
 #include "grading/sheet_reader.h"
 #include "grading/summary.h"
 #include "keys/answer_keys.h"
 #include "keys/options.h"
+#include "report/report_format.h"
 
 using namespace quillmark;
 
@@ -138,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(same_sheet(reduced_sheet(line, length), sheet));
         if (line[0] == '#') continue;
         check_sheet(sheet);
-        if (is_key_sheet(sheet, run)) {
+        if (is_key_sheet(sheet, run.sheets_graded)) {
             store_key_sheet(sheet);
             continue;
         }

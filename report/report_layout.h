@@ -1,7 +1,7 @@
-// The report's layout: the texts and rules that say what the rows of a
-// report look like, shared by the grader that writes reports and by
-// quillmark-analyze that reads them back. A change to the report's layout is
-// a change here.
+// The rules of the report's cells, shared by the grader that writes reports
+// and by quillmark-analyze that reads them back: the limits of the cells,
+// the form letters, the grouped display of keys, responses and scoring
+// strings, and the % Score cell. The rows themselves are in report_rows.h.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +14,7 @@ constexpr int NUM_FORMS = 10;       // test forms A to J
 constexpr int MAX_QUESTIONS = 1000; // questions per key, responses per sheet
 constexpr int MAX_ID = 10;          // characters of a student identifier
 constexpr int MAX_EXAM = 3;         // characters of an exam number
+constexpr int TALLY_LETTERS = 25;   // response letters A to Y, counted by letter
 
 // The index of a test form: its letter minus 'A' for 'A' to 'J', else -1
 // (a form letter that no key can have: lower case, a digit, '?', a byte
@@ -43,25 +44,6 @@ inline char bubbled_id_first(char shown) {
     if (shown >= 'U' && shown <= 'W') return static_cast<char>(shown - 30);
     return shown;
 }
-
-// The start of the first header line, up to the version cell.
-extern const char* const REPORT_HEADER_START;
-
-// The column headings row, in the order that exam_first selects (without
-// the line end).
-const char* column_headings(bool exam_first);
-
-// The heading row of the statistics, which ends the sheet rows.
-extern const char* const STATISTICS_HEADING;
-
-// The first cells of a key echo row: a scanned key ("Scanned key:" and the
-// form letter) and a key given by an option ("Override:" and "key" with the
-// form letter, in one quoted cell).
-extern const char* const SCANNED_KEY_LABEL;  // followed by ",<form>,,,,,\"<display>\""
-extern const char* const OVERRIDE_KEY_LABEL; // followed by "<form>\",,,,,\"<display>\""
-
-// The Raw Score cell of a sheet whose form has no key.
-extern const char* const NO_KEY_CELL;
 
 // Grouped displays: a text shown as ':' and its characters in groups of
 // five, separated by one blank.

@@ -1,33 +1,11 @@
-#include "keys/report_layout.h"
+#include "report/report_layout.h"
 
 #include <cstdio>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "platform/byte_scan.h"
 
 namespace quillmark {
-
-const char* const REPORT_HEADER_START = "\"Input file:\",,,,quillmark,";
-const char* const STATISTICS_HEADING = ",,n,avg,dev,min,max";
-const char* const SCANNED_KEY_LABEL = "\"Scanned key:\"";
-const char* const OVERRIDE_KEY_LABEL = "\"Override:\",\"key ";
-const char* const NO_KEY_CELL = "\"no key\"";
-
-namespace {
-
-// The two orders differ in the first three cells only.
-const char* const HEADINGS_ID_FIRST =
-    "\"Student ID\",Tform,Exam#,Order,\"Raw Score\",\"% Score\",Responses,Scoring";
-const char* const HEADINGS_EXAM_FIRST =
-    "Exam#,\"Student ID\",Tform,Order,\"Raw Score\",\"% Score\",Responses,Scoring";
-
-} // namespace
-
-const char* column_headings(bool exam_first) {
-    return exam_first ? HEADINGS_EXAM_FIRST : HEADINGS_ID_FIRST;
-}
 
 namespace {
 
@@ -49,7 +27,7 @@ char* write_grouped(char* out, const char* text, std::size_t length) {
     copy_group(out, text, j, length);
     out += j;
     // Every later group has a blank before it.
-#if defined(__SSE2__)
+#if QUILLMARK_SSE2
     // Two groups at a time, while sixteen characters can be read: the ten
     // characters moved one and two places on, blanks in the two gaps.
     static_assert(DISPLAY_GROUP == 5, "two groups of five make ten characters");
@@ -57,12 +35,12 @@ char* write_grouped(char* out, const char* text, std::size_t length) {
     const __m128i second = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, -1, -1, -1, -1, -1, 0, 0, 0, 0);
     const __m128i blanks = _mm_setr_epi8(' ', 0, 0, 0, 0, 0, ' ', 0, 0, 0, 0, 0, 0, 0, 0, 0);
     for (; j + 16 <= length; j += 2 * DISPLAY_GROUP) {
-        const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + j));
+        const __m128i chars = sse2::load(text + j);
         const __m128i shown = _mm_or_si128(
             _mm_or_si128(_mm_and_si128(_mm_slli_si128(chars, 1), first),
                          _mm_and_si128(_mm_slli_si128(chars, 2), second)),
             blanks);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), shown);
+        sse2::store(out, shown);
         out += 2 * (DISPLAY_GROUP + 1);
     }
 #endif
@@ -83,20 +61,18 @@ bool ungroup_display(const char* display, std::size_t length, char* text,
     // shorter), each but the last followed by one blank; a group holds no
     // blank, and a blank is never the last character.
     std::size_t j = 1;
-#if defined(__SSE2__)
+#if QUILLMARK_SSE2
     // Two groups at a time while sixteen characters can be read, each pair
     // checked to be five characters, a blank, five characters and a blank
     // (so more follows), and moved together.
-    const __m128i blank = _mm_set1_epi8(' ');
     const __m128i first = _mm_setr_epi8(-1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
     while (j + 16 <= length) {
-        const __m128i shown = _mm_loadu_si128(reinterpret_cast<const __m128i*>(display + j));
-        const unsigned blanks =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(shown, blank))) & 0xFFFu;
+        const __m128i shown = sse2::load(display + j);
+        const unsigned blanks = sse2::lane_bits(sse2::equal(shown, ' ')) & 0xFFFu;
         if (blanks != (1u << DISPLAY_GROUP | 1u << (2 * DISPLAY_GROUP + 1))) break;
         const __m128i chars = _mm_or_si128(_mm_and_si128(shown, first),
                                            _mm_andnot_si128(first, _mm_srli_si128(shown, 1)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(text + text_length), chars);
+        sse2::store(text + text_length, chars);
         text_length += 2 * DISPLAY_GROUP;
         j += 2 * (DISPLAY_GROUP + 1);
     }

@@ -1,11 +1,9 @@
-#include "grading/program_info.h"
+#include "platform/program_info.h"
 
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-
-#include "keys/options.h"
 
 namespace quillmark {
 namespace {
@@ -37,23 +35,6 @@ TEST(InfoRequest, OnlyTheExactWordAsTheOnlyArgument) {
 
 // What is written, and a write that fails, are checked by the end-to-end
 // cases help_* of both programs.
-
-// The grader's help: the usage text of the option errors, then a line for
-// every option word that apply_option accepts.
-TEST(GraderHelp, NamesEveryOptionWordAndFitsAnEightyColumnTerminal) {
-    const std::string help = std::string(USAGE_TEXT) + OPTIONS_HELP_TEXT;
-    EXPECT_EQ(help.rfind(USAGE_TEXT, 0), 0u);
-    for (const char* word : {"keya:", "keyb:", "keyc:", "keyd:", "alta:", "altb:", "altc:",
-                             "altd:", "cols:x", "optf:", "#+letter", "#X", "#-", "--help", "-h",
-                             "--version"})
-        EXPECT_NE(help.find(word), std::string::npos) << word;
-    std::size_t column = 0;
-    for (char c : help) {
-        column = c == '\n' ? 0 : c == '\t' ? (column / 8 + 1) * 8 : column + 1;
-        EXPECT_LE(column, 79u) << "a line of the help is too long";
-    }
-    EXPECT_EQ(help.back(), '\n');
-}
 
 } // namespace
 } // namespace quillmark

@@ -1,4 +1,4 @@
-#include "grading/program_info.h"
+#include "platform/program_info.h"
 
 #include <cerrno>
 #include <cstring>

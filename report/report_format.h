@@ -1,17 +1,18 @@
-// The rows written for every sheet: hand-written formatting of their cells,
-// and the buffer they are put together in. Each writer puts its text at out,
-// without a terminator, and yields the position after it; the text is byte
-// for byte what the C format named gives.
+// The report buffer, the one way to standard output of the grader: every
+// byte of the report is put together in it, in order, and goes out a large
+// block at a time. Also the hand-written formatting of cells: each cell
+// writer puts its text at out, without a terminator, and yields the position
+// after it; the text is byte for byte what the C format named gives.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
+
+#include "platform/env.h"
 
 namespace quillmark {
-
-// The characters of a text up to its terminator ("%s").
-char* write_text(char* out, const char* text);
 
 // The characters of a string literal, copied as one block.
 template <std::size_t N>
@@ -34,8 +35,15 @@ char* report_space(std::size_t room);
 // The report now goes up to `end`, a position within the last space given.
 void report_advance(char* end);
 
+// Puts a text of any length into the report.
+void report_write(std::string_view text);
+
+// Puts the text that the C format gives into the report, however long.
+void report_printf(const char* format, ...) QUILLMARK_PRINTF_FORMAT;
+
 // Writes what the report holds to standard output (in one write of the C
-// library). Call it before anything else is written to standard output.
+// library); a failed write shows in ferror(stdout). What the report holds
+// when the process ends, also through end_process, is written then.
 void report_flush();
 
 } // namespace quillmark
