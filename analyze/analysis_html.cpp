@@ -64,6 +64,12 @@ const char STYLE[] =
     "*{print-color-adjust:exact;-webkit-print-color-adjust:exact}}\n"
     "@page{margin:1.5cm}\n";
 
+// The styles of the Rasch charts, on a page that has them: the information
+// curve solid blue, its standard error dashed vermilion.
+const char RASCH_STYLE[] =
+    "svg .curve{fill:none;stroke-width:1.8}svg .curve.information{stroke:var(--blue)}\n"
+    "svg .curve.sem{stroke:var(--vermilion);stroke-dasharray:6 3}\n";
+
 // One option of the options column: its width and its bars' longest length.
 constexpr double OPTION_WIDTH = 44;
 constexpr double BAR_START = 12;
@@ -210,6 +216,46 @@ void write_item_table(Markup& out, const FormAnalysis& form) {
     out.close("tbody").close("table").text("\n");
 }
 
+// The Rasch figures of each question, with "misfit" in the last column of
+// a misfitting one; a question that could not be calibrated has its note.
+void write_rasch_table(Markup& out, const FormAnalysis& form, const RaschAnalysis& rasch) {
+    out.open("table", {{"class", "rasch"}})
+        .element("caption", {{"class", "text"}},
+                 "Rasch measures of the questions, in logits. Misfit: infit or outfit outside "
+                 "0.7 to 1.3 with |Z| above 2.")
+        .text("\n")
+        .open("thead")
+        .open("tr");
+    for (const char* words : {"Question", "Measure", "SE", "Infit", "Outfit", "Infit Z",
+                              "Outfit Z"})
+        out.element("th", {{"scope", "col"}}, words);
+    out.element("th", {{"scope", "col"}, {"class", "text"}}, "Misfit");
+    out.close("tr").close("thead").text("\n").open("tbody").text("\n");
+    const auto z_text = [](const std::optional<long double>& z) {
+        return z ? formatted("%.*f", Z_DECIMALS, static_cast<double>(*z)) : std::string(NO_FIGURE);
+    };
+    for (std::size_t i = 0; i < rasch.items.size() && i < form.questions.size(); ++i) {
+        const RaschItem& item = rasch.items[i];
+        const bool misfit = rasch_misfit(item);
+        if (misfit)
+            out.open("tr", {{"class", "flagged misfit"}});
+        else
+            out.open("tr");
+        out.element("th", {{"scope", "row"}}, std::to_string(form.questions[i].question))
+            .element("td", {}, figure_text(item.measure, NO_FIGURE))
+            .element("td", {}, figure_text(item.se, NO_FIGURE))
+            .element("td", {}, figure_text(item.infit, NO_FIGURE))
+            .element("td", {}, figure_text(item.outfit, NO_FIGURE))
+            .element("td", {}, z_text(item.infit_z))
+            .element("td", {}, z_text(item.outfit_z))
+            .element("td", {{"class", "text flag"}},
+                     misfit ? std::string("misfit") : std::string(rasch_note_text(item.note)))
+            .close("tr")
+            .text("\n");
+    }
+    out.close("tbody").close("table").text("\n");
+}
+
 // The form's letter for an element id, or its position when the letter is
 // not a plain letter or digit.
 std::string form_anchor(const FormAnalysis& form, std::size_t position) {
@@ -269,6 +315,14 @@ void write_form(Markup& out, const FormAnalysis& form, std::size_t position) {
     write_score_histogram(out, form);
     out.element("h3", {}, "Item map").text("\n");
     write_item_map(out, form);
+    if (form.rasch && form.rasch->message.empty()) {
+        out.element("h3", {}, "Wright map").text("\n");
+        write_wright_map(out, form, *form.rasch);
+        out.element("h3", {}, "Test information").text("\n");
+        write_test_information(out, form, *form.rasch);
+        out.element("h3", {}, "Rasch measures").text("\n");
+        write_rasch_table(out, form, *form.rasch);
+    }
     out.element("h3", {}, "Questions").text("\n");
     write_item_table(out, form);
     out.close("section").text("\n");
@@ -298,8 +352,13 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
         .text("\n")
         .open("style")
         .raw("\n")
-        .raw(STYLE)
-        .close("style")
+        .raw(STYLE);
+    for (const FormAnalysis& form : analysis.forms)
+        if (form.rasch && form.rasch->message.empty()) {
+            out.raw(RASCH_STYLE);
+            break;
+        }
+    out.close("style")
         .close("head")
         .text("\n")
         .open("body")

@@ -93,4 +93,18 @@ std::string reliability_scale() {
 
 bool has_amend_option(char form) { return form >= 'A' && form <= 'D'; }
 
+namespace {
+
+// Whether a mean square and its Z show misfit.
+bool misfits(const std::optional<long double>& square, const std::optional<long double>& z) {
+    if (!square || !z) return false;
+    return (*square < 0.7L || *square > 1.3L) && (*z < -2 || *z > 2);
+}
+
+} // namespace
+
+bool rasch_misfit(const RaschItem& item) {
+    return misfits(item.infit, item.infit_z) || misfits(item.outfit, item.outfit_z);
+}
+
 } // namespace quillmark

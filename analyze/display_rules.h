@@ -10,6 +10,7 @@
 #include <string>
 
 #include "analyze/item_statistics.h"
+#include "analyze/rasch.h"
 
 namespace quillmark {
 
@@ -18,6 +19,14 @@ constexpr int FIGURE_DECIMALS = 3;
 
 // `value` with FIGURE_DECIMALS decimals, e.g. "0.412", "-1.000".
 std::string figure_text(long double value);
+
+// The decimals of a standardised Z of the Rasch fit.
+constexpr int Z_DECIMALS = 2;
+
+// Whether a calibrated question misfits the Rasch model: its infit lies
+// outside 0.7 to 1.3 with its infit Z beyond -2 to 2, or its outfit does
+// with its outfit Z. A question without fit figures does not misfit.
+bool rasch_misfit(const RaschItem& item);
 
 // `value` as figure_text shows it, written to `out`.
 void print_figure(std::FILE* out, long double value);

@@ -63,5 +63,34 @@ TEST(DisplayRules, OnlyFormsAToDHaveAnAmendOption) {
     EXPECT_FALSE(has_amend_option('?'));
 }
 
+// Misfit needs a mean square outside 0.7 to 1.3 and its own |Z| above 2;
+// the bounds themselves fit, and a figure missing means no misfit.
+TEST(DisplayRules, RaschMisfitNeedsTheMeanSquareAndItsZBeyondTheirBounds) {
+    struct Case {
+        std::optional<long double> infit, outfit, infit_z, outfit_z;
+        bool misfit;
+    };
+    const Case cases[] = {
+        {1.0L, 1.0L, 0.0L, 0.0L, false},
+        {1.31L, 1.0L, 2.01L, 0.0L, true},   // infit high, its Z beyond 2
+        {0.69L, 1.0L, -2.5L, 0.0L, true},   // infit low, its Z beyond -2
+        {1.0L, 1.5L, 0.0L, 3.0L, true},     // outfit alone
+        {1.31L, 1.0L, 2.0L, 0.0L, false},   // Z on its bound
+        {1.3L, 0.7L, 5.0L, -5.0L, false},   // mean squares on their bounds
+        {1.5L, 1.0L, 0.0L, 3.0L, false},    // infit out, but the Z beyond 2 is outfit's
+        {std::nullopt, std::nullopt, std::nullopt, std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        RaschItem item;
+        item.infit = c.infit;
+        item.outfit = c.outfit;
+        item.infit_z = c.infit_z;
+        item.outfit_z = c.outfit_z;
+        EXPECT_EQ(rasch_misfit(item), c.misfit)
+            << (c.infit ? static_cast<double>(*c.infit) : -1) << " "
+            << (c.outfit ? static_cast<double>(*c.outfit) : -1);
+    }
+}
+
 } // namespace
 } // namespace quillmark

@@ -421,3 +421,201 @@ void write_item_map(Markup& out, const FormAnalysis& form) {
 }
 
 } // namespace quillmark
+
+namespace quillmark {
+
+namespace {
+
+// The Wright map's plot bottom (the sheets' bars stand on it), the band of
+// the questions' points below it, and the map's height.
+constexpr double WRIGHT_BOTTOM = 150;
+constexpr double WRIGHT_ITEMS_TOP = 166;
+constexpr double WRIGHT_ROW = 11;
+constexpr int WRIGHT_ROWS = 8;
+constexpr double WRIGHT_HEIGHT = 300;
+// The information chart's plot bottom and height.
+constexpr double INFO_BOTTOM = 200;
+constexpr double INFO_HEIGHT = 250;
+constexpr int INFO_STEPS = 120;
+
+// The whole logits that hold every measure of the form, at least -3 to 3.
+std::pair<int, int> logit_range(const RaschAnalysis& rasch) {
+    double low = -3;
+    double high = 3;
+    const auto widen = [&](const std::optional<long double>& m) {
+        if (!m || !std::isfinite(static_cast<double>(*m))) return;
+        const double v = clamped(*m, -20, 20);
+        if (v < low) low = v;
+        if (v > high) high = v;
+    };
+    for (const RaschItem& item : rasch.items) widen(item.measure);
+    for (const RaschScore& score : rasch.scores) widen(score.measure);
+    return {static_cast<int>(std::floor(low)), static_cast<int>(std::ceil(high))};
+}
+
+// The logit grid and the axis title under a chart.
+void logit_axis(Markup& out, const ChartFrame& frame, const Scale& x_of, int low, int high) {
+    const int step = high - low > 16 ? 2 : 1;
+    for (int t = low; t <= high; t += step)
+        grid_line_up(out, frame, x_of(t), frame.height - 26, std::to_string(t));
+    x_axis_title(out, frame, frame.height - 8, "Measure (logits)");
+}
+
+} // namespace
+
+void polyline(Markup& out, const char* kind, const std::vector<double>& xs,
+              const std::vector<double>& ys, std::string_view title) {
+    std::string points;
+    for (std::size_t i = 0; i < xs.size() && i < ys.size(); ++i)
+        points += formatted(i == 0 ? "%.1f,%.1f" : " %.1f,%.1f", xs[i], ys[i]);
+    out.open("polyline", {{"class", formatted("curve %s", kind)}, {"fill", "none"}, {"points", points}});
+    if (!title.empty()) out.element("title", {}, title);
+    out.close("polyline").text("\n");
+}
+
+void write_wright_map(Markup& out, const FormAnalysis& form, const RaschAnalysis& rasch) {
+    const auto [low, high] = logit_range(rasch);
+    const ChartFrame frame = page_chart_frame(WRIGHT_BOTTOM, WRIGHT_HEIGHT);
+    const Scale x_of{static_cast<double>(low), static_cast<double>(high), frame.left,
+                     frame.right};
+    std::int64_t most = 1;
+    for (const RaschScore& score : rasch.scores)
+        if (score.measure && score.sheets > most) most = score.sheets;
+    const std::int64_t step = count_step(most);
+    const std::int64_t top = (most + step - 1) / step * step;
+    const Scale y_of{0, static_cast<double>(top), frame.bottom, frame.top};
+
+    open_figure(out, "wright-map",
+                Markup().text(
+                    "Wright map: the sheets and the questions on one logit scale. Above, a bar "
+                    "for the sheets of each raw score at that score's measure (extreme scores "
+                    "by the extreme-score rule); below, each calibrated question at its measure "
+                    "(difficulty). Misfitting questions (infit or outfit outside 0.7 to 1.3 with "
+                    "|Z| above 2) have their own shape and their number beside them. Hover over "
+                    "a bar or a point for its figures."));
+    open_chart(out, frame, "wright", "Wright map of form " + std::string(1, form.form));
+    for (std::int64_t c = 0; c <= top; c += step)
+        grid_line_across(out, frame, y_of(c), std::to_string(c));
+    logit_axis(out, frame, x_of, low, high);
+    y_axis_title(out, frame, 16, "Sheets");
+    const double bar_width = 6;
+    for (std::size_t raw = 0; raw < rasch.scores.size(); ++raw) {
+        const RaschScore& score = rasch.scores[raw];
+        if (!score.measure || score.sheets == 0) continue;
+        bar(out, frame, x_of(*score.measure) - bar_width / 2, bar_width, y_of(score.sheets),
+            formatted("Score %d%s, measure %s: %s", static_cast<int>(raw),
+                      score.extreme ? " (extreme)" : "", figure_text(*score.measure).c_str(),
+                      count_of(score.sheets, "sheet").c_str()));
+        out.text("\n");
+    }
+    chart_axes(out, frame);
+    // The questions in rows, each in the first row where it keeps clear of
+    // the points already there; misfitting ones drawn last, on top.
+    std::vector<std::vector<double>> rows(WRIGHT_ROWS);
+    std::vector<double> row_y(form.questions.size(), 0);
+    for (std::size_t i = 0; i < rasch.items.size() && i < form.questions.size(); ++i) {
+        if (!rasch.items[i].measure) continue;
+        const double x = x_of(*rasch.items[i].measure);
+        int chosen = WRIGHT_ROWS - 1;
+        for (int r = 0; r < WRIGHT_ROWS; ++r) {
+            bool clear = true;
+            for (double taken : rows[r])
+                if (std::fabs(taken - x) < 9) clear = false;
+            if (clear) {
+                chosen = r;
+                break;
+            }
+        }
+        rows[chosen].push_back(x);
+        row_y[i] = WRIGHT_ITEMS_TOP + chosen * WRIGHT_ROW;
+    }
+    for (int pass = 0; pass < 2; ++pass)
+        for (std::size_t i = 0; i < rasch.items.size() && i < form.questions.size(); ++i) {
+            const RaschItem& item = rasch.items[i];
+            if (!item.measure) continue;
+            const bool misfit = rasch_misfit(item);
+            if (misfit != (pass == 1)) continue;
+            const double x = x_of(*item.measure);
+            const int question = form.questions[i].question;
+            point(out, misfit ? PointShape::diamond : PointShape::circle,
+                  misfit ? "rpt k-key misfit" : "rpt k-none fit", x, row_y[i], 3.5,
+                  formatted("Question %d: measure %s, infit %s, outfit %s%s", question,
+                            figure_text(*item.measure).c_str(),
+                            figure_text(item.infit, NO_FIGURE).c_str(),
+                            figure_text(item.outfit, NO_FIGURE).c_str(),
+                            misfit ? ", misfit" : ""));
+            if (misfit)
+                out.element("text", {{"class", "lab"}, {"x", x + 6, 1}, {"y", row_y[i] + 3, 1}},
+                            std::to_string(question));
+            out.text("\n");
+        }
+    close_chart(out);
+    out.text("\n");
+    out.open("ul", {{"class", "legend"}});
+    for (const bool misfit : {false, true}) {
+        out.open("li").open("svg", {{"viewBox", "-8 -8 16 16"}, {"aria-hidden", "true"}});
+        point(out, misfit ? PointShape::diamond : PointShape::circle,
+              misfit ? "k-key" : "k-none", 0, 0, 4, "");
+        out.close("svg").text(misfit ? " misfit" : " fits").close("li");
+    }
+    out.close("ul").text("\n");
+    close_figure(out);
+}
+
+void write_test_information(Markup& out, const FormAnalysis& form, const RaschAnalysis& rasch) {
+    const auto [low, high] = logit_range(rasch);
+    std::vector<double> thetas;
+    std::vector<double> information;
+    double most = 0;
+    for (int s = 0; s <= INFO_STEPS; ++s) {
+        const double theta = low + (high - low) * static_cast<double>(s) / INFO_STEPS;
+        double sum = 0;
+        for (const RaschItem& item : rasch.items) {
+            if (!item.measure) continue;
+            const double p = 1 / (1 + std::exp(-(theta - static_cast<double>(*item.measure))));
+            sum += p * (1 - p);
+        }
+        thetas.push_back(theta);
+        information.push_back(sum);
+        if (sum > most) most = sum;
+    }
+    if (most <= 0) return;
+    const ChartFrame frame = page_chart_frame(INFO_BOTTOM, INFO_HEIGHT);
+    const Scale x_of{static_cast<double>(low), static_cast<double>(high), frame.left,
+                     frame.right};
+    // Information on the left axis; the standard error, 1 / sqrt(I), on
+    // the same plot with its own scale up to 2 logits, labelled right.
+    const double info_top = std::ceil(most);
+    const Scale y_info{0, info_top, frame.bottom, frame.top};
+    constexpr double SEM_TOP = 2;
+    const Scale y_sem{0, SEM_TOP, frame.bottom, frame.top};
+    open_figure(out, "information",
+                Markup().text(
+                    "Test information (solid line, left axis): the sum of p(1 \xe2\x88\x92 p) over "
+                    "the calibrated questions at each measure; its standard error of "
+                    "measurement 1/\xe2\x88\x9aI (dashed line, right axis, in logits, cut at 2)."));
+    open_chart(out, frame, "info", "Test information of form " + std::string(1, form.form));
+    for (int t = 0; t <= 4; ++t) {
+        const double y = frame.bottom + (frame.top - frame.bottom) * t / 4.0;
+        grid_line_across(out, frame, y, formatted("%.1f", info_top * t / 4.0));
+        label(out, frame.right + 4, y + 4, "start", formatted("%.1f", SEM_TOP * t / 4.0));
+        out.text("\n");
+    }
+    logit_axis(out, frame, x_of, low, high);
+    y_axis_title(out, frame, 16, "Information");
+    chart_axes(out, frame);
+    std::vector<double> xs;
+    std::vector<double> info_y;
+    std::vector<double> sem_y;
+    for (std::size_t s = 0; s < thetas.size(); ++s) {
+        xs.push_back(x_of(thetas[s]));
+        info_y.push_back(y_info(information[s]));
+        sem_y.push_back(information[s] > 0 ? y_sem(1 / std::sqrt(information[s])) : frame.top);
+    }
+    polyline(out, "information", xs, info_y, "Test information");
+    polyline(out, "sem", xs, sem_y, "Standard error of measurement");
+    close_chart(out);
+    close_figure(out);
+}
+
+} // namespace quillmark

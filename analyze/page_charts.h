@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "analyze/analysis.h"
 #include "analyze/page_markup.h"
@@ -108,6 +109,11 @@ void point(Markup& out, PointShape shape, const char* css_class, double x, doubl
 void bar(Markup& out, const ChartFrame& frame, double x, double width, double y,
          std::string_view title);
 
+// A line through the points (xs[i], ys[i]) of class "curve" and `kind`,
+// unfilled, with `title` as its hover text; ends the line.
+void polyline(Markup& out, const char* kind, const std::vector<double>& xs,
+              const std::vector<double>& ys, std::string_view title);
+
 // The histogram of the form's raw scores: one bar per score, or per group
 // of neighbouring scores when there are many, each titled with its count.
 void write_score_histogram(Markup& out, const FormAnalysis& form);
@@ -116,5 +122,16 @@ void write_score_histogram(Markup& out, const FormAnalysis& form);
 // corrected point-biserial (up), flagged questions with their own shape and
 // their number, guide lines where the flags begin, and a legend.
 void write_item_map(Markup& out, const FormAnalysis& form);
+
+// The Wright map of a calibrated form: the sheets' measures (a bar of the
+// sheets of each raw score at its measure) above, the questions' measures
+// below, on one logit axis; misfitting questions (rasch_misfit) with their
+// own shape and class "misfit", and a legend.
+void write_wright_map(Markup& out, const FormAnalysis& form, const RaschAnalysis& rasch);
+
+// The test information I = sum of p(1 - p) over the calibrated questions,
+// and its standard error of measurement 1 / sqrt(I), across the logit
+// range of the Wright map.
+void write_test_information(Markup& out, const FormAnalysis& form, const RaschAnalysis& rasch);
 
 } // namespace quillmark

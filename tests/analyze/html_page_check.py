@@ -14,11 +14,17 @@ Checked for every page:
 - per form, as worked out by hand from the keys: one section, one item-map
   point per scored question, each titled "Question N" for its question, and
   one item-table row per scored question;
-- the page of a 1000-question batch stays under 5 MB.
+- the page of a 1000-question batch stays under 5 MB;
+- with --rasch, per form: a "Wright map" heading, one Wright-map point per
+  calibrated question (its measure in the JSON not null), and the misfit
+  marks (the point's class and the table's last column) exactly on the
+  questions whose infit or outfit lies outside 0.7 to 1.3 with |Z| above 2,
+  worked out here from the JSON's figures.
 The hostile report names a student <script>&" (and one with Latin-1 bytes,
 not UTF-8), twice each, so that the duplicate check shows the identifiers;
 its file name holds & and '. They must show escaped, never as markup.
 """
+import json
 import os
 import re
 import shlex
@@ -59,6 +65,55 @@ def write_page(quillmark, analyze, folder, name, sheets, *options):
     html = os.path.join(folder, name + ".html")
     run(analyze + ["-o", os.path.join(folder, name + "-tables.csv"), "--html", html, report])
     return html
+
+
+def misfits(q):
+    """The misfit rule on a question's figures from the JSON."""
+    def out(square, z):
+        return square is not None and z is not None and not 0.7 <= square <= 1.3 and abs(z) > 2
+    return out(q["infit"], q["infit_z"]) or out(q["outfit"], q["outfit_z"])
+
+
+def check_rasch_page(analyze, folder, name, fail):
+    """Writes folder/name.csv's page and JSON with --rasch and checks the
+    Wright map and the Rasch table of each form against the JSON."""
+    report = os.path.join(folder, name + ".csv")
+    html = os.path.join(folder, name + "-rasch.html")
+    js = os.path.join(folder, name + "-rasch.json")
+    run(analyze + ["--rasch", "-o", os.path.join(folder, name + "-rasch.csv"), "--html", html,
+                   "--json", js, report])
+    with open(js, encoding="utf-8") as f:
+        forms = {f["form"]: f["rasch"] for f in json.load(f)["forms"]}
+    root = ET.parse(html).getroot()
+    sections = {s.find("h2").text.removeprefix("Form "): s
+                for s in root.iter("section") if "form" in classes(s)}
+    flagged = 0
+    for letter, rasch in forms.items():
+        s = sections.get(letter)
+        if s is None:
+            fail(f"{name}: no section of form {letter}")
+            continue
+        if "Wright map" not in [h.text for h in s.iter("h3")]:
+            fail(f"{name}: form {letter}: no Wright map heading")
+        calibrated = sorted(q["question"] for q in rasch["questions"] if q["measure"] is not None)
+        misfit = sorted(q["question"] for q in rasch["questions"] if misfits(q))
+        flagged += len(misfit)
+        points = [e for e in s.iter() if "rpt" in classes(e)]
+        numbers = [int(re.match(r"Question (\d+):", e.find("title").text).group(1))
+                   for e in points]
+        if sorted(numbers) != calibrated:
+            fail(f"{name}: form {letter}: Wright points {sorted(numbers)}, expected {calibrated}")
+        marked = sorted(n for n, e in zip(numbers, points) if "misfit" in classes(e))
+        if marked != misfit:
+            fail(f"{name}: form {letter}: misfit points {marked}, expected {misfit}")
+        table = [t for t in s.iter("table") if "rasch" in classes(t)]
+        rows = [r for r in table[0].find("tbody")] if table else []
+        marked = sorted(int(r.find("th").text) for r in rows if r[-1].text == "misfit")
+        if len(rows) != len(rasch["questions"]) or marked != misfit:
+            fail(f"{name}: form {letter}: {len(rows)} Rasch rows, misfit rows {marked}, "
+                 f"expected {misfit}")
+    print(f"{name} with --rasch: forms {sorted(forms)}, {flagged} misfitting questions")
+    return flagged
 
 
 def classes(element):
@@ -137,6 +192,11 @@ def main():
             out.write(run(make_sheets + ["300", "1000", "1", "20261208"]).stdout)
         large = page(tmp, "batch", batch)
         check_page(large, {"A": list(range(1, 1001))}, fail)
+        # The Rasch charts and table, of pages with and without misfits.
+        flagged = sum(check_rasch_page(analyze, tmp, name, fail)
+                      for name in ("quiz1", "midterm", "batch"))
+        if flagged == 0:
+            fail("no misfitting question in any --rasch page: the mark is untested")
         if os.path.getsize(large) >= MOST_BYTES:
             fail(f"the 1000-question page has {os.path.getsize(large)} bytes")
 
