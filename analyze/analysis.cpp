@@ -11,7 +11,12 @@ Analysis analyse(ReportTables& tables, const AnalysisInputs& inputs) {
     analysis.checks = sheet_checks(tables);
     if (inputs.sheet_scores || inputs.class_list || inputs.grades)
         analysis.sheets = sheet_scores(tables, inputs.grades);
-    if (inputs.grades) analysis.grades = *inputs.grades;
+    if (inputs.grades) {
+        analysis.grades = *inputs.grades;
+        analysis.grade_counts.assign(analysis.grades.size(), 0);
+        for (const SheetScore& sheet : analysis.sheets)
+            if (sheet.grade != NO_GRADE) ++analysis.grade_counts[static_cast<std::size_t>(sheet.grade)];
+    }
     if (inputs.class_list) {
         // Their findings' kinds come after the report's own.
         analysis.class_list =

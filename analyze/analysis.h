@@ -38,12 +38,14 @@ struct FormAnalysis {
 // The whole analysis: the forms in letter order and the findings of the
 // sheet checks (with those of the class list, when there is one). When the
 // run asks for them: every sheet row's score and grade, in report order,
-// the grade scale, and the sheets matched to the class list.
+// the grade scale with the number of sheets that got each of its grades (in
+// its order), and the sheets matched to the class list.
 struct Analysis {
     std::vector<FormAnalysis> forms;
     std::vector<SheetCheck> checks;
     std::vector<SheetScore> sheets;
     GradeScale grades;
+    std::vector<std::int64_t> grade_counts;
     std::optional<ClassListMatch> class_list;
 };
 

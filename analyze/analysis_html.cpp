@@ -266,8 +266,9 @@ std::string form_anchor(const FormAnalysis& form, std::size_t position) {
     return "form-at-" + std::to_string(position + 1);
 }
 
-void write_checks(Markup& out, const std::vector<SheetCheck>& checks) {
-    out.open("section", {{"id", "checks"}}).element("h2", {}, "Sheets to look at").text("\n");
+// The table of the findings `wanted` takes, in their order.
+template <typename Wanted>
+void write_check_table(Markup& out, const std::vector<SheetCheck>& checks, Wanted wanted) {
     out.open("table", {{"class", "checks"}}).open("thead").open("tr");
     out.element("th", {{"scope", "col"}, {"class", "text"}}, "Check")
         .element("th", {{"scope", "col"}, {"class", "text"}}, "Form")
@@ -276,6 +277,7 @@ void write_checks(Markup& out, const std::vector<SheetCheck>& checks) {
         .element("th", {{"scope", "col"}, {"class", "text"}}, "Detail");
     out.close("tr").close("thead").text("\n").open("tbody").text("\n");
     for (const SheetCheck& check : checks) {
+        if (!wanted(check)) continue;
         out.open("tr")
             .element("td", {{"class", "text"}}, check_name(check.kind))
             .element("td", {{"class", "text"}}, check_form_text(check))
@@ -285,7 +287,53 @@ void write_checks(Markup& out, const std::vector<SheetCheck>& checks) {
             .close("tr")
             .text("\n");
     }
-    out.close("tbody").close("table").close("section").text("\n");
+    out.close("tbody").close("table");
+}
+
+void write_checks(Markup& out, const std::vector<SheetCheck>& checks) {
+    out.open("section", {{"id", "checks"}}).element("h2", {}, "Sheets to look at").text("\n");
+    write_check_table(out, checks, [](const SheetCheck&) { return true; });
+    out.close("section").text("\n");
+}
+
+bool class_list_finding(const SheetCheck& check) {
+    return check.kind == CheckKind::not_on_class_list || check.kind == CheckKind::no_sheet ||
+           check.kind == CheckKind::id_corrected ||
+           check.kind == CheckKind::class_list_repeats_id;
+}
+
+// The class list's counts and its findings.
+void write_class_list(Markup& out, const Analysis& analysis) {
+    const ClassListCounts& counts = analysis.class_list->counts;
+    out.open("section", {{"id", "class-list"}}).element("h2", {}, "Class list").text("\n");
+    out.open("table", {{"class", "summary"}})
+        .element("caption", {{"class", "text"}}, "Sheets matched to the class list")
+        .text("\n");
+    const auto row = [&](const char* name, std::int64_t value) {
+        out.open("tr").element("th", {{"scope", "row"}}, name);
+        out.element("td", {}, std::to_string(value)).close("tr").text("\n");
+    };
+    row("On the list", counts.on_list);
+    row("Sheets", counts.sheets);
+    row("Matched", counts.matched);
+    row("Corrected", counts.corrected);
+    row("Not on the list", counts.not_on_list);
+    row("No sheet", counts.no_sheet);
+    out.close("table").text("\n");
+    bool any = false;
+    for (const SheetCheck& check : analysis.checks) any = any || class_list_finding(check);
+    if (any)
+        write_check_table(out, analysis.checks, class_list_finding);
+    else
+        out.element("p", {}, "Every sheet is matched to a student and every student to a sheet.");
+    out.close("section").text("\n");
+}
+
+// The grade distribution as a chart.
+void write_grades(Markup& out, const Analysis& analysis) {
+    out.open("section", {{"id", "grades"}}).element("h2", {}, "Grades").text("\n");
+    write_grade_chart(out, analysis);
+    out.close("section").text("\n");
 }
 
 void write_fix_options(Markup& out, const Analysis& analysis) {
@@ -384,6 +432,10 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
             .close("li");
     if (!analysis.checks.empty())
         out.open("li").element("a", {{"href", "#checks"}}, "Sheets to look at").close("li");
+    if (analysis.class_list)
+        out.open("li").element("a", {{"href", "#class-list"}}, "Class list").close("li");
+    if (!analysis.grades.empty())
+        out.open("li").element("a", {{"href", "#grades"}}, "Grades").close("li");
     if (key_errors)
         out.open("li").element("a", {{"href", "#fix-options"}}, "Fix options").close("li");
     out.close("ul").close("nav").close("header").text("\n").open("main").text("\n");
@@ -394,6 +446,8 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
             .text("\n");
 
     if (!analysis.checks.empty()) write_checks(out, analysis.checks);
+    if (analysis.class_list) write_class_list(out, analysis);
+    if (!analysis.grades.empty()) write_grades(out, analysis);
     if (key_errors) write_fix_options(out, analysis);
     if (analysis.checks.empty() && !key_errors)
         out.element("p", {},

@@ -1,6 +1,7 @@
 // Writes the whole analysis as one self-contained HTML5 page for a browser,
-// a mail or a printer: the sheet checks and the suggested fix options, then
-// per form its summary, a histogram of the raw scores, an item map and the
+// a mail or a printer: the sheet checks, the class list's counts and
+// findings and the grade chart (when the run has them) and the suggested
+// fix options, then per form its summary, a histogram of the raw scores, an item map and the
 // item table with each question's options. Styles are inline, charts are
 // inline SVG; the page loads nothing and needs no script. It shows the
 // model's figures and works out none of its own.

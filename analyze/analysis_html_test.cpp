@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -201,6 +202,93 @@ TEST(AnalysisHtml, HistogramHasABarPerScoreOrGroupsManyScores) {
     EXPECT_NE(grouped.find("<title>Scores 0 to 19: 2 sheets</title>"), std::string::npos);
     EXPECT_NE(grouped.find("<title>Scores 20 to 39: 1 sheet</title>"), std::string::npos);
     EXPECT_NE(grouped.find("each bar counts 20 scores"), std::string::npos);
+}
+
+// The part of the page from `start` to the end of its section.
+std::string section_of(const std::string& page, const std::string& start) {
+    const std::size_t at = page.find(start);
+    if (at == std::string::npos) return "";
+    return page.substr(at, page.find("</section>", at) - at);
+}
+
+// The height of the bar whose title is `title`; NaN without it.
+double bar_height(const std::string& page, const std::string& title) {
+    const std::size_t at = page.find("<title>" + title + "</title>");
+    if (at == std::string::npos) return std::strtod("nan", nullptr);
+    const std::size_t rect = page.rfind("<rect", at);
+    return attribute(page.substr(rect, at - rect), "height");
+}
+
+// Form A keyed ABCD: sheet 1 (4/4) and sheet 4 (2/4) are one student's,
+// sheet 2 (3/4) bubbled 4024001522 with two digits swapped, sheet 3 has no
+// key, sheet 5 (1/4) bubbled 55. The class list's last identifier is markup.
+TEST(AnalysisHtml, ClassListCountsItsFindingsAndTheGradeChart) {
+    const std::vector<std::string> report = {
+        "\"Input file:\",,,,quillmark,\"v. 1.3\",\"Dec  8 2026\",\"01:08:56\"",
+        "quiz.txt,,,,\"graded on\",Tue,\"12/08/26\",\"01:19:40\"",
+        "\"Scanned key:\",A,,,,,\":ABCD\"",
+        "\"Student ID\",Tform,Exam#,Order,\"Raw Score\",\"% Score\",Responses,Scoring",
+        "\"D024001417\",A,\"001\",  1, 4,100.000,\"A:ABCD\",\":cccc\"",
+        "\"D024001252\",A,\"001\",  2, 3, 75.000,\"A:ABCA\",\":cccX\"",
+        "\"U000000001\",K,\"001\",  3,\"no key\",,\":ABCD\"",
+        "\"D024001417\",A,\"002\",  4, 2, 50.000,\"A:ABAA\",\":ccXX\"",
+        "\"E5\",A,\"001\",  5, 1, 25.000,\"A:AAAA\",\":cXXX\"",
+        ",,n,avg,dev,min,max",
+    };
+    ReportTables tables;
+    ReportError error;
+    ASSERT_TRUE(read_report(report, tables, error)) << error.line << ": " << error.message;
+    ClassList list;
+    ClassListError list_error;
+    ASSERT_TRUE(read_class_list("Student ID,Name\n4024001417,Ada\n4024001522,Bo\n"
+                                "4024002000,Cy\n<b>&x,Di\n",
+                                list, list_error))
+        << list_error.message;
+    GradeScale scale;
+    std::string message;
+    ASSERT_TRUE(parse_grade_scale("A&<:75,B:50,F:0", scale, message)) << message;
+    AnalysisInputs inputs;
+    inputs.class_list = &list;
+    inputs.grades = &scale;
+    const Analysis analysis = analyse(tables, inputs);
+    const std::string page = analysis_html(analysis, "quiz.csv");
+
+    EXPECT_NE(page.find("<a href=\"#class-list\">Class list</a>"), std::string::npos);
+    EXPECT_NE(page.find("<a href=\"#grades\">Grades</a>"), std::string::npos);
+    const std::string section = section_of(page, "<section id=\"class-list\">");
+    // 4 students, 5 sheets; matched: sheets 1, 2 (corrected) and 4; nobody's:
+    // 3 and 5; no sheet: 4024002000 and the markup one.
+    const char* const counts[][2] = {{"On the list", "4"}, {"Sheets", "5"},
+                                     {"Matched", "3"},     {"Corrected", "1"},
+                                     {"Not on the list", "2"}, {"No sheet", "2"}};
+    for (const auto& row : counts)
+        EXPECT_NE(section.find(std::string("<th scope=\"row\">") + row[0] + "</th><td>" + row[1] +
+                               "</td>"),
+                  std::string::npos)
+            << row[0];
+    EXPECT_EQ(count(section, "<td class=\"text\">not on the class list</td>"), 2u);
+    EXPECT_EQ(count(section, "<td class=\"text\">no sheet</td>"), 2u);
+    EXPECT_EQ(count(section, "<td class=\"text\">ID corrected</td>"), 1u);
+    EXPECT_EQ(section.find("duplicate student"), std::string::npos);
+    EXPECT_NE(section.find("&lt;b&gt;&amp;x"), std::string::npos);
+    EXPECT_EQ(page.find("<b>&x"), std::string::npos);
+
+    // A&lt; gets 100% and 75%, B 50%, F 25%; the no-key sheet no grade.
+    const std::string grades = section_of(page, "<section id=\"grades\">");
+    const std::size_t a = grades.find("<title>A&amp;&lt;: 2 sheets</title>");
+    const std::size_t b = grades.find("<title>B: 1 sheet</title>");
+    const std::size_t f = grades.find("<title>F: 1 sheet</title>");
+    ASSERT_NE(a, std::string::npos);
+    ASSERT_NE(b, std::string::npos);
+    ASSERT_NE(f, std::string::npos);
+    EXPECT_LT(a, b);
+    EXPECT_LT(b, f);
+    EXPECT_EQ(count(grades, "<rect class=\"bar\""), 3u);
+    EXPECT_GT(bar_height(grades, "B: 1 sheet"), 0);
+    EXPECT_NEAR(bar_height(grades, "A&amp;&lt;: 2 sheets"), 2 * bar_height(grades, "B: 1 sheet"), 0.11);
+    EXPECT_NEAR(bar_height(grades, "F: 1 sheet"), bar_height(grades, "B: 1 sheet"), 0.01);
+    EXPECT_NE(grades.find("text-anchor=\"middle\">2</text>"), std::string::npos);
+    EXPECT_EQ(count(grades, "text-anchor=\"middle\">1</text>"), 2u);
 }
 
 } // namespace

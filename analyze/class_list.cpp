@@ -493,6 +493,7 @@ ClassListMatch match_class_list(const ClassList& list, const std::vector<SheetId
             detail += "; close to " + listed(near);
         }
         sheet_check(CheckKind::not_on_class_list, i, std::move(detail));
+        ++match.counts.not_on_list;
     }
     for (std::size_t r = 0; r < students; ++r) {
         if (has_sheet[r] || match.repeated[r]) continue;
@@ -500,10 +501,15 @@ ClassListMatch match_class_list(const ClassList& list, const std::vector<SheetId
         student_check(CheckKind::no_sheet, row,
                       "class list line " + line_text(row) +
                           (student_keys[r].empty() ? ", without an identifier" : ""));
+        ++match.counts.no_sheet;
     }
+    match.counts.on_list = static_cast<std::int64_t>(students);
+    match.counts.sheets = static_cast<std::int64_t>(sheets.size());
+    for (std::int32_t student : match.student_of_sheet) match.counts.matched += student != NO_STUDENT;
     u = 0;
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         if (!match.corrected[i]) continue;
+        ++match.counts.corrected;
         while (unlisted[u] != i) ++u;
         const auto [row, slip] = candidates[u].front();
         sheet_check(CheckKind::id_corrected, i,

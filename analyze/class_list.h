@@ -123,11 +123,24 @@ constexpr std::int32_t NO_STUDENT = -1;
 //   student whose sheet report row i + 1 is, or NO_STUDENT;
 // - `corrected[i]`: 1 where that match is by a corrected identifier;
 // - `repeated[r]`: 1 where student row r shares its identifier with another
-//   row (such rows are matched to no sheet).
+//   row (such rows are matched to no sheet);
+// - `counts`: the students on the list, the sheet rows, the sheets matched
+//   to a student (corrected ones included), those matched by a corrected
+//   identifier, the sheets matched to nobody and the students without a
+//   sheet (the last two as many as their findings).
+struct ClassListCounts {
+    std::int64_t on_list = 0;
+    std::int64_t sheets = 0;
+    std::int64_t matched = 0;
+    std::int64_t corrected = 0;
+    std::int64_t not_on_list = 0;
+    std::int64_t no_sheet = 0;
+};
 struct ClassListMatch {
     std::vector<std::int32_t> student_of_sheet;
     std::vector<unsigned char> corrected;
     std::vector<unsigned char> repeated;
+    ClassListCounts counts;
 };
 
 // Matches every sheet row of the report to the class list (an identifier

@@ -228,6 +228,12 @@ TEST(ClassListMatching, SlipsCorrectedOnlyWhenCertainElseListed) {
                   "class list repeats ID||0|55|class list lines 9 and 10; no sheet is matched to "
                   "them",
               }));
+    // 10 students, 11 sheets; matched: sheets 1, 2 (corrected), 6, 9, 10;
+    // nobody's: 3, 4, 5, 7, 8, 11; no sheet: lines 4, 5, 6, 11.
+    const ClassListCounts& counts = match.counts;
+    EXPECT_EQ((std::vector<std::int64_t>{counts.on_list, counts.sheets, counts.matched,
+                                         counts.corrected, counts.not_on_list, counts.no_sheet}),
+              (std::vector<std::int64_t>{10, 11, 5, 1, 6, 4}));
 }
 
 // The candidates of every sheet whose key is on no row, by comparing it with

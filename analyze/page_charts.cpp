@@ -257,6 +257,24 @@ void bar(Markup& out, const ChartFrame& frame, double x, double width, double y,
     out.element("title", {}, title).close("rect");
 }
 
+namespace {
+
+// The axis of a bar chart of `counts`: its step and its top, the first step
+// at or above the largest count (at least one step).
+struct CountAxis {
+    std::int64_t step;
+    std::int64_t top;
+};
+CountAxis count_axis(const std::vector<std::int64_t>& counts) {
+    std::int64_t most = 1;
+    for (std::int64_t c : counts)
+        if (c > most) most = c;
+    const std::int64_t step = count_step(most);
+    return {step, (most + step - 1) / step * step};
+}
+
+} // namespace
+
 void write_score_histogram(Markup& out, const FormAnalysis& form) {
     const std::vector<std::int32_t>& counts = form.test.score_counts;
     const auto scores = static_cast<std::int32_t>(counts.size());
@@ -265,11 +283,9 @@ void write_score_histogram(Markup& out, const FormAnalysis& form) {
     const std::int32_t bars = (scores + width - 1) / width;
     std::vector<std::int64_t> heights(static_cast<std::size_t>(bars), 0);
     for (std::int32_t s = 0; s < scores; ++s) heights[s / width] += counts[s];
-    std::int64_t most = 1;
-    for (std::int64_t h : heights)
-        if (h > most) most = h;
-    const std::int64_t step = count_step(most);
-    const std::int64_t top = (most + step - 1) / step * step;
+    const CountAxis axis = count_axis(heights);
+    const std::int64_t step = axis.step;
+    const std::int64_t top = axis.top;
     const ChartFrame frame = page_chart_frame(HIST_BOTTOM, HIST_HEIGHT);
     const double bar_width = (frame.right - frame.left) / bars;
     const Scale y_of{0, static_cast<double>(top), frame.bottom, frame.top};
@@ -316,6 +332,41 @@ void write_score_histogram(Markup& out, const FormAnalysis& form) {
     x_axis_title(out, frame, frame.height - 12,
                  width == 1 ? "Raw score (questions right)"
                             : "Raw score (questions right), first score of each bar");
+    y_axis_title(out, frame, 18, "Sheets");
+    close_chart(out);
+    close_figure(out);
+}
+
+void write_grade_chart(Markup& out, const Analysis& analysis) {
+    const std::vector<std::int64_t>& counts = analysis.grade_counts;
+    const std::size_t bars = counts.size();
+    if (bars == 0 || analysis.grades.size() != bars) return;
+    const CountAxis axis = count_axis(counts);
+    const std::int64_t step = axis.step;
+    const std::int64_t top = axis.top;
+    const ChartFrame frame = page_chart_frame(HIST_BOTTOM, HIST_HEIGHT);
+    const double slot = (frame.right - frame.left) / static_cast<double>(bars);
+    const Scale y_of{0, static_cast<double>(top), frame.bottom, frame.top};
+
+    Markup caption;
+    caption.text("Sheets that got each grade, in the order of the scale; each bar is labelled "
+                 "with its count.");
+    open_figure(out, "histogram", caption);
+    open_chart(out, frame, "grades", "Sheets per grade");
+    for (std::int64_t c = 0; c <= top; c += step)
+        grid_line_across(out, frame, y_of(c), std::to_string(c));
+    for (std::size_t g = 0; g < bars; ++g) {
+        const double x = frame.left + static_cast<double>(g) * slot;
+        const double y = y_of(counts[g]);
+        const std::string& grade = analysis.grades[g].grade;
+        bar(out, frame, x + slot * 0.1, slot * 0.8, y,
+            grade + ": " + count_of(counts[g], "sheet"));
+        label(out, x + slot / 2, y - 4, "middle", std::to_string(counts[g]));
+        label(out, x + slot / 2, frame.bottom + 16, "middle", grade);
+        out.text("\n");
+    }
+    chart_axes(out, frame);
+    x_axis_title(out, frame, frame.height - 12, "Grade");
     y_axis_title(out, frame, 18, "Sheets");
     close_chart(out);
     close_figure(out);

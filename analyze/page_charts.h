@@ -118,6 +118,11 @@ void polyline(Markup& out, const char* kind, const std::vector<double>& xs,
 // of neighbouring scores when there are many, each titled with its count.
 void write_score_histogram(Markup& out, const FormAnalysis& form);
 
+// The grade distribution: one bar per grade of the scale, in its order, up
+// to the number of sheets that got it, that number written above the bar
+// and the grade under it.
+void write_grade_chart(Markup& out, const Analysis& analysis);
+
 // The item map: every scored question at its difficulty (across) and its
 // corrected point-biserial (up), flagged questions with their own shape and
 // their number, guide lines where the flags begin, and a legend.
