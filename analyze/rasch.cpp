@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <map>
 #include <utility>
 
@@ -652,8 +650,10 @@ bool person_measure(const std::vector<Real>& easiness, Real score, Real start, R
 }
 
 // The Wilson-Hilferty cube-root transform of a mean square with standard
-// deviation q to a standard normal deviate.
-Real standardised(Real mean_square, Real q) {
+// deviation q to a standard normal deviate; absent when q is 0 (every
+// chance exactly 1/2, so that the mean square cannot vary).
+std::optional<long double> standardised(Real mean_square, Real q) {
+    if (!(q > 0)) return std::nullopt;
     return (static_cast<Real>(std::cbrt(static_cast<double>(mean_square))) - 1) * (3 / q) + q / 3;
 }
 
