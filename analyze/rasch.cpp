@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <map>
 #include <utility>
 
@@ -434,9 +432,14 @@ void centre(std::vector<Real>& b) {
     for (Real& value : b) value -= mean;
 }
 
+// The largest magnitude, or NaN when any value is not a number, so that
+// no test against it passes.
 Real largest_of(const std::vector<Real>& values) {
     Real largest = 0;
-    for (Real value : values) largest = std::max(largest, std::fabs(value));
+    for (Real value : values) {
+        if (std::isnan(value)) return value;
+        largest = std::max(largest, std::fabs(value));
+    }
     return largest;
 }
 
@@ -524,7 +527,9 @@ constexpr std::int32_t DIAGONAL_STEPS = 100;
 // halved while it lowers the likelihood and overshoots the line's maximum
 // by half again, until the largest change is below RASCH_TOLERANCE; the
 // standard errors come from that last matrix. Yields the number of steps of
-// both kinds, or -1 when RASCH_ITERATION_LIMIT Newton steps were not enough.
+// both kinds, or -1 when RASCH_ITERATION_LIMIT Newton steps were not enough
+// or the figures broke down (a step not finite, a matrix not positive
+// definite).
 std::int32_t calibrate(const Problem& problem, std::vector<Real>& b, std::vector<Real>& se) {
     const std::int32_t k = problem.k;
     Real sheets = 0;
@@ -546,7 +551,7 @@ std::int32_t calibrate(const Problem& problem, std::vector<Real>& b, std::vector
         for (std::int32_t i = 0; i < k; ++i)
             change[i] = weight * (close.expected[i] - problem.right[i]) / close.information[i];
         const Real largest = largest_of(change);
-        if (largest < RASCH_TOLERANCE / 16 || (step > 0 && largest > previous / 2)) break;
+        if (!(largest >= RASCH_TOLERANCE / 16) || (step > 0 && largest > previous / 2)) break;
         accelerator.next(b, change);
         centre(b);
         evaluate(problem, b, false, close);
@@ -569,6 +574,7 @@ std::int32_t calibrate(const Problem& problem, std::vector<Real>& b, std::vector
         change = solve(matrix, gradient);
         const Real largest = largest_of(change);
         ++steps;
+        if (!std::isfinite(largest)) return -1;
         if (largest < RASCH_TOLERANCE) {
             for (std::int32_t i = 0; i < k; ++i) b[i] += change[i];
             centre(b);
@@ -644,8 +650,10 @@ bool person_measure(const std::vector<Real>& easiness, Real score, Real start, R
 }
 
 // The Wilson-Hilferty cube-root transform of a mean square with standard
-// deviation q to a standard normal deviate.
-Real standardised(Real mean_square, Real q) {
+// deviation q to a standard normal deviate; absent when q is 0 (every
+// chance exactly 1/2, so that the mean square cannot vary).
+std::optional<long double> standardised(Real mean_square, Real q) {
+    if (!(q > 0)) return std::nullopt;
     return (static_cast<Real>(std::cbrt(static_cast<double>(mean_square))) - 1) * (3 / q) + q / 3;
 }
 
@@ -783,12 +791,15 @@ RaschAnalysis rasch_analysis(const RaschCounts& counts,
     std::vector<Real> b;
     std::vector<Real> se;
     result.iterations = calibrate(problem, b, se);
-    if (result.iterations < 0) {
+    bool finite = result.iterations >= 0;
+    for (std::int32_t c = 0; finite && c < k; ++c)
+        finite = std::isfinite(b[c]) && std::isfinite(se[c]);
+    if (!finite) {
         char text[200];
         std::snprintf(text, sizeof text, "the calibration did not settle in %d Newton steps",
                       RASCH_ITERATION_LIMIT);
         result.message = text;
-        result.iterations = RASCH_ITERATION_LIMIT;
+        result.iterations = 0;
         return result;
     }
     result.calibrated = k;

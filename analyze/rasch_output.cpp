@@ -89,10 +89,17 @@ json rasch_json(const FormAnalysis& form, const RaschAnalysis& rasch) {
 }
 
 void print_rasch_notes(std::FILE* err, const FormAnalysis& form, const RaschAnalysis& rasch) {
-    for (std::size_t i = 0; i < rasch.items.size(); ++i)
-        if (rasch.items[i].note != RaschNote::none)
-            std::fprintf(err, "Form %c: question %d not calibrated: %s\n", form.form,
-                         form.questions[i].question, rasch_note_text(rasch.items[i].note));
+    for (RaschNote note : {RaschNote::all_right, RaschNote::all_wrong}) {
+        std::vector<std::int32_t> questions;
+        for (std::size_t i = 0; i < rasch.items.size(); ++i)
+            if (rasch.items[i].note == note) questions.push_back(form.questions[i].question);
+        if (questions.empty()) continue;
+        std::fprintf(err, "Form %c: not calibrated, %s: question%s", form.form,
+                     rasch_note_text(note), questions.size() > 1 ? "s" : "");
+        for (std::size_t q = 0; q < questions.size(); ++q)
+            std::fprintf(err, "%s%d", q > 0 ? ", " : " ", questions[q]);
+        std::fputc('\n', err);
+    }
     if (!rasch.message.empty())
         std::fprintf(err, "Form %c: no Rasch measures: %s\n", form.form, rasch.message.c_str());
 }

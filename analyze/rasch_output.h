@@ -23,9 +23,9 @@ void print_rasch_tables(std::FILE* out, const FormAnalysis& form, const RaschAna
 // "iterations", "message", "questions": [...], "scores": [...]}.
 nlohmann::json rasch_json(const FormAnalysis& form, const RaschAnalysis& rasch);
 
-// One line per question that could not be calibrated and one for a form
-// without measures, e.g. "Form A: question 3 not calibrated: every sheet
-// right", to `err`.
+// The questions left out of the calibration, a line per note, e.g.
+// "Form A: not calibrated, every sheet right: questions 3, 7", and a line
+// for a form without measures, to `err`.
 void print_rasch_notes(std::FILE* err, const FormAnalysis& form, const RaschAnalysis& rasch);
 
 } // namespace quillmark

@@ -195,6 +195,28 @@ TEST(Rasch, HandSizedCaseFitAndReliabilitySheetBySheet) {
                 1e-9);
 }
 
+TEST(Rasch, TwoQuestionsAlikeMeasureZeroWithoutZOrReliability) {
+    // Each sheet has one of two questions right, each question on two
+    // sheets: b = 0, I = 4 * [[1/4, -1/4], [-1/4, 1/4]], I^+ has 1/4 on the
+    // diagonal, SE 1/2. Every chance is 1/2, so the mean squares are 1 and
+    // cannot vary: no Z. One measure of sheets and no spread of questions:
+    // no reliabilities. Score 1 at theta 0, SE 1 / sqrt(2 * 1/4).
+    const RaschAnalysis rasch = rasch_of({{1, 0}, {0, 1}, {1, 0}, {0, 1}});
+    ASSERT_EQ(rasch.message, "");
+    for (const RaschItem& item : rasch.items) {
+        EXPECT_NEAR(value(item.measure), 0, 1e-12);
+        EXPECT_NEAR(value(item.se), 0.5, 1e-12);
+        EXPECT_NEAR(value(item.infit), 1, 1e-12);
+        EXPECT_NEAR(value(item.outfit), 1, 1e-12);
+        EXPECT_FALSE(item.infit_z.has_value());
+        EXPECT_FALSE(item.outfit_z.has_value());
+    }
+    EXPECT_NEAR(value(rasch.scores[1].measure), 0, 1e-12);
+    EXPECT_NEAR(value(rasch.scores[1].se), std::sqrt(2.0), 1e-12);
+    EXPECT_FALSE(rasch.person_reliability.has_value());
+    EXPECT_FALSE(rasch.item_reliability.has_value());
+}
+
 TEST(Rasch, CountsAreTheSufficientStatistics) {
     const RaschCounts counts =
         rasch_counts(make_matrix({{1, 0, 1}, {0, 0, 0}, {1, 1, 0}, {0, 0, 1}, {1, 0, 1}}));

@@ -158,6 +158,6 @@ err.write("%d points in histogram.  Offscale 0 low, 0 high\n" % n)
 for i in range(10):
     err.write("%5d %5d %s\n" % (10 * i, bins[i], "*" * bins[i]))
 err.write("%d points.  Offscale 0 low, 0 high\n" % n)
-err.write("Form A: question 4 not calibrated: every sheet right\n")
+err.write("Form A: not calibrated, every sheet right: question 4\n")
 for check in ("duplicate student", "no responses", "few responses", "no key", "few sheets"):
     err.write("0 %s\n" % check)
