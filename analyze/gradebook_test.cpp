@@ -83,6 +83,24 @@ TEST(Gradebook, TheClassListsRowsThenTheSheetsOfNobody) {
               ",55,,A,1,25.000,,\"not on the class list\",0\n");
 }
 
+// A class-list cell that a spreadsheet would run as a formula is kept as
+// text: quoted, with ' inside the quotes; the program's own cells never are.
+TEST(Gradebook, CellsThatReadAsFormulasAreKeptAsText) {
+    AnalysedRun run;
+    analyse_run(run, report_lines(),
+                "Name,Student ID\n"
+                "=2+5*cmd|,4024001417\n"
+                "-Lee,4024001252\n",
+                nullptr);
+    EXPECT_EQ(gradebook_csv(run.analysis, run.tables.identities, &run.list),
+              "Name,\"Student ID\",Form,\"Raw score\",\"Score %\",Grade,Note\n"
+              "\"'=2+5*cmd|\",4024001417,A,4,100.000,,\"also Order 4\"\n"
+              "\"'=2+5*cmd|\",4024001417,A,2,50.000,,\"also Order 1\"\n"
+              "\"'-Lee\",4024001252,A,3,75.000,,\n"
+              ",7000000001,K,,,,\"not on the class list; no key\"\n"
+              ",55,A,1,25.000,,\"not on the class list\"\n");
+}
+
 TEST(Gradebook, ANoteNamesAtMostThreeOtherOrders) {
     std::vector<std::string> report = report_lines();
     report.resize(4);
