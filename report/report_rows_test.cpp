@@ -80,6 +80,12 @@ TEST(ReportRows, WritersGiveTheRowsOfTheReport) {
 char random_byte(std::mt19937& generator, const char* excluded) {
     for (;;) {
         const auto c = static_cast<char>(generator() & 0xFF);
+#ifdef _WIN32
+        // The captured output is read back as text on Windows, where Ctrl-Z
+        // ends a text and a carriage return before a line feed is dropped:
+        // bytes the report keeps, but the capture does not.
+        if (c == '\x1a' || c == '\r') continue;
+#endif
         if (c != '\n' && c != '\0' && std::string(excluded).find(c) == std::string::npos)
             return c;
     }
