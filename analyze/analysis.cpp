@@ -15,7 +15,8 @@ Analysis analyse(ReportTables& tables, const AnalysisInputs& inputs) {
         analysis.grades = *inputs.grades;
         analysis.grade_counts.assign(analysis.grades.size(), 0);
         for (const SheetScore& sheet : analysis.sheets)
-            if (sheet.grade != NO_GRADE) ++analysis.grade_counts[static_cast<std::size_t>(sheet.grade)];
+            if (sheet.grade != NO_GRADE)
+                ++analysis.grade_counts[static_cast<std::size_t>(sheet.grade)];
     }
     if (inputs.class_list) {
         // Their findings' kinds come after the report's own.
@@ -31,7 +32,8 @@ Analysis analyse(ReportTables& tables, const AnalysisInputs& inputs) {
             form.questions.push_back({scores.question_numbers[i], std::move(items[i])});
         for (std::int32_t raw = 0; raw <= form.test.items; ++raw)
             form.percent_of_score.push_back(percent_score(raw, form.test.items));
-        if (inputs.rasch) form.rasch = rasch_analysis(rasch_counts(scores.matrix), scores.question_numbers);
+        if (inputs.rasch)
+            form.rasch = rasch_analysis(rasch_counts(scores.matrix), scores.question_numbers);
         scores.matrix.cells = ByteArray();
         analysis.forms.push_back(std::move(form));
     }

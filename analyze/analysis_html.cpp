@@ -110,10 +110,10 @@ void write_summary(Markup& out, const FormAnalysis& form) {
     row("Standard deviation", figure_text(test.std_dev));
     row("Lowest", std::to_string(test.lowest));
     row("Highest", std::to_string(test.highest));
-    row("KR-20 reliability", test.kr20 ? figure_text(*test.kr20) + " (" +
-                                             reliability_reading(*test.kr20) + ")"
-                                       : "cannot be worked out (fewer than two questions, or "
-                                         "every sheet has the same score)");
+    row("KR-20 reliability",
+        test.kr20 ? figure_text(*test.kr20) + " (" + reliability_reading(*test.kr20) + ")"
+                  : "cannot be worked out (fewer than two questions, or "
+                    "every sheet has the same score)");
     row("Standard error of measurement", figure_text(test.sem, NO_FIGURE));
     row("Skewness", figure_text(test.skewness, NO_FIGURE));
     row("Excess kurtosis", figure_text(test.kurtosis, NO_FIGURE));
@@ -153,16 +153,18 @@ void write_option_bars(Markup& out, const ItemStatistics& item) {
                                    {"y", "3"},
                                    {"width", BAR_LENGTH, 1},
                                    {"height", "16"}});
-        out.empty_element("rect", {{"class", "u"},
-                                   {"x", x + BAR_START, 1},
-                                   {"y", "4"},
-                                   {"width", clamped(option.upper.value_or(0), 0, 1) * BAR_LENGTH, 1},
-                                   {"height", "6"}});
-        out.empty_element("rect", {{"class", "l"},
-                                   {"x", x + BAR_START, 1},
-                                   {"y", "12"},
-                                   {"width", clamped(option.lower.value_or(0), 0, 1) * BAR_LENGTH, 1},
-                                   {"height", "6"}});
+        out.empty_element("rect",
+                          {{"class", "u"},
+                           {"x", x + BAR_START, 1},
+                           {"y", "4"},
+                           {"width", clamped(option.upper.value_or(0), 0, 1) * BAR_LENGTH, 1},
+                           {"height", "6"}});
+        out.empty_element("rect",
+                          {{"class", "l"},
+                           {"x", x + BAR_START, 1},
+                           {"y", "12"},
+                           {"width", clamped(option.lower.value_or(0), 0, 1) * BAR_LENGTH, 1},
+                           {"height", "6"}});
         out.close("g");
         x += OPTION_WIDTH;
     }
@@ -173,10 +175,11 @@ void write_item_table(Markup& out, const FormAnalysis& form) {
     out.open("table", {{"class", "items"}});
     // The program's own words, their apostrophe written as it stands.
     out.open("caption", {{"class", "text"}})
-        .raw("Questions. Options: for each, the share of the upper 27% of sheets (top bar, blue) "
-             "and of the lower 27% (bottom bar, orange) that chose it; the key's letters are "
-             "bold, underlined and framed, \xe2\x80\x93 is no mark or a mark that is not a "
-             "letter. Hover over an option for its figures.")
+        .raw(
+            "Questions. Options: for each, the share of the upper 27% of sheets (top bar, blue) "
+            "and of the lower 27% (bottom bar, orange) that chose it; the key's letters are "
+            "bold, underlined and framed, \xe2\x80\x93 is no mark or a mark that is not a "
+            "letter. Hover over an option for its figures.")
         .close("caption")
         .text("\n");
     out.open("thead").open("tr");
@@ -226,8 +229,8 @@ void write_rasch_table(Markup& out, const FormAnalysis& form, const RaschAnalysi
         .text("\n")
         .open("thead")
         .open("tr");
-    for (const char* words : {"Question", "Measure", "SE", "Infit", "Outfit", "Infit Z",
-                              "Outfit Z"})
+    for (const char* words :
+         {"Question", "Measure", "SE", "Infit", "Outfit", "Infit Z", "Outfit Z"})
         out.element("th", {{"scope", "col"}}, words);
     out.element("th", {{"scope", "col"}, {"class", "text"}}, "Misfit");
     out.close("tr").close("thead").text("\n").open("tbody").text("\n");
@@ -298,8 +301,7 @@ void write_checks(Markup& out, const std::vector<SheetCheck>& checks) {
 
 bool class_list_finding(const SheetCheck& check) {
     return check.kind == CheckKind::not_on_class_list || check.kind == CheckKind::no_sheet ||
-           check.kind == CheckKind::id_corrected ||
-           check.kind == CheckKind::class_list_repeats_id;
+           check.kind == CheckKind::id_corrected || check.kind == CheckKind::class_list_repeats_id;
 }
 
 // The class list's counts and its findings.
@@ -393,8 +395,8 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
     out.reserve(4096 + questions * 1600);
     out.raw("<!DOCTYPE html>\n").open("html", {{"lang", "en"}}).open("head");
     out.void_element("meta", {{"charset", "utf-8"}})
-        .void_element("meta", {{"name", "viewport"},
-                               {"content", "width=device-width, initial-scale=1"}})
+        .void_element("meta",
+                      {{"name", "viewport"}, {"content", "width=device-width, initial-scale=1"}})
         .text("\n")
         .element("title", {}, "Item analysis: " + name)
         .text("\n")
@@ -450,11 +452,9 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
     if (!analysis.grades.empty()) write_grades(out, analysis);
     if (key_errors) write_fix_options(out, analysis);
     if (analysis.checks.empty() && !key_errors)
-        out.element("p", {},
-                    "No sheet check found anything and no question looks keyed wrong.")
+        out.element("p", {}, "No sheet check found anything and no question looks keyed wrong.")
             .text("\n");
-    for (std::size_t f = 0; f < analysis.forms.size(); ++f)
-        write_form(out, analysis.forms[f], f);
+    for (std::size_t f = 0; f < analysis.forms.size(); ++f) write_form(out, analysis.forms[f], f);
     out.close("main").text("\n").close("body").close("html").text("\n");
     return out.take();
 }

@@ -31,8 +31,8 @@ double attribute(const std::string& tag, const std::string& name) {
     return std::strtod(tag.c_str() + at + name.size() + 3, nullptr);
 }
 
-QuestionAnalysis question(std::int32_t number, long double difficulty,
-                          std::optional<long double> r, ItemFlag flag, char key_error = 0) {
+QuestionAnalysis question(std::int32_t number, long double difficulty, std::optional<long double> r,
+                          ItemFlag flag, char key_error = 0) {
     QuestionAnalysis result;
     result.question = number;
     result.statistics.difficulty = difficulty;
@@ -96,8 +96,9 @@ TEST(AnalysisHtml, OnePointAndOneRowPerScoredQuestionFlaggedOnesLabelledByShape)
     EXPECT_EQ(count(page, "<path class=\"pt "), 2u);
     EXPECT_EQ(count(page, "<title>Question "), 5u);
     EXPECT_EQ(count(page, "<th scope=\"row\">"), 5u + 11 + 11); // the items, two summaries
-    EXPECT_NE(tag_before(page, "<title>Question 3: difficulty 0.500, point-biserial -0.400, "
-                               "upper-lower 0.400, possible key error: C</title>")
+    EXPECT_NE(tag_before(page,
+                         "<title>Question 3: difficulty 0.500, point-biserial -0.400, "
+                         "upper-lower 0.400, possible key error: C</title>")
                   .find("<path class=\"pt k-key\""),
               std::string::npos);
     // Without a point-biserial the question stands in the row below the plot.
@@ -139,7 +140,8 @@ TEST(AnalysisHtml, GuideLinesStandWhereTheFlagsBegin) {
     ASSERT_NE(negative_at, std::string::npos);
     const std::string hard_line = page.substr(hard_at, page.find('>', hard_at) - hard_at);
     const std::string easy_line = page.substr(easy_at, page.find('>', easy_at) - easy_at);
-    const std::string zero_line = page.substr(negative_at, page.find('>', negative_at) - negative_at);
+    const std::string zero_line =
+        page.substr(negative_at, page.find('>', negative_at) - negative_at);
     EXPECT_DOUBLE_EQ(attribute(hard_line, "x1"), attribute(at_hard, "cx"));
     EXPECT_DOUBLE_EQ(attribute(hard_line, "x2"), attribute(at_hard, "cx"));
     EXPECT_DOUBLE_EQ(attribute(easy_line, "x1"), attribute(at_easy, "cx"));
@@ -153,8 +155,10 @@ TEST(AnalysisHtml, GuideLinesStandWhereTheFlagsBegin) {
 TEST(AnalysisHtml, ReportTextsAreEscapedAndMadeValidUtf8) {
     const std::string page = analysis_html(small_analysis(), "a<b>&\"c'\xff.csv");
     EXPECT_EQ(page.find("<script"), std::string::npos);
-    EXPECT_NE(page.find("<td class=\"text file\">&lt;script&gt;&amp;&quot;</td>"), std::string::npos);
-    EXPECT_NE(page.find("<title>Item analysis: a&lt;b&gt;&amp;&quot;c&#39;\xef\xbf\xbd.csv</title>"),
+    EXPECT_NE(page.find("<td class=\"text file\">&lt;script&gt;&amp;&quot;</td>"),
+              std::string::npos);
+    EXPECT_NE(page.find(
+                  "<title>Item analysis: a&lt;b&gt;&amp;&quot;c&#39;\xef\xbf\xbd.csv</title>"),
               std::string::npos);
     EXPECT_NE(analysis_html(small_analysis(), "-").find("of <span class=\"file\">standard input"),
               std::string::npos);
@@ -163,12 +167,13 @@ TEST(AnalysisHtml, ReportTextsAreEscapedAndMadeValidUtf8) {
 TEST(AnalysisHtml, ReliabilityReadAndTheScaleAndFlagsExplained) {
     const std::string page = analysis_html(small_analysis(), "quiz.csv");
     EXPECT_NE(page.find("<td>0.500 (unreliable)</td>"), std::string::npos);
-    EXPECT_EQ(count(page, "<p class=\"note\">KR-20 is read on this scale: 0.90 and above "
-                          "excellent, 0.80 to 0.89 good, 0.70 to 0.79 acceptable, 0.60 to 0.69 "
-                          "poor, below 0.60 unreliable. Flags: possible key error, no variance, "
-                          "negative discrimination (point-biserial below 0), too easy (more than "
-                          "90% right), too hard (fewer than 30% right); a question gets the "
-                          "first that applies.</p>"),
+    EXPECT_EQ(count(page,
+                    "<p class=\"note\">KR-20 is read on this scale: 0.90 and above "
+                    "excellent, 0.80 to 0.89 good, 0.70 to 0.79 acceptable, 0.60 to 0.69 "
+                    "poor, below 0.60 unreliable. Flags: possible key error, no variance, "
+                    "negative discrimination (point-biserial below 0), too easy (more than "
+                    "90% right), too hard (fewer than 30% right); a question gets the "
+                    "first that applies.</p>"),
               2u);
     // The map's legend names the flags by their shapes.
     EXPECT_NE(page.find("<li><svg viewBox=\"-8 -8 16 16\" aria-hidden=\"true\"><path "
@@ -240,9 +245,10 @@ TEST(AnalysisHtml, ClassListCountsItsFindingsAndTheGradeChart) {
     ASSERT_TRUE(read_report(report, tables, error)) << error.line << ": " << error.message;
     ClassList list;
     ClassListError list_error;
-    ASSERT_TRUE(read_class_list("Student ID,Name\n4024001417,Ada\n4024001522,Bo\n"
-                                "4024002000,Cy\n<b>&x,Di\n",
-                                list, list_error))
+    ASSERT_TRUE(
+        read_class_list("Student ID,Name\n4024001417,Ada\n4024001522,Bo\n"
+                        "4024002000,Cy\n<b>&x,Di\n",
+                        list, list_error))
         << list_error.message;
     GradeScale scale;
     std::string message;
@@ -258,8 +264,8 @@ TEST(AnalysisHtml, ClassListCountsItsFindingsAndTheGradeChart) {
     const std::string section = section_of(page, "<section id=\"class-list\">");
     // 4 students, 5 sheets; matched: sheets 1, 2 (corrected) and 4; nobody's:
     // 3 and 5; no sheet: 4024002000 and the markup one.
-    const char* const counts[][2] = {{"On the list", "4"}, {"Sheets", "5"},
-                                     {"Matched", "3"},     {"Corrected", "1"},
+    const char* const counts[][2] = {{"On the list", "4"},     {"Sheets", "5"},
+                                     {"Matched", "3"},         {"Corrected", "1"},
                                      {"Not on the list", "2"}, {"No sheet", "2"}};
     for (const auto& row : counts)
         EXPECT_NE(section.find(std::string("<th scope=\"row\">") + row[0] + "</th><td>" + row[1] +
@@ -285,7 +291,8 @@ TEST(AnalysisHtml, ClassListCountsItsFindingsAndTheGradeChart) {
     EXPECT_LT(b, f);
     EXPECT_EQ(count(grades, "<rect class=\"bar\""), 3u);
     EXPECT_GT(bar_height(grades, "B: 1 sheet"), 0);
-    EXPECT_NEAR(bar_height(grades, "A&amp;&lt;: 2 sheets"), 2 * bar_height(grades, "B: 1 sheet"), 0.11);
+    EXPECT_NEAR(bar_height(grades, "A&amp;&lt;: 2 sheets"), 2 * bar_height(grades, "B: 1 sheet"),
+                0.11);
     EXPECT_NEAR(bar_height(grades, "F: 1 sheet"), bar_height(grades, "B: 1 sheet"), 0.01);
     EXPECT_NE(grades.find("text-anchor=\"middle\">2</text>"), std::string::npos);
     EXPECT_EQ(count(grades, "text-anchor=\"middle\">1</text>"), 2u);

@@ -55,7 +55,8 @@ json form_json(const FormAnalysis& form) {
             {"point_biserial", figure(item.point_biserial)},
             {"upper_lower", figure(item.discrimination)},
             {"flag", flag.empty() ? json(nullptr) : json(flag)},
-            {"key_error", item.key_error != 0 ? json(std::string(1, item.key_error)) : json(nullptr)},
+            {"key_error",
+             item.key_error != 0 ? json(std::string(1, item.key_error)) : json(nullptr)},
             {"options", std::move(options)},
         });
     }
@@ -75,8 +76,8 @@ std::string analysis_json(const Analysis& analysis) {
             {"check", check_name(check.kind)},
             {"form", check.form != 0 ? json(check_form_text(check)) : json(nullptr)},
             {"order", check.order > 0 ? json(check.order) : json(nullptr)},
-            {"student_id", check.order > 0 || !check.student_id.empty() ? json(check.student_id)
-                                                                         : json(nullptr)},
+            {"student_id",
+             check.order > 0 || !check.student_id.empty() ? json(check.student_id) : json(nullptr)},
             {"detail", check.detail},
         });
     const json document = {{"forms", std::move(forms)}, {"checks", std::move(checks)}};

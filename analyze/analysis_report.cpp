@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "analyze/display_rules.h"
 #include "analyze/csv_cell.h"
+#include "analyze/display_rules.h"
 #include "analyze/rasch_output.h"
 #include "numerics/histogram.h"
 
@@ -27,8 +27,9 @@ void print_optional(std::FILE* out, const std::optional<long double>& value) {
 
 void print_form_tables(std::FILE* out, const FormAnalysis& form) {
     const TestStatistics& test = form.test;
-    std::fprintf(out, "Form,Sheets,Questions,Mean,Median,\"Std dev\",Lowest,Highest,KR-20,SEM,"
-                      "Skewness,Kurtosis\n");
+    std::fprintf(out,
+                 "Form,Sheets,Questions,Mean,Median,\"Std dev\",Lowest,Highest,KR-20,SEM,"
+                 "Skewness,Kurtosis\n");
     std::fprintf(out, "%c,%d,%d", form.form, test.sheets, test.items);
     print_cell(out, test.mean);
     print_cell(out, test.median);

@@ -6,8 +6,8 @@
 #include <unordered_map>
 #include <utility>
 
-#include "report/report_layout.h"
 #include "platform/env.h"
+#include "report/report_layout.h"
 
 namespace quillmark {
 
@@ -27,7 +27,8 @@ bool heading_is(std::string_view heading, std::string_view name) {
     if (heading.size() != name.size()) return false;
     for (std::size_t i = 0; i < name.size(); ++i) {
         const char c = heading[i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c) != name[i]) return false;
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c) != name[i])
+            return false;
     }
     return true;
 }
@@ -154,7 +155,8 @@ bool ClassListReader::end_row() {
 }
 
 bool ClassListReader::take_row(std::vector<std::string>& cells, std::int32_t line) {
-    if (std::all_of(cells.begin(), cells.end(), [](const std::string& cell) { return cell.empty(); }))
+    if (std::all_of(cells.begin(), cells.end(),
+                    [](const std::string& cell) { return cell.empty(); }))
         return true;
     if (!have_headings_) {
         have_headings_ = true;
@@ -176,8 +178,9 @@ bool ClassListReader::take_row(std::vector<std::string>& cells, std::int32_t lin
             return refuse(line, "the first row is not a heading row: its first cell " +
                                     headings[0] + " is an identifier");
         if (headings[0].find_first_not_of(" \t") == std::string::npos)
-            return refuse(line, "no column is headed Student ID or ID, and the first column "
-                                "has no heading");
+            return refuse(line,
+                          "no column is headed Student ID or ID, and the first column "
+                          "has no heading");
         return true;
     }
     const std::size_t width = list_.headings.size();
@@ -195,8 +198,7 @@ bool ClassListReader::take_row(std::vector<std::string>& cells, std::int32_t lin
 
 bool ClassListReader::finish(ClassList& list, ClassListError& error) {
     if (!failed_ && !separator_known_ && !heading_text_.empty()) start_rows();
-    if (!failed_ && state_ == Cell::quoted)
-        refuse(quote_line_, "a quoted cell is not closed");
+    if (!failed_ && state_ == Cell::quoted) refuse(quote_line_, "a quoted cell is not closed");
     if (!failed_ && (state_ != Cell::start || !row_.empty())) end_row();
     if (!failed_ && !have_headings_) refuse(0, "the class list is empty");
     if (!failed_ && list_.rows.empty())
@@ -449,7 +451,8 @@ ClassListMatch match_class_list(const ClassList& list, const std::vector<SheetId
     std::vector<Slips> candidates(unlisted.size());
     std::vector<std::int32_t> named_by(students, 0); // sheets that have the student as a candidate
     for (std::size_t k = 0; k < probed.size(); ++k) {
-        for (const auto& candidate : found[k]) ++named_by[static_cast<std::size_t>(candidate.first)];
+        for (const auto& candidate : found[k])
+            ++named_by[static_cast<std::size_t>(candidate.first)];
         candidates[probed_at[k]] = std::move(found[k]);
     }
     for (std::size_t u = 0; u < unlisted.size(); ++u) {
@@ -484,12 +487,14 @@ ClassListMatch match_class_list(const ClassList& list, const std::vector<SheetId
         u += is_unlisted;
         if (match.student_of_sheet[i] != NO_STUDENT) continue;
         const std::string bubbled = bubbled_id(sheets[i]);
-        std::string detail = id_key(bubbled).empty() ? "no identifier bubbled" : "bubbled " + bubbled;
+        std::string detail =
+            id_key(bubbled).empty() ? "no identifier bubbled" : "bubbled " + bubbled;
         if (key_repeated[i]) detail += ", which the class list repeats";
         if (is_unlisted && !candidates[at].empty()) {
             std::vector<std::string> near;
             for (const auto& [row, slip] : candidates[at])
-                near.push_back(id_cell(row) + " (line " + line_text(row) + ", " + slip_text(slip) + ")");
+                near.push_back(id_cell(row) + " (line " + line_text(row) + ", " + slip_text(slip) +
+                               ")");
             detail += "; close to " + listed(near);
         }
         sheet_check(CheckKind::not_on_class_list, i, std::move(detail));
@@ -505,7 +510,8 @@ ClassListMatch match_class_list(const ClassList& list, const std::vector<SheetId
     }
     match.counts.on_list = static_cast<std::int64_t>(students);
     match.counts.sheets = static_cast<std::int64_t>(sheets.size());
-    for (std::int32_t student : match.student_of_sheet) match.counts.matched += student != NO_STUDENT;
+    for (std::int32_t student : match.student_of_sheet)
+        match.counts.matched += student != NO_STUDENT;
     u = 0;
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         if (!match.corrected[i]) continue;

@@ -81,8 +81,8 @@ private:
     char separator_ = ',';
     Cell state_ = Cell::start;
     bool after_cr_ = false;
-    std::int32_t line_ = 1;     // the line of the byte being read
-    std::int32_t row_line_ = 1; // the line the row being read began on
+    std::int32_t line_ = 1;       // the line of the byte being read
+    std::int32_t row_line_ = 1;   // the line the row being read began on
     std::int32_t quote_line_ = 1; // the line the open quoted cell began on
     std::size_t row_bytes_ = 0;
     std::string cell_;

@@ -41,28 +41,52 @@ TEST(ClassListReading, AsSpreadsheetsSaveIt) {
     const ReadCase cases[] = {
         {"byte order mark, CR LF, quoted comma",
          "\xEF\xBB\xBFStudent ID,Name\r\n4024001417,\"Adams, Ada\"\r\n0012,Bo\r\n",
-         {"Student ID", "Name"}, 0, {{"4024001417", "Adams, Ada"}, {"0012", "Bo"}}, {2, 3}},
+         {"Student ID", "Name"},
+         0,
+         {{"4024001417", "Adams, Ada"}, {"0012", "Bo"}},
+         {2, 3}},
         {"semicolons told from the heading row; a comma is then text",
          "Name;ID;Note\nSmith, J;12;a,b\n",
-         {"Name", "ID", "Note"}, 1, {{"Smith, J", "12", "a,b"}}, {2}},
+         {"Name", "ID", "Note"},
+         1,
+         {{"Smith, J", "12", "a,b"}},
+         {2}},
         {"separators and commas inside quotes do not count for the separator",
          "\"a;b;c\",\"Student ID\",x\n1,2,3\n",
-         {"a;b;c", "Student ID", "x"}, 1, {{"1", "2", "3"}}, {2}},
+         {"a;b;c", "Student ID", "x"},
+         1,
+         {{"1", "2", "3"}},
+         {2}},
         {"doubled quotes, a line end inside quotes, the next row's line",
          "id,Name\n7,\"O\"\"Neil\r\nJr\"\n8,x\"y\n",
-         {"id", "Name"}, 0, {{"7", "O\"Neil\r\nJr"}, {"8", "x\"y"}}, {2, 4}},
+         {"id", "Name"},
+         0,
+         {{"7", "O\"Neil\r\nJr"}, {"8", "x\"y"}},
+         {2, 4}},
         {"CR alone ends lines; no line end at the end",
          "Student ID,Name\r1,A\r2,B",
-         {"Student ID", "Name"}, 0, {{"1", "A"}, {"2", "B"}}, {2, 3}},
+         {"Student ID", "Name"},
+         0,
+         {{"1", "A"}, {"2", "B"}},
+         {2, 3}},
         {"Student ID before ID, any case, blanks around",
          "ID, student id ,Name\n1,2,3\n",
-         {"ID", " student id ", "Name"}, 1, {{"1", "2", "3"}}, {2}},
+         {"ID", " student id ", "Name"},
+         1,
+         {{"1", "2", "3"}},
+         {2}},
         {"blank lines passed over, short rows filled, trailing empty cells dropped",
          "\n\nNumber,Name,Mail\n\n1,A\n,,\n2,B,c,,\n",
-         {"Number", "Name", "Mail"}, 0, {{"1", "A", ""}, {"2", "B", "c"}}, {5, 7}},
+         {"Number", "Name", "Mail"},
+         0,
+         {{"1", "A", ""}, {"2", "B", "c"}},
+         {5, 7}},
         {"bytes that are not UTF-8 and accents kept as they are",
          "ID,Name\n5,\xE9l\xC3\xA9onore \xFF\n",
-         {"ID", "Name"}, 0, {{"5", "\xE9l\xC3\xA9onore \xFF"}}, {2}},
+         {"ID", "Name"},
+         0,
+         {{"5", "\xE9l\xC3\xA9onore \xFF"}},
+         {2}},
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -122,8 +146,8 @@ TEST(IdentifierMatching, FirstLetterReadBackBlanksAndLeadingZerosIgnored) {
     EXPECT_EQ(bubbled_id(sheet("0AB")), "0AB");
     EXPECT_EQ(bubbled_id(sheet("")), "");
     const std::pair<const char*, const char*> keys[] = {
-        {" 40 24\t", "4024"}, {"000123", "123"}, {"0000", "0"}, {"  ", ""},
-        {"0A12", "0A12"},     {"A 012", "A012"},
+        {" 40 24\t", "4024"}, {"000123", "123"}, {"0000", "0"},
+        {"  ", ""},           {"0A12", "0A12"},  {"A 012", "A012"},
     };
     for (const auto& [id, key] : keys) EXPECT_EQ(id_key(id), key) << id;
 }
@@ -144,8 +168,8 @@ TEST(IdentifierMatching, SlipsOfOneDigitOrTwoNeighbours) {
         {"123", "1123", IdSlip::one_digit},  // 0123 and 1123
         {"40*4", "4034", IdSlip::one_digit}, // any character
         {"4024001417", "4024001417", IdSlip::none},
-        {"123", "321", IdSlip::none},        // not neighbours
-        {"1234", "2143", IdSlip::none},      // two swaps
+        {"123", "321", IdSlip::none},   // not neighbours
+        {"1234", "2143", IdSlip::none}, // two swaps
         {"4024001417", "4024001428", IdSlip::none},
         {"123", "1234", IdSlip::none},
         {"", "1", IdSlip::none},
@@ -177,16 +201,16 @@ std::vector<std::string> check_rows(const std::vector<SheetCheck>& checks) {
 
 TEST(ClassListMatching, SlipsCorrectedOnlyWhenCertainElseListed) {
     const ClassList list = class_list({
-        "0000123",     // line 2: sheet 1 by its own ID
-        "4024001417",  // line 3: sheet 2's swap, certain
-        "4024001520",  // line 4: one off from sheet 3, like line 5
-        "4024001529",  // line 5
-        "7024002000",  // line 6: one off from sheets 4 and 5
-        "9999",        // line 7: sheet 9
-        "9998",        // line 8: sheet 6
-        "55",          // line 9, repeated
-        "055",         // line 10, repeated
-        " ",           // line 11: no identifier
+        "0000123",    // line 2: sheet 1 by its own ID
+        "4024001417", // line 3: sheet 2's swap, certain
+        "4024001520", // line 4: one off from sheet 3, like line 5
+        "4024001529", // line 5
+        "7024002000", // line 6: one off from sheets 4 and 5
+        "9999",       // line 7: sheet 9
+        "9998",       // line 8: sheet 6
+        "55",         // line 9, repeated
+        "055",        // line 10, repeated
+        " ",          // line 11: no identifier
     });
     const std::vector<SheetIdentity> sheets = {
         sheet("A23"),        // 1: 123
@@ -287,7 +311,8 @@ TEST(ClassListMatching, FindsTheSameSlipsAsComparingEveryPair) {
     EXPECT_GT(corrections, 10u); // the batch holds certain slips as well as uncertain ones
     std::size_t listed_with_candidates = 0;
     for (const SheetCheck& check : checks)
-        if (check.kind == CheckKind::not_on_class_list && check.detail.find("close to") != std::string::npos) {
+        if (check.kind == CheckKind::not_on_class_list &&
+            check.detail.find("close to") != std::string::npos) {
             const std::size_t s = static_cast<std::size_t>(check.order - 1);
             ++listed_with_candidates;
             std::size_t named_students = 0;

@@ -14,8 +14,10 @@ struct ReliabilityBand {
     std::int32_t from_thousandths;
     const char* reading;
 };
-constexpr ReliabilityBand RELIABILITY_BANDS[] = {
-    {900, "excellent"}, {800, "good"}, {700, "acceptable"}, {600, "poor"}};
+constexpr ReliabilityBand RELIABILITY_BANDS[] = {{900, "excellent"},
+                                                 {800, "good"},
+                                                 {700, "acceptable"},
+                                                 {600, "poor"}};
 constexpr const char* BELOW_BANDS = "unreliable";
 
 // The bands are judged on the value as shown.

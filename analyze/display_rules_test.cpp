@@ -10,20 +10,19 @@ TEST(DisplayRules, ReliabilityReadingAtTheBoundsAsShown) {
         long double kr20;
         const char* reading;
     } cases[] = {
-        {0.95L, "excellent"},   {0.90L, "excellent"},
-        {0.8996L, "excellent"}, // shown as 0.900
-        {0.8994L, "good"},      // shown as 0.899
-        {0.80L, "good"},        {0.7994L, "acceptable"}, {0.70L, "acceptable"},
-        {0.699L, "poor"},       {0.60L, "poor"},         {0.599L, "unreliable"},
-        {-0.3L, "unreliable"},
+        {0.95L, "excellent"}, {0.90L, "excellent"},    {0.8996L, "excellent"}, // shown as 0.900
+        {0.8994L, "good"},                                                     // shown as 0.899
+        {0.80L, "good"},      {0.7994L, "acceptable"}, {0.70L, "acceptable"},  {0.699L, "poor"},
+        {0.60L, "poor"},      {0.599L, "unreliable"},  {-0.3L, "unreliable"},
     };
     for (const auto& c : cases)
         EXPECT_STREQ(reliability_reading(c.kr20), c.reading) << static_cast<double>(c.kr20);
 }
 
 TEST(DisplayRules, ReliabilityScaleNamesEveryBandOnce) {
-    EXPECT_EQ(reliability_scale(), "0.90 and above excellent, 0.80 to 0.89 good, 0.70 to 0.79 "
-                                   "acceptable, 0.60 to 0.69 poor, below 0.60 unreliable");
+    EXPECT_EQ(reliability_scale(),
+              "0.90 and above excellent, 0.80 to 0.89 good, 0.70 to 0.79 "
+              "acceptable, 0.60 to 0.69 poor, below 0.60 unreliable");
 }
 
 TEST(DisplayRules, FlagTextNamesTheSuspectedLetterOfAKeyError) {
@@ -72,12 +71,12 @@ TEST(DisplayRules, RaschMisfitNeedsTheMeanSquareAndItsZBeyondTheirBounds) {
     };
     const Case cases[] = {
         {1.0L, 1.0L, 0.0L, 0.0L, false},
-        {1.31L, 1.0L, 2.01L, 0.0L, true},   // infit high, its Z beyond 2
-        {0.69L, 1.0L, -2.5L, 0.0L, true},   // infit low, its Z beyond -2
-        {1.0L, 1.5L, 0.0L, 3.0L, true},     // outfit alone
-        {1.31L, 1.0L, 2.0L, 0.0L, false},   // Z on its bound
-        {1.3L, 0.7L, 5.0L, -5.0L, false},   // mean squares on their bounds
-        {1.5L, 1.0L, 0.0L, 3.0L, false},    // infit out, but the Z beyond 2 is outfit's
+        {1.31L, 1.0L, 2.01L, 0.0L, true}, // infit high, its Z beyond 2
+        {0.69L, 1.0L, -2.5L, 0.0L, true}, // infit low, its Z beyond -2
+        {1.0L, 1.5L, 0.0L, 3.0L, true},   // outfit alone
+        {1.31L, 1.0L, 2.0L, 0.0L, false}, // Z on its bound
+        {1.3L, 0.7L, 5.0L, -5.0L, false}, // mean squares on their bounds
+        {1.5L, 1.0L, 0.0L, 3.0L, false},  // infit out, but the Z beyond 2 is outfit's
         {std::nullopt, std::nullopt, std::nullopt, std::nullopt, false},
     };
     for (const Case& c : cases) {

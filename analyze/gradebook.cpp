@@ -51,11 +51,13 @@ public:
 
     std::string text() {
         if (list_) {
-            for (std::size_t c = 0; c < list_->headings.size(); ++c) add_cell(out_, list_->headings[c], c == 0);
+            for (std::size_t c = 0; c < list_->headings.size(); ++c)
+                add_cell(out_, list_->headings[c], c == 0);
         } else {
             add_cell(out_, "Student ID", true);
         }
-        for (const char* heading : {"Form", "Raw score", "Score %", "Grade", "Note"}) add_cell(out_, heading);
+        for (const char* heading : {"Form", "Raw score", "Score %", "Grade", "Note"})
+            add_cell(out_, heading);
         for (const GradebookColumn& column : extra_) add_cell(out_, column.heading);
         out_ += '\n';
         if (list_)
@@ -78,8 +80,9 @@ private:
         for (std::size_t r = 0; r < list_->rows.size(); ++r) {
             for (std::size_t i : sheets_of[r]) {
                 student_cells(list_->rows[r]);
-                sheet_cells(i, match.corrected[i] ? "ID corrected from " + bubbled_id(identities_[i])
-                                                  : std::string());
+                sheet_cells(i, match.corrected[i]
+                                   ? "ID corrected from " + bubbled_id(identities_[i])
+                                   : std::string());
             }
             if (!sheets_of[r].empty()) continue;
             student_cells(list_->rows[r]);
@@ -91,7 +94,8 @@ private:
         for (std::size_t i = 0; i < identities_.size(); ++i) {
             if (match.student_of_sheet[i] != NO_STUDENT) continue;
             for (std::size_t c = 0; c < list_->headings.size(); ++c)
-                add_cell(out_, c == list_->id_column ? bubbled_id(identities_[i]) : std::string(), c == 0);
+                add_cell(out_, c == list_->id_column ? bubbled_id(identities_[i]) : std::string(),
+                         c == 0);
             sheet_cells(i, "not on the class list");
         }
     }
@@ -114,8 +118,10 @@ private:
             note += part;
         };
         if (!others_[i].empty()) add_note(others_[i]);
-        if (!score.key) add_note("no key");
-        else if (score.scored == 0) add_note("no scored question");
+        if (!score.key)
+            add_note("no key");
+        else if (score.scored == 0)
+            add_note("no scored question");
         add_cell(out_, note);
         for (const GradebookColumn& column : extra_) {
             const std::int32_t value = column.value_of_sheet[i];
@@ -141,7 +147,9 @@ private:
             }
             const std::string key = id_key(bubbled_id(identities_[i]));
             if (key.empty()) continue;
-            const auto it = group_of_key.emplace(key, students + static_cast<std::int64_t>(group_of_key.size())).first;
+            const auto it =
+                group_of_key.emplace(key, students + static_cast<std::int64_t>(group_of_key.size()))
+                    .first;
             grouped.emplace_back(it->second, i);
         }
         std::sort(grouped.begin(), grouped.end());
@@ -176,7 +184,8 @@ private:
 } // namespace
 
 std::string gradebook_csv(const Analysis& analysis, const std::vector<SheetIdentity>& identities,
-                          const ClassList* list, const std::vector<GradebookColumn>& extra_columns) {
+                          const ClassList* list,
+                          const std::vector<GradebookColumn>& extra_columns) {
     return GradebookWriter(analysis, identities, list, extra_columns).text();
 }
 

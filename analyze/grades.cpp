@@ -72,7 +72,8 @@ bool parse_grade_scale(std::string_view text, GradeScale& scale, std::string& me
             return false;
         }
         if (!steps.empty() && grade.bound >= steps.back().bound) {
-            message = "\"" + std::string(step) + "\" does not fall below the grade before it: "
+            message = "\"" + std::string(step) +
+                      "\" does not fall below the grade before it: "
                       "list the grades from the highest bound to the lowest";
             return false;
         }
@@ -92,7 +93,8 @@ std::size_t grade_of(const GradeScale& scale, std::int32_t raw, std::int32_t sco
     // raw * 100 / scored >= bound / 1000, in whole numbers.
     const std::int64_t reached = static_cast<std::int64_t>(raw) * 100 * THOUSANDTHS;
     std::size_t step = 0;
-    while (step + 1 < scale.size() && reached < static_cast<std::int64_t>(scale[step].bound) * scored)
+    while (step + 1 < scale.size() &&
+           reached < static_cast<std::int64_t>(scale[step].bound) * scored)
         ++step;
     return step;
 }
@@ -111,10 +113,12 @@ std::vector<SheetScore> sheet_scores(const ReportTables& tables, const GradeScal
         if (!score.key || f < 0 || !form_of[f]) continue; // no key, or a key scoring nothing
         const ResponseMatrix& matrix = form_of[f]->matrix;
         const auto items = static_cast<std::size_t>(matrix.items);
-        const unsigned char* cells = matrix.cells.data() + static_cast<std::size_t>(next_row[f]++) * items;
+        const unsigned char* cells =
+            matrix.cells.data() + static_cast<std::size_t>(next_row[f]++) * items;
         for (std::size_t q = 0; q < items; ++q) score.raw += (cells[q] & RIGHT_BIT) != 0;
         score.scored = matrix.items;
-        if (scale) score.grade = static_cast<std::int32_t>(grade_of(*scale, score.raw, score.scored));
+        if (scale)
+            score.grade = static_cast<std::int32_t>(grade_of(*scale, score.raw, score.scored));
     }
     return scores;
 }

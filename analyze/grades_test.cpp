@@ -10,8 +10,10 @@ TEST(GradeScale, ReadsGradesAndBoundsInThousandths) {
     std::string message;
     ASSERT_TRUE(parse_grade_scale(" A : 90 , B+:87.5,C:70.125, F:0", scale, message)) << message;
     ASSERT_EQ(scale.size(), 4u);
-    const std::pair<const char*, std::int32_t> expected[] = {
-        {"A", 90000}, {"B+", 87500}, {"C", 70125}, {"F", 0}};
+    const std::pair<const char*, std::int32_t> expected[] = {{"A", 90000},
+                                                             {"B+", 87500},
+                                                             {"C", 70125},
+                                                             {"F", 0}};
     for (std::size_t i = 0; i < scale.size(); ++i) {
         EXPECT_EQ(scale[i].grade, expected[i].first);
         EXPECT_EQ(scale[i].bound, expected[i].second);
@@ -73,13 +75,13 @@ TEST(GradeScale, GradesOnTheExactPerCentAtEachBound) {
         {20, 20, "A"}, {18, 20, "A"}, // 90 exactly
         {17, 20, "B"},                // 85 exactly, one answer below 90
         {16, 20, "C"},                // 80
-        {2, 3, "D"},   // 66.666..., shown as 66.667, does not reach 66.667
-        {1, 3, "D"},   // 33.333... reaches 33.333
-        {0, 5, "F"},
-        {899, 1000, "B"}, {900, 1000, "A"},
+        {2, 3, "D"},                  // 66.666..., shown as 66.667, does not reach 66.667
+        {1, 3, "D"},                  // 33.333... reaches 33.333
+        {0, 5, "F"},   {899, 1000, "B"}, {900, 1000, "A"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(scale[grade_of(scale, c.raw, c.scored)].grade, c.grade) << c.raw << "/" << c.scored;
+        EXPECT_EQ(scale[grade_of(scale, c.raw, c.scored)].grade, c.grade)
+            << c.raw << "/" << c.scored;
 }
 
 TEST(SheetScores, RawScoresOfTheAnswerTablesInReportOrder) {
@@ -112,7 +114,7 @@ TEST(SheetScores, RawScoresOfTheAnswerTablesInReportOrder) {
         std::int32_t grade;
     };
     const Expected expected[] = {
-        {true, 3, 4, 0}, {true, 1, 2, 1},  {false, 0, 0, NO_GRADE},
+        {true, 3, 4, 0},        {true, 1, 2, 1}, {false, 0, 0, NO_GRADE},
         {true, 0, 0, NO_GRADE}, {true, 2, 4, 1}, {true, 2, 2, 0},
     };
     ASSERT_EQ(scores.size(), 6u);

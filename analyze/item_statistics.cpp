@@ -23,7 +23,7 @@ long double square_root(long double value) {
 struct OptionTally {
     std::int64_t sum_total = 0; // the choosers' totals
     std::int32_t count = 0;
-    std::int32_t right = 0;     // choosers the grader counted right
+    std::int32_t right = 0; // choosers the grader counted right
     std::int32_t upper = 0;
     std::int32_t lower = 0;
 };
@@ -105,9 +105,9 @@ TestStatistics test_statistics(const ResponseMatrix& matrix) {
     const auto count = static_cast<long double>(n);
     result.mean = static_cast<long double>(sum) / count;
     // n * sum of squares - sum^2 is exact, so a constant total gives exactly 0.
-    result.variance =
-        (count * static_cast<long double>(sum_squares) -
-         static_cast<long double>(sum) * static_cast<long double>(sum)) / (count * count);
+    result.variance = (count * static_cast<long double>(sum_squares) -
+                       static_cast<long double>(sum) * static_cast<long double>(sum)) /
+                      (count * count);
     result.std_dev = square_root(result.variance);
 
     // The median: the middle total, or the mean of the middle pair, found
@@ -208,8 +208,8 @@ std::optional<long double> point_biserial(std::int64_t n, std::int64_t chosen,
     // numbers, exact in extended precision for any report this reads.
     const auto N = static_cast<long double>(n);
     const auto x = static_cast<long double>(chosen);
-    const long double covariance = N * static_cast<long double>(sum_chosen) -
-                                   x * static_cast<long double>(sum);
+    const long double covariance =
+        N * static_cast<long double>(sum_chosen) - x * static_cast<long double>(sum);
     const long double variance_x = N * x - x * x;
     const long double variance_r = N * static_cast<long double>(sum_squares) -
                                    static_cast<long double>(sum) * static_cast<long double>(sum);
@@ -319,7 +319,8 @@ std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix) {
         // grader; its right choosers' totals are then worked out again.
         bool mixed = false;
         for (int slot = 0; slot < SLOTS; ++slot)
-            mixed = mixed || (question[slot].right != 0 && question[slot].right != question[slot].count);
+            mixed = mixed ||
+                    (question[slot].right != 0 && question[slot].right != question[slot].count);
         if (mixed) {
             right_totals = upper_right = lower_right = 0;
             const unsigned char* row = matrix.cells.data() + i;
@@ -336,7 +337,8 @@ std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix) {
 
         item.correct = static_cast<std::int32_t>(right);
         item.difficulty = static_cast<long double>(right) / count;
-        item.point_biserial = point_biserial(n, right, right_totals - right, rest_sum, rest_squares);
+        item.point_biserial =
+            point_biserial(n, right, right_totals - right, rest_sum, rest_squares);
         if (size > 0)
             item.discrimination = static_cast<long double>(upper_right - lower_right) / size;
 
@@ -344,7 +346,8 @@ std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix) {
         for (int slot = 0; slot < SLOTS; ++slot) {
             const OptionTally& tally = question[slot];
             // Accepted: listed as such, or scored right on some sheet.
-            const bool key = slot < LETTER_OPTIONS && ((accepted >> slot & 1u) != 0 || tally.right > 0);
+            const bool key =
+                slot < LETTER_OPTIONS && ((accepted >> slot & 1u) != 0 || tally.right > 0);
             if (tally.count == 0 && !key) continue;
             OptionStatistics option;
             option.option = slot < LETTER_OPTIONS ? static_cast<char>('A' + slot) : 0;
@@ -361,8 +364,9 @@ std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix) {
             item.options.push_back(option);
         }
         item.key_error = suspected_key(item.options);
-        item.flag = item.key_error != 0 ? ItemFlag::key_error
-                                        : item_flag(item.correct, matrix.sheets, item.point_biserial);
+        item.flag = item.key_error != 0
+                        ? ItemFlag::key_error
+                        : item_flag(item.correct, matrix.sheets, item.point_biserial);
     }
     return items;
 }

@@ -22,8 +22,8 @@ constexpr unsigned char OPTION_BITS = 0x1f;
 constexpr unsigned char OTHER_MARK = 25; // '*', a digit, 'Z', any other byte
 constexpr unsigned char NO_MARK = 26;    // '-' or beyond the end of the responses
 constexpr unsigned char RIGHT_BIT = 0x80;
-constexpr int LETTER_OPTIONS = 25;       // A to Y
-constexpr char LAST_KEY_LETTER = 'P';     // a key of the grader accepts A to P only
+constexpr int LETTER_OPTIONS = 25;    // A to Y
+constexpr char LAST_KEY_LETTER = 'P'; // a key of the grader accepts A to P only
 
 // The option code of one character of a Responses cell.
 inline unsigned char option_code(unsigned char response) {

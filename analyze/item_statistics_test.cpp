@@ -121,11 +121,11 @@ TEST(TestStatistics, NoReliabilityWithoutVarianceOrWithOneQuestion) {
 }
 
 TEST(GroupSize, TwentySevenPerCentRoundedHalfUp) {
-    EXPECT_EQ(group_size(1), 0); // 0.27
-    EXPECT_EQ(group_size(2), 1); // 0.54
-    EXPECT_EQ(group_size(5), 1); // 1.35
-    EXPECT_EQ(group_size(6), 2); // 1.62
-    EXPECT_EQ(group_size(10), 3); // 2.7
+    EXPECT_EQ(group_size(1), 0);   // 0.27
+    EXPECT_EQ(group_size(2), 1);   // 0.54
+    EXPECT_EQ(group_size(5), 1);   // 1.35
+    EXPECT_EQ(group_size(6), 2);   // 1.62
+    EXPECT_EQ(group_size(10), 3);  // 2.7
     EXPECT_EQ(group_size(50), 14); // 13.5 exactly: half up
     EXPECT_EQ(group_size(100), 27);
     EXPECT_EQ(group_size(1000), 270);
@@ -134,7 +134,8 @@ TEST(GroupSize, TwentySevenPerCentRoundedHalfUp) {
 TEST(ExtremeGroups, EqualTotalsAtTheEdgeGoToTheEarlierSheet) {
     constexpr unsigned char U = UPPER_GROUP;
     constexpr unsigned char L = LOWER_GROUP;
-    EXPECT_EQ(extreme_groups({2, 5, 5, 1, 1, 5}, 2), (std::vector<unsigned char>{0, U, U, L, L, 0}));
+    EXPECT_EQ(extreme_groups({2, 5, 5, 1, 1, 5}, 2),
+              (std::vector<unsigned char>{0, U, U, L, L, 0}));
     EXPECT_EQ(extreme_groups({1, 1, 2}, 2), (std::vector<unsigned char>{U | L, L, U}));
     // Every total the same: the first sheets go to both groups.
     EXPECT_EQ(extreme_groups({3, 3, 3, 3}, 1), (std::vector<unsigned char>{U | L, 0, 0, 0}));
@@ -144,8 +145,9 @@ TEST(ExtremeGroups, EqualTotalsAtTheEdgeGoToTheEarlierSheet) {
 TEST(PointBiserial, PearsonOfAChoiceAgainstAScore) {
     // x = 1,1,0,0,0 and r = 3,3,2,1,1: cov*n^2 = 5*6 - 2*10, var_x*n^2 = 6,
     // var_r*n^2 = 5*24 - 100.
-    EXPECT_NEAR(static_cast<double>(*point_biserial(5, 2, 6, 10, 24)), 10 / std::sqrt(120.0), TIGHT);
-    EXPECT_FALSE(point_biserial(5, 0, 0, 10, 24).has_value()); // nobody chose it
+    EXPECT_NEAR(static_cast<double>(*point_biserial(5, 2, 6, 10, 24)), 10 / std::sqrt(120.0),
+                TIGHT);
+    EXPECT_FALSE(point_biserial(5, 0, 0, 10, 24).has_value());  // nobody chose it
     EXPECT_FALSE(point_biserial(5, 5, 10, 10, 24).has_value()); // everybody did
     EXPECT_FALSE(point_biserial(4, 2, 4, 8, 16).has_value());   // every score is 2
 }
@@ -173,7 +175,8 @@ TEST(ItemFlag, TooEasyAndTooHardBeginAtTheNamedBounds) {
     EXPECT_EQ(item_flag(TOO_HARD_TENTHS * 100 - 1, sheets, 0.2L), ItemFlag::too_hard);
 }
 
-OptionStatistics option_row(char letter, bool key, long double upper, std::optional<long double> r) {
+OptionStatistics option_row(char letter, bool key, long double upper,
+                            std::optional<long double> r) {
     OptionStatistics option;
     option.option = letter;
     option.key = key;
@@ -189,15 +192,22 @@ TEST(SuspectedKey, AnUnkeyedLetterMustBeatTheKeyInCorrelationAndInTheUpperGroup)
     EXPECT_EQ(suspected_key({key, option_row('C', false, 0.3L, 0.30L)}), 0);
     // Correlation not above the key's, or not positive: nothing.
     EXPECT_EQ(suspected_key({key, option_row('C', false, 0.5L, 0.10L)}), 0);
-    EXPECT_EQ(suspected_key({option_row('B', true, 0.1L, -0.4L), option_row('C', false, 0.5L, 0.0L)}), 0);
+    EXPECT_EQ(suspected_key(
+                  {option_row('B', true, 0.1L, -0.4L), option_row('C', false, 0.5L, 0.0L)}),
+              0);
     // Of two candidates the higher correlation; "none" is never one.
-    EXPECT_EQ(suspected_key({key, option_row('C', false, 0.5L, 0.30L), option_row('D', false, 0.4L, 0.35L),
+    EXPECT_EQ(suspected_key({key, option_row('C', false, 0.5L, 0.30L),
+                             option_row('D', false, 0.4L, 0.35L),
                              option_row(0, false, 0.9L, 0.9L)}),
               'D');
     // Every accepted letter must be beaten: A is accepted as well.
-    EXPECT_EQ(suspected_key({option_row('A', true, 0.6L, 0.05L), key, option_row('C', false, 0.5L, 0.30L)}), 0);
+    EXPECT_EQ(suspected_key(
+                  {option_row('A', true, 0.6L, 0.05L), key, option_row('C', false, 0.5L, 0.30L)}),
+              0);
     // An accepted letter nobody chose has no correlation and stands in no way.
-    EXPECT_EQ(suspected_key({option_row('B', true, 0.0L, std::nullopt), option_row('C', false, 0.5L, 0.30L)}), 'C');
+    EXPECT_EQ(suspected_key(
+                  {option_row('B', true, 0.0L, std::nullopt), option_row('C', false, 0.5L, 0.30L)}),
+              'C');
 }
 
 TEST(ItemStatistics, OptionRowsAndAKeyError) {

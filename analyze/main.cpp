@@ -17,8 +17,8 @@
 #include "analyze/output_files.h"
 #include "analyze/rasch_output.h"
 #include "analyze/report_reader.h"
-#include "platform/program_info.h"
 #include "platform/env.h"
+#include "platform/program_info.h"
 
 namespace {
 
@@ -76,8 +76,7 @@ void define_options(CLI::App& app, Settings& settings) {
         ->option_text("FILE");
     app.add_option("--json", settings.json, "the whole analysis as JSON to FILE")
         ->option_text("FILE");
-    app.add_option("--html", settings.html,
-                   "the whole analysis as one self-contained page to FILE")
+    app.add_option("--html", settings.html, "the whole analysis as one self-contained page to FILE")
         ->option_text("FILE");
     app.add_option("--fix-options", settings.fix_options,
                    "an option file for quillmark that makes the suspected\n"
@@ -164,8 +163,7 @@ bool analyse_report(const Settings& settings, const AnalysisInputs& inputs, Outp
         files.write(settings.json_output, analysis_json(analysis));
     if (settings.html_output != NO_OUTPUT)
         files.write(settings.html_output, analysis_html(analysis, settings.report));
-    if (settings.fix_output != NO_OUTPUT)
-        files.write(settings.fix_output, fix_options(analysis));
+    if (settings.fix_output != NO_OUTPUT) files.write(settings.fix_output, fix_options(analysis));
     if (settings.gradebook_output != NO_OUTPUT)
         files.write(settings.gradebook_output,
                     gradebook_csv(analysis, tables.identities, inputs.class_list));

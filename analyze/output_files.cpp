@@ -236,4 +236,3 @@ void OutputFiles::close_all() {
 }
 
 } // namespace quillmark
-

@@ -7,8 +7,8 @@
 #include <sys/resource.h>
 #endif
 
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -37,8 +37,9 @@ class OutputFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         home_ = fs::current_path();
-        folder_ = home_ / ("output_files_test_" +
-                           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        folder_ =
+            home_ / ("output_files_test_" +
+                     std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(folder_);
         fs::create_directories(folder_ / "sub");
         fs::current_path(folder_);
@@ -52,7 +53,8 @@ protected:
     // The names in the folder, the test's own and whatever a run left.
     static std::set<std::string> names() {
         std::set<std::string> found;
-        for (const auto& entry : fs::directory_iterator(".")) found.insert(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator("."))
+            found.insert(entry.path().filename().string());
         return found;
     }
     const std::set<std::string> at_start_{"report.csv", "good.csv", "sub"};
@@ -67,11 +69,16 @@ TEST_F(OutputFilesTest, RefusesAnOutputThatIsAnInputOrAnotherOutput) {
         bool taken;
     };
     const Case cases[] = {
-        {{"report.csv"}, false},               {{"./report.csv"}, false},
-        {{"sub/../report.csv"}, false},        {{"a.csv", "a.csv"}, false},
-        {{"new.csv", "sub/../new.csv"}, false}, {{"good.csv", "./good.csv"}, false},
-        {{"-", "-"}, false},                   {{"sub"}, false},
-        {{"missing/a.csv"}, false},            {{"a.csv", "sub/a.csv", "-"}, true},
+        {{"report.csv"}, false},
+        {{"./report.csv"}, false},
+        {{"sub/../report.csv"}, false},
+        {{"a.csv", "a.csv"}, false},
+        {{"new.csv", "sub/../new.csv"}, false},
+        {{"good.csv", "./good.csv"}, false},
+        {{"-", "-"}, false},
+        {{"sub"}, false},
+        {{"missing/a.csv"}, false},
+        {{"a.csv", "sub/a.csv", "-"}, true},
         {{"good.csv", "b.json"}, true},
     };
     for (const Case& c : cases) {
@@ -96,8 +103,9 @@ TEST_F(OutputFilesTest, RefusesAnotherNameOfTheReport) {
     files.add_output("--json", "alias.csv");
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(files.prepare());
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "--json alias.csv is the same file as the report report.csv: nothing read or written\n");
+    EXPECT_EQ(
+        ::testing::internal::GetCapturedStderr(),
+        "--json alias.csv is the same file as the report report.csv: nothing read or written\n");
 }
 
 TEST_F(OutputFilesTest, OutputsTakeTheirPlacesTogetherWhenAllAreComplete) {
@@ -172,8 +180,9 @@ TEST_F(OutputFilesTest, AFailedWriteLeavesEveryEarlierFileAsItWas) {
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, handler);
     EXPECT_FALSE(finished);
-    EXPECT_EQ(message, "Error writing old.json: File too large\n"
-                       "Not written: good.csv, old.json.\n");
+    EXPECT_EQ(message,
+              "Error writing old.json: File too large\n"
+              "Not written: good.csv, old.json.\n");
     EXPECT_EQ(contents("good.csv"), "an earlier good output\n");
     EXPECT_EQ(contents("old.json"), "{\"earlier\": true}\n");
     std::set<std::string> expected = at_start_;

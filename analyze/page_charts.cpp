@@ -86,7 +86,8 @@ void write_map_legend(Markup& out) {
     }
     out.open("li")
         .open("svg", {{"viewBox", "0 -8 24 16"}, {"style", "width:1.6em"}, {"aria-hidden", "true"}})
-        .empty_element("line", {{"class", "guide"}, {"x1", "0"}, {"y1", "0"}, {"x2", "24"}, {"y2", "0"}})
+        .empty_element("line",
+                       {{"class", "guide"}, {"x1", "0"}, {"y1", "0"}, {"x2", "24"}, {"y2", "0"}})
         .close("svg")
         .text(" where a flag begins")
         .close("li")
@@ -162,11 +163,8 @@ void open_chart(Markup& out, const ChartFrame& frame, const char* css_class,
 void close_chart(Markup& out) { out.close("svg"); }
 
 void line(Markup& out, const char* css_class, double x1, double y1, double x2, double y2) {
-    out.empty_element("line", {{"class", css_class},
-                               {"x1", x1, 1},
-                               {"y1", y1, 1},
-                               {"x2", x2, 1},
-                               {"y2", y2, 1}});
+    out.empty_element(
+        "line", {{"class", css_class}, {"x1", x1, 1}, {"y1", y1, 1}, {"x2", x2, 1}, {"y2", y2, 1}});
 }
 
 void label(Markup& out, double x, double y, const char* anchor, std::string_view text) {
@@ -213,8 +211,8 @@ void guide_line(Markup& out, const char* kind, double x1, double y1, double x2, 
     out.text("\n");
 }
 
-void point(Markup& out, PointShape shape, const char* css_class, double x, double y,
-           double size, std::string_view title) {
+void point(Markup& out, PointShape shape, const char* css_class, double x, double y, double size,
+           std::string_view title) {
     const double s = size * 1.5;
     const char* element = "path";
     switch (shape) {
@@ -224,18 +222,18 @@ void point(Markup& out, PointShape shape, const char* css_class, double x, doubl
         break;
     case PointShape::diamond:
         out.open(element, {{"class", css_class},
-                           {"d", formatted("M%.1f %.1fl%.1f %.1f %.1f %.1f %.1f %.1fz", x, y - s,
-                                           s, s, -s, s, -s, -s)}});
+                           {"d", formatted("M%.1f %.1fl%.1f %.1f %.1f %.1f %.1f %.1fz", x, y - s, s,
+                                           s, -s, s, -s, -s)}});
         break;
     case PointShape::triangle_down:
         out.open(element, {{"class", css_class},
-                           {"d", formatted("M%.1f %.1fh%.1fl%.1f %.1fz", x - s, y - s * 0.6,
-                                           2 * s, -s, 1.6 * s)}});
+                           {"d", formatted("M%.1f %.1fh%.1fl%.1f %.1fz", x - s, y - s * 0.6, 2 * s,
+                                           -s, 1.6 * s)}});
         break;
     case PointShape::triangle_up:
-        out.open(element, {{"class", css_class},
-                           {"d", formatted("M%.1f %.1fl%.1f %.1fh%.1fz", x, y - s, s, 1.6 * s,
-                                           -2 * s)}});
+        out.open(element,
+                 {{"class", css_class},
+                  {"d", formatted("M%.1f %.1fl%.1f %.1fh%.1fz", x, y - s, s, 1.6 * s, -2 * s)}});
         break;
     case PointShape::square:
         out.open(element, {{"class", css_class},
@@ -349,8 +347,9 @@ void write_grade_chart(Markup& out, const Analysis& analysis) {
     const Scale y_of{0, static_cast<double>(top), frame.bottom, frame.top};
 
     Markup caption;
-    caption.text("Sheets that got each grade, in the order of the scale; each bar is labelled "
-                 "with its count.");
+    caption.text(
+        "Sheets that got each grade, in the order of the scale; each bar is labelled "
+        "with its count.");
     open_figure(out, "histogram", caption);
     open_chart(out, frame, "grades", "Sheets per grade");
     for (std::int64_t c = 0; c <= top; c += step)
@@ -359,8 +358,7 @@ void write_grade_chart(Markup& out, const Analysis& analysis) {
         const double x = frame.left + static_cast<double>(g) * slot;
         const double y = y_of(counts[g]);
         const std::string& grade = analysis.grades[g].grade;
-        bar(out, frame, x + slot * 0.1, slot * 0.8, y,
-            grade + ": " + count_of(counts[g], "sheet"));
+        bar(out, frame, x + slot * 0.1, slot * 0.8, y, grade + ": " + count_of(counts[g], "sheet"));
         label(out, x + slot / 2, y - 4, "middle", std::to_string(counts[g]));
         label(out, x + slot / 2, frame.bottom + 16, "middle", grade);
         out.text("\n");
@@ -419,10 +417,10 @@ void write_item_map(Markup& out, const FormAnalysis& form) {
     const double hard_x = x_of(TOO_HARD_TENTHS / 10.0L);
     const double easy_x = x_of(TOO_EASY_TENTHS / 10.0L);
     const double zero_y = y_of(0);
-    guide_line(out, "hard", hard_x, frame.top, hard_x, frame.bottom,
-               flag_name(ItemFlag::too_hard), hard_x - 44, frame.top + 10);
-    guide_line(out, "easy", easy_x, frame.top, easy_x, frame.bottom,
-               flag_name(ItemFlag::too_easy), easy_x + 4, frame.top + 10);
+    guide_line(out, "hard", hard_x, frame.top, hard_x, frame.bottom, flag_name(ItemFlag::too_hard),
+               hard_x - 44, frame.top + 10);
+    guide_line(out, "easy", easy_x, frame.top, easy_x, frame.bottom, flag_name(ItemFlag::too_easy),
+               easy_x + 4, frame.top + 10);
     guide_line(out, "negative", frame.left, zero_y, frame.right, zero_y, "negative below",
                frame.left + 4, zero_y + 12);
 
@@ -519,7 +517,8 @@ void polyline(Markup& out, const char* kind, const std::vector<double>& xs,
     std::string points;
     for (std::size_t i = 0; i < xs.size() && i < ys.size(); ++i)
         points += formatted(i == 0 ? "%.1f,%.1f" : " %.1f,%.1f", xs[i], ys[i]);
-    out.open("polyline", {{"class", formatted("curve %s", kind)}, {"fill", "none"}, {"points", points}});
+    out.open("polyline",
+             {{"class", formatted("curve %s", kind)}, {"fill", "none"}, {"points", points}});
     if (!title.empty()) out.element("title", {}, title);
     out.close("polyline").text("\n");
 }
@@ -527,8 +526,7 @@ void polyline(Markup& out, const char* kind, const std::vector<double>& xs,
 void write_wright_map(Markup& out, const FormAnalysis& form, const RaschAnalysis& rasch) {
     const auto [low, high] = logit_range(rasch);
     const ChartFrame frame = page_chart_frame(WRIGHT_BOTTOM, WRIGHT_HEIGHT);
-    const Scale x_of{static_cast<double>(low), static_cast<double>(high), frame.left,
-                     frame.right};
+    const Scale x_of{static_cast<double>(low), static_cast<double>(high), frame.left, frame.right};
     std::int64_t most = 1;
     for (const RaschScore& score : rasch.scores)
         if (score.measure && score.sheets > most) most = score.sheets;
@@ -593,8 +591,7 @@ void write_wright_map(Markup& out, const FormAnalysis& form, const RaschAnalysis
                   formatted("Question %d: measure %s, infit %s, outfit %s%s", question,
                             figure_text(*item.measure).c_str(),
                             figure_text(item.infit, NO_FIGURE).c_str(),
-                            figure_text(item.outfit, NO_FIGURE).c_str(),
-                            misfit ? ", misfit" : ""));
+                            figure_text(item.outfit, NO_FIGURE).c_str(), misfit ? ", misfit" : ""));
             if (misfit)
                 out.element("text", {{"class", "lab"}, {"x", x + 6, 1}, {"y", row_y[i] + 3, 1}},
                             std::to_string(question));
@@ -605,8 +602,8 @@ void write_wright_map(Markup& out, const FormAnalysis& form, const RaschAnalysis
     out.open("ul", {{"class", "legend"}});
     for (const bool misfit : {false, true}) {
         out.open("li").open("svg", {{"viewBox", "-8 -8 16 16"}, {"aria-hidden", "true"}});
-        point(out, misfit ? PointShape::diamond : PointShape::circle,
-              misfit ? "k-key" : "k-none", 0, 0, 4, "");
+        point(out, misfit ? PointShape::diamond : PointShape::circle, misfit ? "k-key" : "k-none",
+              0, 0, 4, "");
         out.close("svg").text(misfit ? " misfit" : " fits").close("li");
     }
     out.close("ul").text("\n");
@@ -632,8 +629,7 @@ void write_test_information(Markup& out, const FormAnalysis& form, const RaschAn
     }
     if (most <= 0) return;
     const ChartFrame frame = page_chart_frame(INFO_BOTTOM, INFO_HEIGHT);
-    const Scale x_of{static_cast<double>(low), static_cast<double>(high), frame.left,
-                     frame.right};
+    const Scale x_of{static_cast<double>(low), static_cast<double>(high), frame.left, frame.right};
     // Information on the left axis; the standard error, 1 / sqrt(I), on
     // the same plot with its own scale up to 2 logits, labelled right.
     const double info_top = std::ceil(most);

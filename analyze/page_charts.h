@@ -101,8 +101,8 @@ enum class PointShape { circle, diamond, triangle_down, triangle_up, square };
 
 // A point of the given shape centred on (x, y), with `title` as its hover
 // text and accessible name (none when empty).
-void point(Markup& out, PointShape shape, const char* css_class, double x, double y,
-           double size, std::string_view title);
+void point(Markup& out, PointShape shape, const char* css_class, double x, double y, double size,
+           std::string_view title);
 
 // A bar of class "bar" standing on the plot's bottom, from x across `width`,
 // up to height y, with `title` as its hover text.

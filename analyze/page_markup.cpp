@@ -73,8 +73,7 @@ struct StringSink {
     void put(const char* text, std::size_t length) { out.append(text, length); }
 };
 
-template <class Sink>
-void append_escaped(Sink& out, std::string_view text) {
+template <class Sink> void append_escaped(Sink& out, std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         // A run of plain bytes at once, then one character by its code.
@@ -102,8 +101,7 @@ void append_escaped(Sink& out, std::string_view text) {
     }
 }
 
-template <class Sink>
-void append_number(Sink& out, double value, int decimals) {
+template <class Sink> void append_number(Sink& out, double value, int decimals) {
     char text[48];
     const int length = std::snprintf(text, sizeof text, "%.*f", decimals, value);
     if (length > 0)

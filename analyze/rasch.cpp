@@ -31,8 +31,7 @@ Real sqrt_of(Real x) { return static_cast<Real>(std::sqrt(static_cast<double>(x)
 // ---------------------------------------------------------------------------
 
 // ratio[r] = gamma_{r-1} / gamma_r for r = 1 to k (ratio[0] is not used).
-template <typename Float>
-void esf_ratios(const Float* eps, std::int32_t k, Float* ratio) {
+template <typename Float> void esf_ratios(const Float* eps, std::int32_t k, Float* ratio) {
     for (std::int32_t j = 0; j < k; ++j) {
         const Float e = eps[j];
         Float lower = 0; // the old ratio one score below
@@ -104,8 +103,7 @@ struct Problem {
 // information matrix). Worked out in extended precision, or in double
 // (three times as fast; the expected right answers to some 1e-14) for the
 // steps that only bring the estimates close.
-template <typename Float>
-struct Evaluation {
+template <typename Float> struct Evaluation {
     std::vector<Float> eps;
     std::vector<Float> ratio;
     std::vector<Float> inverse;
@@ -205,9 +203,7 @@ public:
     std::size_t size() const { return n_; }
     // Row i, indexed by the column j >= i.
     double* row(std::size_t i) { return cells_.data() + (i * n_ - i * (i + 1) / 2); }
-    const double* row(std::size_t i) const {
-        return cells_.data() + (i * n_ - i * (i + 1) / 2);
-    }
+    const double* row(std::size_t i) const { return cells_.data() + (i * n_ - i * (i + 1) / 2); }
 
 private:
     std::size_t n_;
@@ -273,8 +269,8 @@ Triangle information_matrix(const Problem& problem, const Evaluation<Real>& at) 
               [&](std::int32_t x, std::int32_t y) { return at.eps[x] < at.eps[y]; });
     std::vector<std::int32_t> same(n);
     for (std::size_t o = 0; o < n; ++o)
-        same[order[o]] = o > 0 && at.eps[order[o]] == at.eps[order[o - 1]] ? same[order[o - 1]]
-                                                                          : order[o];
+        same[order[o]] =
+            o > 0 && at.eps[order[o]] == at.eps[order[o - 1]] ? same[order[o - 1]] : order[o];
     constexpr Real NEAR = 1e-3L;
     std::map<std::pair<std::int32_t, std::int32_t>, Real> direct;
     std::vector<std::pair<std::pair<std::size_t, std::size_t>, double>> near; // (i, j), I_ij
@@ -290,7 +286,8 @@ Triangle information_matrix(const Problem& problem, const Evaluation<Real>& at) 
                             .first;
             const auto low = static_cast<std::size_t>(std::min(i, j));
             const auto high = static_cast<std::size_t>(std::max(i, j));
-            near.push_back({{low, high}, static_cast<double>(found->second - matrix.row(low)[high])});
+            near.push_back(
+                {{low, high}, static_cast<double>(found->second - matrix.row(low)[high])});
         }
 
     std::vector<double> eps(n), expected(n);
@@ -811,7 +808,7 @@ RaschAnalysis rasch_analysis(const RaschCounts& counts,
     std::vector<Real> theta_se(static_cast<std::size_t>(k) + 1);
     Real start = 0;
     for (std::int32_t r = 0; r <= k; ++r) {
-        const Real score = r == 0 ? RASCH_EXTREME_OFFSET
+        const Real score = r == 0   ? RASCH_EXTREME_OFFSET
                            : r == k ? k - RASCH_EXTREME_OFFSET
                                     : static_cast<Real>(r);
         Real information = 0;

@@ -62,7 +62,8 @@ json rasch_json(const FormAnalysis& form, const RaschAnalysis& rasch) {
             {"outfit", figure(item.outfit)},
             {"infit_z", figure(item.infit_z)},
             {"outfit_z", figure(item.outfit_z)},
-            {"note", item.note == RaschNote::none ? json(nullptr) : json(rasch_note_text(item.note))},
+            {"note",
+             item.note == RaschNote::none ? json(nullptr) : json(rasch_note_text(item.note))},
         });
     }
     json scores = json::array();

@@ -100,8 +100,8 @@ double hand_measure(double score) {
     const double quadratic = 3 - score;
     const double linear = (2 - score) / (a * a) + (1 - score) * a;
     const double constant = -score / a;
-    const double u = (-linear + std::sqrt(linear * linear - 4 * quadratic * constant)) /
-                     (2 * quadratic);
+    const double u =
+        (-linear + std::sqrt(linear * linear - 4 * quadratic * constant)) / (2 * quadratic);
     return std::log(u);
 }
 
@@ -322,7 +322,8 @@ TEST(Rasch, MeasuresDependOnlyOnTheTotals) {
     for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_NEAR(value(a.items[i].measure), value(b.items[i].measure), 1e-12);
         EXPECT_NEAR(value(a.items[i].se), value(b.items[i].se), 1e-12);
-        fit_differs = fit_differs || std::fabs(value(a.items[i].infit) - value(b.items[i].infit)) > 1e-3;
+        fit_differs =
+            fit_differs || std::fabs(value(a.items[i].infit) - value(b.items[i].infit)) > 1e-3;
     }
     EXPECT_TRUE(fit_differs);
 }
@@ -390,8 +391,9 @@ TEST(Rasch, AnswersWithoutFiniteMeasuresGiveAMessage) {
     const Case cases[] = {
         {guttman, "question 1 is right on every sheet with a score between the extremes"},
         {wrong, "question 3 is wrong on every sheet with a score between the extremes"},
-        {blocks, "the 2 questions with the most right answers are right on every sheet that "
-                 "has any other question right"},
+        {blocks,
+         "the 2 questions with the most right answers are right on every sheet that "
+         "has any other question right"},
         {one, "fewer than two questions with both right and wrong answers"},
     };
     for (const Case& test : cases) {

@@ -19,7 +19,7 @@ enum class Mark : unsigned char { unseen, scored, dropped };
 // same questions, so one raw score must always show the same cell.
 struct PercentSeen {
     char text[PERCENT_CELL_SIZE] = "";
-    std::int32_t first_line = 0;  // 0 until a row shows this raw score
+    std::int32_t first_line = 0;     // 0 until a row shows this raw score
     std::int32_t differing_line = 0; // the first row whose cell differs from it
 };
 
@@ -34,8 +34,8 @@ struct FormState {
     std::array<char, MAX_QUESTIONS> known{};
     std::size_t known_marks = 0;
     std::array<std::uint32_t, MAX_QUESTIONS> accepted{}; // letters the item analysis lists
-    std::int32_t widest = 0;      // the most marks of a row
-    std::size_t stride = 0;       // answer bytes kept per sheet
+    std::int32_t widest = 0;                             // the most marks of a row
+    std::size_t stride = 0;                              // answer bytes kept per sheet
     std::int32_t sheets = 0;
     ByteArray cells;
     std::array<PercentSeen, MAX_QUESTIONS + 1> percent{};
@@ -273,7 +273,8 @@ void ReportReader::State::keep_answers(FormState& state) {
         const __m128i none = sse2::equal(r, '-');
         const __m128i other = _mm_or_si128(_mm_and_si128(none, _mm_set1_epi8(NO_MARK)),
                                            _mm_andnot_si128(none, _mm_set1_epi8(OTHER_MARK)));
-        const __m128i code = _mm_or_si128(_mm_and_si128(letter, index), _mm_andnot_si128(letter, other));
+        const __m128i code =
+            _mm_or_si128(_mm_and_si128(letter, index), _mm_andnot_si128(letter, other));
         const __m128i right = _mm_and_si128(sse2::equal(sse2::load(marks.data() + q), 'c'),
                                             _mm_set1_epi8(static_cast<char>(RIGHT_BIT)));
         sse2::store(cell + q, _mm_or_si128(code, right));
@@ -412,8 +413,7 @@ bool read_report(std::FILE* file, ReportTables& tables, ReportError& error) {
     return reader.finish(tables, error);
 }
 
-bool read_report(const std::vector<std::string>& lines, ReportTables& tables,
-                 ReportError& error) {
+bool read_report(const std::vector<std::string>& lines, ReportTables& tables, ReportError& error) {
     ReportReader reader;
     for (const std::string& line : lines)
         if (!reader.add_line(line.data(), line.size())) {

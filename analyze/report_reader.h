@@ -60,7 +60,7 @@ struct ReportError {
 struct ReportTables {
     std::vector<FormScores> forms;
     std::vector<SheetIdentity> identities;
-    std::vector<std::int32_t> empty_rows;  // Orders of rows whose responses are all '-'
+    std::vector<std::int32_t> empty_rows; // Orders of rows whose responses are all '-'
     std::vector<std::int32_t> no_key_orders;
     std::int32_t sheet_rows = 0;
     std::int32_t no_key_rows = 0;
@@ -94,7 +94,6 @@ private:
 bool read_report(std::FILE* file, ReportTables& tables, ReportError& error);
 
 // The same for lines already in memory, as a test holds them.
-bool read_report(const std::vector<std::string>& lines, ReportTables& tables,
-                 ReportError& error);
+bool read_report(const std::vector<std::string>& lines, ReportTables& tables, ReportError& error);
 
 } // namespace quillmark

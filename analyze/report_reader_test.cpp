@@ -81,8 +81,8 @@ TEST(ReadReport, SheetRowsBecomeOneTablePerForm) {
     EXPECT_EQ(form.matrix.sheets, 5);
     EXPECT_EQ(form.matrix.items, 4);
     // The missing fifth mark of the last sheet is a wrong answer.
-    EXPECT_EQ(rights(form.matrix), (std::vector<unsigned char>{1, 1, 1, 0, 1, 1, 1, 0, 1, 0, 0, 1,
-                                                               1, 1, 1, 0, 1, 1, 0, 0}));
+    EXPECT_EQ(rights(form.matrix), (std::vector<unsigned char>{1, 1, 1, 0, 1, 1, 1, 0, 1, 0,
+                                                               0, 1, 1, 1, 1, 0, 1, 1, 0, 0}));
     // The answers on questions 1, 2, 4 and 5; the last sheet has no fifth.
     EXPECT_EQ(options(form.matrix), "ABDAABDCACCEABDBABE-");
     // Accepted: only the letters the grader's item analysis lists, and it is
@@ -102,13 +102,18 @@ TEST(ReadReport, AnswersAcceptedByTheItemAnalysisAndSheetsWithoutResponses) {
     // Question 2 accepts B and D (the grader's item analysis says so) though
     // only B was chosen; question 1's '*' and the digit are other marks.
     const std::vector<std::string> lines = {
-        HEADER1, HEADER2, "\"Scanned key:\",A,,,,,\":AB\"", HEADINGS,
+        HEADER1,
+        HEADER2,
+        "\"Scanned key:\",A,,,,,\":AB\"",
+        HEADINGS,
         "\"1\",A,\"001\",  1, 1, 50.000,\"A:*B\",\":Xc\"",
         "\"2\",A,\"001\",  2, 0,  0.000,\"A:--\",\":XX\"",
         "\"\",K,\"\",  3,\"no key\",,\":-----\"",
         "\"4\",A,\"001\",  4, 1, 50.000,\"A:7B\",\":Xc\"",
-        STATISTICS, ",\"Form A\",3,33.3,23.6,0.0,50.0",
-        "", ",\"Form A Q:A\", Correct,\"No resp\",A,B,C,D",
+        STATISTICS,
+        ",\"Form A\",3,33.3,23.6,0.0,50.0",
+        "",
+        ",\"Form A Q:A\", Correct,\"No resp\",A,B,C,D",
         ",Q1 :A,   0:  0.0%,   3,   0,   0,   0,   0",
         ",Q2 :BD,   2: 66.7%,   1,   0,   2,   0,   0",
     };
@@ -155,8 +160,12 @@ TEST(ReadReport, ExamFirstOrderAndCellsThatHoldQuotesAndCommas) {
 TEST(ReadReport, KeyRowsGiveQuestionsThatNoSheetReaches) {
     // Six questions, the sixth dropped on the key: 4 of 5 scored is 80 per cent.
     std::vector<std::string> lines = {
-        HEADER1, HEADER2, "\"Scanned key:\",C,,,,,\":ABCDE -\"", HEADINGS,
-        "\"1\",C,\"001\",  1, 4, 80.000,\"C:ABCDA\",\":ccccX\"", STATISTICS,
+        HEADER1,
+        HEADER2,
+        "\"Scanned key:\",C,,,,,\":ABCDE -\"",
+        HEADINGS,
+        "\"1\",C,\"001\",  1, 4, 80.000,\"C:ABCDA\",\":ccccX\"",
+        STATISTICS,
     };
     ReportTables tables;
     ReportError error;
@@ -178,8 +187,8 @@ TEST(ReadReport, ReportsWithoutAnythingToAnalyse) {
     ReportTables tables;
     ReportError error;
     // No student sheet at all: no column headings, straight to the statistics.
-    ASSERT_TRUE(read({HEADER1, HEADER2, STATISTICS, ",Aggregate,0,0.0,0.0,0.0,0.0"}, tables,
-                     error));
+    ASSERT_TRUE(
+        read({HEADER1, HEADER2, STATISTICS, ",Aggregate,0,0.0,0.0,0.0,0.0"}, tables, error));
     EXPECT_TRUE(tables.forms.empty());
     EXPECT_EQ(tables.sheet_rows, 0);
     // A key whose every question is dropped: the % Score cell stays empty.
@@ -229,8 +238,10 @@ TEST(ReadReport, ReportsThatAreNotOursNameTheLine) {
         HEADER2,
         "\"Scanned key:\",A,,,,,\":ABCDE ABCD- ABCDE ABCDE\"",
         HEADINGS,
-        "\"D024001417\",A,\"001\",  1,19,100.000,\"A:ABCDE ABCDE ABCDE ABCDE\",\":ccccc cccc- ccccc ccccc\"",
-        "\"D024001522\",A,\"001\",  2,20,100.000,\"A:ABCDE ABCDE ABCDE ABCDE\",\":ccccc ccccc ccccc ccccc\"",
+        "\"D024001417\",A,\"001\",  1,19,100.000,\"A:ABCDE ABCDE ABCDE ABCDE\",\":ccccc cccc- "
+        "ccccc ccccc\"",
+        "\"D024001522\",A,\"001\",  2,20,100.000,\"A:ABCDE ABCDE ABCDE ABCDE\",\":ccccc ccccc "
+        "ccccc ccccc\"",
         STATISTICS,
     };
     const ReportError mixed = refusal(twenty);

@@ -15,7 +15,8 @@ std::string cell_text(const char* cell, std::size_t room) {
 }
 
 bool same_identity(const SheetIdentity& a, const SheetIdentity& b) {
-    return std::memcmp(a.id, b.id, sizeof a.id) == 0 && std::memcmp(a.exam, b.exam, sizeof a.exam) == 0;
+    return std::memcmp(a.id, b.id, sizeof a.id) == 0 &&
+           std::memcmp(a.exam, b.exam, sizeof a.exam) == 0;
 }
 
 // FNV-1a over the identifier and exam number.
@@ -138,8 +139,8 @@ void add_few_responses(const ReportTables& tables, std::vector<SheetCheck>& chec
             if (std::binary_search(tables.empty_rows.begin(), tables.empty_rows.end(), order))
                 continue; // a "no responses" finding already
             add_row_check(tables, CheckKind::few_responses, order,
-                          "responses on " + std::to_string(answered) + " of " +
-                              std::to_string(k) + " scored questions",
+                          "responses on " + std::to_string(answered) + " of " + std::to_string(k) +
+                              " scored questions",
                           checks);
         }
     }
@@ -176,8 +177,8 @@ std::vector<SheetCheck> sheet_checks(const ReportTables& tables) {
     add_few_responses(tables, checks);
     for (std::int32_t order : tables.no_key_orders) {
         const char form = tables.identities[static_cast<std::size_t>(order - 1)].form;
-        add_row_check(tables, CheckKind::no_key, order,
-                      std::string("form ") + form + " has no key", checks);
+        add_row_check(tables, CheckKind::no_key, order, std::string("form ") + form + " has no key",
+                      checks);
     }
     for (const FormScores& form : tables.forms) {
         if (form.matrix.sheets >= FEW_SHEETS) continue;

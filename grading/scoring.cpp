@@ -62,10 +62,10 @@ void score_sixteen(const char* responses, const std::int32_t* masks, char* marks
         missed[i] = _mm_cmpeq_epi32(_mm_and_si128(bit, mask), zero);
         dropped_lanes[i] = _mm_cmpeq_epi32(mask, _mm_set1_epi32(QUESTION_DROPPED));
     }
-    const __m128i is_dropped = narrow(dropped_lanes[0], dropped_lanes[1], dropped_lanes[2],
-                                      dropped_lanes[3]);
-    const __m128i not_right = _mm_or_si128(narrow(missed[0], missed[1], missed[2], missed[3]),
-                                           is_dropped);
+    const __m128i is_dropped =
+        narrow(dropped_lanes[0], dropped_lanes[1], dropped_lanes[2], dropped_lanes[3]);
+    const __m128i not_right =
+        _mm_or_si128(narrow(missed[0], missed[1], missed[2], missed[3]), is_dropped);
     const __m128i is_right = _mm_andnot_si128(not_right, has_bit);
     // '-' dropped, 'c' right, 'X' wrong.
     const __m128i unright = _mm_or_si128(_mm_and_si128(is_dropped, _mm_set1_epi8('-')),

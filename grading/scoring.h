@@ -22,17 +22,17 @@ struct ItemCounts {
 // the 32-bit counters before a byte can overflow.
 struct PendingTallies {
     std::uint8_t counts[TALLY_LETTERS][MAX_QUESTIONS + 16];
-    std::int32_t pending;  // sheets counted in the bytes, at most 255
-    std::int32_t letters;  // letters counted: A up to the highest letter seen
-    std::int32_t sheets;   // sheets tallied in all (wrapping)
+    std::int32_t pending; // sheets counted in the bytes, at most 255
+    std::int32_t letters; // letters counted: A up to the highest letter seen
+    std::int32_t sheets;  // sheets tallied in all (wrapping)
 };
 
 // The state of the run, filled by the scorer and read by the closing report.
 struct GradingRun {
-    std::int32_t sheets_graded;   // student sheets met so far: the Order of the latest
-    std::int32_t form_mismatches; // student sheets whose form has no key
-    std::int32_t highest_form;    // highest form index of a scored sheet, -1 for none
-    std::int32_t highest_letter;  // highest response letter index counted, -1 for none
+    std::int32_t sheets_graded;         // student sheets met so far: the Order of the latest
+    std::int32_t form_mismatches;       // student sheets whose form has no key
+    std::int32_t highest_form;          // highest form index of a scored sheet, -1 for none
+    std::int32_t highest_letter;        // highest response letter index counted, -1 for none
     RunningStats form_stats[NUM_FORMS]; // per-cent scores per form
     RunningStats aggregate_stats;       // per-cent scores of all scored sheets
     ItemCounts item_counts[NUM_FORMS][MAX_QUESTIONS]; // complete after finish_item_counts

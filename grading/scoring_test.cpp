@@ -53,8 +53,8 @@ struct ScoringCase {
 
 const ScoringCase scoring_cases[] = {
     {"all right", "ABCDE", 0, 0, "ABCDE", "ccccc", 5, 5, "100.000"},
-    {"the last answer left blank (its trailing blank removed)", "ABCDE", 0, 0, "ABCD", "cccc", 4,
-     5, " 80.000"},
+    {"the last answer left blank (its trailing blank removed)", "ABCDE", 0, 0, "ABCD", "cccc", 4, 5,
+     " 80.000"},
     {"the same with the last question dropped", "ABCDX", 0, 0, "ABCD", "cccc", 4, 4, "100.000"},
     {"a dropped question shows '-' whatever the response", "AB-DE", 0, 0, "ABXDE", "cc-cc", 4, 4,
      "100.000"},

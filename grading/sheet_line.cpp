@@ -126,7 +126,7 @@ ScannedSheet parse_sheet_text(const char* line, std::size_t length, std::size_t 
 
 bool is_key_sheet(const ScannedSheet& sheet, std::int32_t sheets_graded) {
     return sheets_graded == 0 && (std::strcmp(sheet.student_id, "0000000000") == 0 ||
-                                      std::strcmp(sheet.exam_no, "000") == 0);
+                                  std::strcmp(sheet.exam_no, "000") == 0);
 }
 
 void store_key_sheet(const ScannedSheet& sheet) {

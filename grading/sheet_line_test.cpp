@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace quillmark {
 namespace {
 
@@ -71,7 +70,8 @@ TEST(ParseSheetLine, ResponsesStopAtAThousand) {
 }
 
 TEST(ParseSheetLine, HighBytesPassThroughUnchanged) {
-    expect_cut({"\xe9tudiant,\xc9,\xff\xfe,\x80\xe9z", "\xe9tudiant", '\xc9', "\xff\xfe", "\x80\xe9Z"});
+    expect_cut(
+        {"\xe9tudiant,\xc9,\xff\xfe,\x80\xe9z", "\xe9tudiant", '\xc9', "\xff\xfe", "\x80\xe9Z"});
 }
 
 // The response field cut one character at a time, as the reader's layout
@@ -94,7 +94,8 @@ std::string responses_by_rule(const std::string& field) {
 
 TEST(ParseSheetLine, ResponseFieldsOfEveryLengthAndContent) {
     std::mt19937 random(1208);
-    const char alphabet[] = {'A', 'b', ' ', ' ', 'z', '\0', '\xe0', '\xff', '*', '{', '`', '@', '-'};
+    const char alphabet[] = {'A',    'b', ' ', ' ', 'z', '\0', '\xe0',
+                             '\xff', '*', '{', '`', '@', '-'};
     for (int i = 0; i < 20000; ++i) {
         std::string field(random() % 1150, 'C');
         for (char& c : field)
@@ -106,7 +107,8 @@ TEST(ParseSheetLine, ResponseFieldsOfEveryLengthAndContent) {
         // Read ahead past the terminator: sixteen more characters that must
         // not count.
         const std::string padded = line + '\0' + std::string(16, 'E');
-        const ScannedSheet with_length = parse_sheet_text(padded.c_str(), line.size(), padded.size());
+        const ScannedSheet with_length =
+            parse_sheet_text(padded.c_str(), line.size(), padded.size());
         ASSERT_EQ(std::string(with_length.responses), responses_by_rule(field)) << i;
         ASSERT_STREQ(parse_sheet_line(line.c_str()).responses, with_length.responses) << i;
     }

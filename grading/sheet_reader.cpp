@@ -20,8 +20,8 @@ struct SheetLines {
     std::FILE* file;
     char block[BLOCK_SIZE + 1 + LINE_READ_AHEAD]; // a zero byte after a last line, and
                                                   // what may be read after it
-    std::size_t begin;          // the characters not handed out yet:
-    std::size_t end;            // block[begin] to block[end - 1]
+    std::size_t begin;                            // the characters not handed out yet:
+    std::size_t end;                              // block[begin] to block[end - 1]
     bool at_end;
     int error;
     bool drop_carriage_return;
@@ -130,8 +130,7 @@ void reducer_feed(LineReducer& reducer, const char* bytes, std::size_t count) {
             keep = true;
             if (++reducer.in_field == RESPONSE_FIELD_READ) reducer.field = REST;
             break;
-        default:
-            break;
+        default: break;
         }
         if (keep) reducer.text[reducer.length++] = c;
     }

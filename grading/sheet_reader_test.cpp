@@ -22,13 +22,14 @@ std::string describe(const ScannedSheet& s) {
 // around their limits, commas anywhere, zero bytes, carriage returns, bytes
 // above 127, and response fields around 1000 and 1100 characters.
 std::string random_line(std::mt19937& random) {
-    static const char pieces[] = {',', ',', ' ', '\r', '\0', 'a', 'B', 'z', '7', '-', '#',
-                                  '\x80', '\xe9', '\xff', 'Q', 'E'};
+    static const char pieces[] = {',', ',', ' ', '\r',   '\0',   'a',    'B', 'z',
+                                  '7', '-', '#', '\x80', '\xe9', '\xff', 'Q', 'E'};
     auto below = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
     auto noise = [&](std::size_t length) {
         std::string text;
         for (std::size_t i = 0; i < length; ++i)
-            text += below(3) == 0 ? pieces[below(sizeof pieces)] : static_cast<char>('A' + below(5));
+            text +=
+                below(3) == 0 ? pieces[below(sizeof pieces)] : static_cast<char>('A' + below(5));
         return text;
     };
     auto without_comma = [&](std::size_t length) {
@@ -43,10 +44,10 @@ std::string random_line(std::mt19937& random) {
     case 1: // long unbroken fields
         return without_comma(below(3000)) + "," + noise(below(4)) + "," + noise(below(30));
     default: { // a sheet line with responses around the limits
-        static const std::size_t lengths[] = {0, 9, 10, 11, 999, 1000, 1001, 1089, 1098,
-                                              1099, 1100, 1101, 1110, 1200};
-        std::string line = without_comma(below(14)) + "," + noise(below(3)) + "," +
-                           without_comma(below(6)) + ",";
+        static const std::size_t lengths[] = {0,    9,    10,   11,   999,  1000, 1001,
+                                              1089, 1098, 1099, 1100, 1101, 1110, 1200};
+        std::string line =
+            without_comma(below(14)) + "," + noise(below(3)) + "," + without_comma(below(6)) + ",";
         line += below(4) == 0 ? noise(lengths[below(14)])
                               : std::string(lengths[below(14)], "ABCD -"[below(6)]);
         if (below(8) == 0) line += noise(below(5)); // a stray carriage return or zero byte
@@ -84,8 +85,8 @@ TEST(LineReducer, KeepsNoMoreThanItsLimit) {
     static LineReducer reducer;
     reducer_start(reducer);
     const std::string huge(5 * REDUCED_LINE_MAX, 'A');
-    const std::string fields = std::string(50, '1') + "," + std::string(50, 'B') + "," +
-                               std::string(50, '0') + ",";
+    const std::string fields =
+        std::string(50, '1') + "," + std::string(50, 'B') + "," + std::string(50, '0') + ",";
     reducer_feed(reducer, fields.data(), fields.size());
     for (int i = 0; i < 10; ++i) reducer_feed(reducer, huge.data(), huge.size());
     const std::string text = reducer_text(reducer);
@@ -109,7 +110,8 @@ BothReadings read_both_ways(const std::string& text, const char* name) {
     BothReadings both;
     std::FILE* in = open_text_file(path.c_str());
     LineBuffer buffer;
-    while (read_text_line(in, buffer)) both.whole.push_back(describe(parse_sheet_line(buffer.data)));
+    while (read_text_line(in, buffer))
+        both.whole.push_back(describe(parse_sheet_line(buffer.data)));
     EXPECT_EQ(buffer.error, 0);
     std::fclose(in);
     std::free(buffer.data);
@@ -119,7 +121,8 @@ BothReadings read_both_ways(const std::string& text, const char* name) {
     std::size_t length = 0;
     while (const char* line = sheet_lines_next(length)) {
         EXPECT_EQ(line[length], '\0');
-        both.streamed.push_back(describe(parse_sheet_text(line, length, length + 1 + LINE_READ_AHEAD)));
+        both.streamed.push_back(
+            describe(parse_sheet_text(line, length, length + 1 + LINE_READ_AHEAD)));
     }
     EXPECT_EQ(sheet_lines_error(), 0);
     std::fclose(in);
@@ -152,7 +155,8 @@ TEST(SheetLines, ReadEveryFileIntoTheSameSheetsAsWholeLines) {
     text += "1,B,2,ABC";
     const BothReadings both = read_both_ways(text, "quillmark_sheet_lines.txt");
     ASSERT_EQ(both.streamed.size(), both.whole.size());
-    for (std::size_t i = 0; i < both.whole.size(); ++i) ASSERT_EQ(both.streamed[i], both.whole[i]) << i;
+    for (std::size_t i = 0; i < both.whole.size(); ++i)
+        ASSERT_EQ(both.streamed[i], both.whole[i]) << i;
 }
 
 TEST(SheetLines, AnEmptyFileAndAFileWithoutLineFeeds) {

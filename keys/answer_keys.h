@@ -14,8 +14,8 @@ namespace quillmark {
 constexpr std::int32_t QUESTION_DROPPED = -1; // mask of a dropped question
 
 struct AnswerKey {
-    char form;                            // the form letter; 0 until a key is stored
-    char key_text[MAX_QUESTIONS + 1];     // the key as last stored, one character a question
+    char form;                             // the form letter; 0 until a key is stored
+    char key_text[MAX_QUESTIONS + 1];      // the key as last stored, one character a question
     std::int32_t masks[MAX_QUESTIONS + 1]; // accepted-answer bits, by question number 1 to 1000
 };
 
@@ -44,8 +44,7 @@ void store_key(char form_letter, const char* key_text);
 // Replaces the first occurrence of pattern in the buffer by replacement.
 // Yields 1 when it did; 0, the buffer unchanged, when the pattern is absent
 // or the result would not fit in capacity characters (terminator included).
-int replace_first(char* buffer, std::size_t capacity, const char* pattern,
-                  const char* replacement);
+int replace_first(char* buffer, std::size_t capacity, const char* pattern, const char* replacement);
 
 // The text as a grouped display (write_grouped, report_layout.h). The
 // result lives in one shared buffer and is valid until the next call. Texts

@@ -21,9 +21,17 @@ std::vector<std::int32_t> masks_of(const AnswerKey& key, int questions) {
 }
 
 TEST(AnswerBit, LettersAToPHaveOneBitEachAndEverythingElseNone) {
-    const std::pair<char, int> cases[] = {
-        {'A', 1}, {'a', 1}, {'C', 4}, {'p', 32768}, {'Q', 0}, {'z', 0}, {'-', 0},
-        {'\0', 0}, {'[', 0}, {static_cast<char>(0xE1), 0}, {static_cast<char>(0xFF), 0}};
+    const std::pair<char, int> cases[] = {{'A', 1},
+                                          {'a', 1},
+                                          {'C', 4},
+                                          {'p', 32768},
+                                          {'Q', 0},
+                                          {'z', 0},
+                                          {'-', 0},
+                                          {'\0', 0},
+                                          {'[', 0},
+                                          {static_cast<char>(0xE1), 0},
+                                          {static_cast<char>(0xFF), 0}};
     for (const auto& [letter, bit] : cases) EXPECT_EQ(answer_bit(letter), bit) << +letter;
 }
 
@@ -52,7 +60,8 @@ TEST_F(AnswerKeys, RestoringJoinsMasksAndDroppedStaysDropped) {
     EXPECT_EQ(masks_of(key, 4), (std::vector<std::int32_t>{1 | 2, 2, 2 | 4, QUESTION_DROPPED}));
 
     store_key('B', "CCCC");
-    EXPECT_EQ(masks_of(key, 4), (std::vector<std::int32_t>{1 | 2 | 4, 2 | 4, 2 | 4, QUESTION_DROPPED}));
+    EXPECT_EQ(masks_of(key, 4),
+              (std::vector<std::int32_t>{1 | 2 | 4, 2 | 4, 2 | 4, QUESTION_DROPPED}));
 }
 
 TEST_F(AnswerKeys, ShorterKeyLeavesNothingOfTheOldTextBehind) {
@@ -119,8 +128,10 @@ TEST(ReplaceFirst, RefusesAResultThatWouldNotFit) {
 }
 
 TEST(GroupDisplay, GroupsOfFiveWithoutTrailingBlank) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"", ":"}, {"ABCDE", ":ABCDE"}, {"ABCDEF", ":ABCDE F"}, {"ABCDEFGHIJKL", ":ABCDE FGHIJ KL"}};
+    const std::pair<const char*, const char*> cases[] = {{"", ":"},
+                                                         {"ABCDE", ":ABCDE"},
+                                                         {"ABCDEF", ":ABCDE F"},
+                                                         {"ABCDEFGHIJKL", ":ABCDE FGHIJ KL"}};
     for (const auto& [text, shown] : cases) EXPECT_STREQ(group_display(text), shown) << text;
 }
 

@@ -47,8 +47,8 @@ int apply_key(const char* text, char* cursor) {
 }
 
 int apply_amendment(const char* whole, const char* text, char* cursor) {
-    AnswerKey& entry =
-        answer_keys[form_index(static_cast<char>(std::toupper(static_cast<unsigned char>(text[3]))))];
+    AnswerKey& entry = answer_keys[form_index(
+        static_cast<char>(std::toupper(static_cast<unsigned char>(text[3]))))];
     char* end = cursor;
     errno = 0;
     long question = std::strtol(cursor, &end, 10); // huge numbers saturate: out of range
@@ -123,11 +123,12 @@ int apply_option_file(char* name) {
 
 } // namespace
 
-const char USAGE_TEXT[] = "Usage:   quillmark <inputfile> [optf:optionfile]\n"
-                         "\t\t\t[alt:#letter] [alt:#+letter] [alt:#-]\n"
-                         "Example: quillmark quiz1.txt optf:quiz1.keys alt:7+B alt:9D\n"
-                         "Other options:  cols:x\t\tputs Exam # in first column\n"
-                         "\t\t optf:filename\tread options from file\n";
+const char USAGE_TEXT[] =
+    "Usage:   quillmark <inputfile> [optf:optionfile]\n"
+    "\t\t\t[alt:#letter] [alt:#+letter] [alt:#-]\n"
+    "Example: quillmark quiz1.txt optf:quiz1.keys alt:7+B alt:9D\n"
+    "Other options:  cols:x\t\tputs Exam # in first column\n"
+    "\t\t optf:filename\tread options from file\n";
 
 const char OPTIONS_HELP_TEXT[] =
     "\n"

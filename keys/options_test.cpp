@@ -117,9 +117,9 @@ TEST_F(Options, ErrorsEndTheRunWithStatusMinusOne) {
 TEST(GraderHelp, NamesEveryOptionWordAndFitsAnEightyColumnTerminal) {
     const std::string help = std::string(USAGE_TEXT) + OPTIONS_HELP_TEXT;
     EXPECT_EQ(help.rfind(USAGE_TEXT, 0), 0u);
-    for (const char* word : {"keya:", "keyb:", "keyc:", "keyd:", "alta:", "altb:", "altc:",
-                             "altd:", "cols:x", "optf:", "#+letter", "#X", "#-", "--help", "-h",
-                             "--version"})
+    for (const char* word :
+         {"keya:", "keyb:", "keyc:", "keyd:", "alta:", "altb:", "altc:", "altd:", "cols:x",
+          "optf:", "#+letter", "#X", "#-", "--help", "-h", "--version"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     std::size_t column = 0;
     for (char c : help) {

@@ -57,13 +57,15 @@ TEST(Histogram, NoValuesWithTwoMarkersHasNoPerCentLine) {
     EXPECT_EQ(histogram_text({}, {3, 7}, 0, 10, 5),
               "0 points in histogram.  Offscale 0 low, 0 high\n"
               "    0     0 \n"
-              "    3" + marker_tail +
-              "    2     0 \n"
-              "    4     0 \n"
-              "    7" + marker_tail +
-              "    6     0 \n"
-              "    8     0 \n"
-              "0 points.  Offscale 0 low, 0 high\n");
+              "    3" +
+                  marker_tail +
+                  "    2     0 \n"
+                  "    4     0 \n"
+                  "    7" +
+                  marker_tail +
+                  "    6     0 \n"
+                  "    8     0 \n"
+                  "0 points.  Offscale 0 low, 0 high\n");
 }
 
 TEST(Histogram, RangeIncludesLowExcludesLowPlusSpan) {
@@ -102,13 +104,15 @@ TEST(Histogram, BetweenMarkersIncludesLowerExcludesUpper) {
               "4 points in histogram.  Offscale 0 low, 0 high\n"
               "    0     0 \n"
               "  0.5     1 *\n"
-              "    1" + marker_tail +
-              "    1     1 *\n"
-              "  1.5     1 *\n"
-              "    2" + marker_tail +
-              "    2     1 *\n"
-              "4 points.  Offscale 0 low, 0 high\n"
-              "2 points (50.0%) between markers\n");
+              "    1" +
+                  marker_tail +
+                  "    1     1 *\n"
+                  "  1.5     1 *\n"
+                  "    2" +
+                  marker_tail +
+                  "    2     1 *\n"
+                  "4 points.  Offscale 0 low, 0 high\n"
+                  "2 points (50.0%) between markers\n");
 }
 
 TEST(Histogram, BetweenCountsOffscaleValues) {
@@ -126,24 +130,25 @@ TEST(Histogram, EveryMarkerInRangeGetsALineInArrayOrder) {
               "1 points in histogram.  Offscale 0 low, 0 high\n"
               "    0     0 \n"
               "  0.5     0 \n"
-              "  1.2" + marker_tail +
-              "    1     1 *\n"
-              "  1.5     0 \n"
-              "    2     0 \n"
-              "1 points.  Offscale 0 low, 0 high\n");
+              "  1.2" +
+                  marker_tail +
+                  "    1     1 *\n"
+                  "  1.5     0 \n"
+                  "    2     0 \n"
+                  "1 points.  Offscale 0 low, 0 high\n");
     // Three markers: the one outside the range gets no line, two in one bin
     // come in array order; 1 of 2 values lies in [1.4, 5).
     EXPECT_EQ(histogram_text({1.45L, 0.1L}, {1.4L, 5, 1.25L}, 0, 2.5L, 5),
               "2 points in histogram.  Offscale 0 low, 0 high\n"
               "    0     1 *\n"
               "  0.5     0 \n"
-              "  1.4" + marker_tail +
-              "  1.2" + marker_tail +
-              "    1     1 *\n"
-              "  1.5     0 \n"
-              "    2     0 \n"
-              "2 points.  Offscale 0 low, 0 high\n"
-              "1 points (50.0%) between markers\n");
+              "  1.4" +
+                  marker_tail + "  1.2" + marker_tail +
+                  "    1     1 *\n"
+                  "  1.5     0 \n"
+                  "    2     0 \n"
+                  "2 points.  Offscale 0 low, 0 high\n"
+                  "1 points (50.0%) between markers\n");
 }
 
 TEST(Histogram, FullestBinAbove64IsScaledTo64) {
@@ -155,11 +160,15 @@ TEST(Histogram, FullestBinAbove64IsScaledTo64) {
     // (4 * 64 + 200) / 400 = 1, (3 * 64 + 200) / 400 = 0.
     EXPECT_EQ(histogram_text(values, {}, 0, 4, 4),
               "607 points in histogram.  Offscale 0 low, 0 high\n"
-              "    0   400 " + std::string(64, '*') + "\n"
-              "    1   200 " + std::string(32, '*') + "\n"
-              "    2     4 *\n"
-              "    3     3 \n"
-              "607 points.  Offscale 0 low, 0 high\n");
+              "    0   400 " +
+                  std::string(64, '*') +
+                  "\n"
+                  "    1   200 " +
+                  std::string(32, '*') +
+                  "\n"
+                  "    2     4 *\n"
+                  "    3     3 \n"
+                  "607 points.  Offscale 0 low, 0 high\n");
 }
 
 TEST(Histogram, EachCallStartsFromEmptyBins) {

@@ -49,7 +49,6 @@ long double falling_every_call(const Line& line, long double) {
 
 class Min1varTest : public testing_support::MinimiserSettingsTest {
 protected:
-
     // Runs one search from `start` with first step `step`, capturing both
     // streams; `evaluations` receives the rise of objective_evaluations.
     CapturedText search(long double start, long double step, long double tolerance) {

@@ -61,12 +61,10 @@ int count_lines(const std::string& text) {
 
 class MinnvarTest : public testing_support::MinimiserSettingsTest {
 protected:
-
     CapturedText run(long double tolerance, std::int32_t n, long double* steps) {
         const std::int32_t before = objective_evaluations;
-        CapturedText text = capture_output([&] {
-            result = minnvar(params_objective, &params, tolerance, n, params.x, steps);
-        });
+        CapturedText text = capture_output(
+            [&] { result = minnvar(params_objective, &params, tolerance, n, params.x, steps); });
         evaluations = testing_support::evaluations_since(before);
         return text;
     }
@@ -289,8 +287,7 @@ TEST_F(GridSearchTest, CountBelowTwoKeepsTheVariableAtLow) {
         grid_log.points.clear();
         const std::int32_t counts[2] = {count, 3};
         capture_output([&] { grid_search(grid_flat, point, low, high, counts, 2); });
-        const std::vector<std::vector<long double>> order = {{0.25L, 0}, {0.25L, 0.5L},
-                                                             {0.25L, 1}};
+        const std::vector<std::vector<long double>> order = {{0.25L, 0}, {0.25L, 0.5L}, {0.25L, 1}};
         EXPECT_EQ(grid_log.points, order);
     }
 }

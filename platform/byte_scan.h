@@ -66,8 +66,7 @@ inline int byte_sum(__m128i bytes) {
 // and ranges reach the loops.
 enum class ScanForm { plain, sse2 };
 
-template <ScanForm form>
-struct ByteScans {
+template <ScanForm form> struct ByteScans {
     static constexpr bool blocks = QUILLMARK_SSE2 && form == ScanForm::sse2;
 
     // The number of bytes of p[0, n) equal to `counted`; `only_these` tells
@@ -138,8 +137,7 @@ struct ByteScans {
 
     // The first position i below n where a[i] is c and b[i] is not, or the
     // other way round; n when there is none.
-    static std::size_t first_class_difference(const char* a, const char* b, std::size_t n,
-                                              char c) {
+    static std::size_t first_class_difference(const char* a, const char* b, std::size_t n, char c) {
         std::size_t i = 0;
 #if QUILLMARK_SSE2
         if constexpr (blocks)

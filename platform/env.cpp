@@ -26,9 +26,8 @@ bool finish_line(LineBuffer& buffer, std::size_t end) {
     return true;
 }
 
-void format_local_time(std::time_t when, char* weekday, std::size_t weekday_size,
-                       char* date, std::size_t date_size, char* time_of_day,
-                       std::size_t time_size) {
+void format_local_time(std::time_t when, char* weekday, std::size_t weekday_size, char* date,
+                       std::size_t date_size, char* time_of_day, std::size_t time_size) {
     const std::tm local = to_local_time(when);
     std::strftime(weekday, weekday_size, "%a", &local);
     std::strftime(date, date_size, "%x", &local);

@@ -16,7 +16,7 @@ struct LineBuffer {
     char* data = nullptr;   // the line's text, ended by a zero byte
     std::size_t length = 0; // characters before that zero byte
     std::size_t capacity = 0;
-    int error = 0;          // system error number of a failed read, else 0
+    int error = 0; // system error number of a failed read, else 0
 };
 
 // Opens a file for reading as text; nullptr (and errno set) on failure.
@@ -49,9 +49,8 @@ std::time_t clock_seconds();
 
 // Formats a clock reading as local time with the standard time formatter:
 // the weekday with "%a", the date with "%x" and the time of day with "%X".
-void format_local_time(std::time_t when, char* weekday, std::size_t weekday_size,
-                       char* date, std::size_t date_size, char* time_of_day,
-                       std::size_t time_size);
+void format_local_time(std::time_t when, char* weekday, std::size_t weekday_size, char* date,
+                       std::size_t date_size, char* time_of_day, std::size_t time_size);
 
 // The system's text for an error number, as shown after a file name.
 const char* system_error_text(int error_number);

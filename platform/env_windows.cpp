@@ -21,8 +21,8 @@ constexpr std::size_t FIRST_LINE_CAPACITY = 1024;
 // after the first `used`; false when the memory cannot be had.
 bool make_room(LineBuffer& buffer, std::size_t used) {
     if (buffer.capacity - used >= 2 && buffer.data) return true;
-    std::size_t capacity = buffer.capacity < FIRST_LINE_CAPACITY ? FIRST_LINE_CAPACITY
-                                                                  : buffer.capacity * 2;
+    std::size_t capacity =
+        buffer.capacity < FIRST_LINE_CAPACITY ? FIRST_LINE_CAPACITY : buffer.capacity * 2;
     if (capacity <= buffer.capacity) return false; // the size would wrap
     void* grown = std::realloc(buffer.data, capacity);
     if (!grown) return false;

@@ -21,8 +21,7 @@ struct FileIdentity {
 };
 
 inline bool same_file(const FileIdentity& a, const FileIdentity& b) {
-    return a.kind != FileKind::none && a.kind == b.kind && a.device == b.device &&
-           a.file == b.file;
+    return a.kind != FileKind::none && a.kind == b.kind && a.device == b.device && a.file == b.file;
 }
 
 // The identity of what `name` leads to; kind none when nothing is there or

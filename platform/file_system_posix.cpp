@@ -1,6 +1,6 @@
 // POSIX source of the file-system services.
-#include "platform/file_system.h"
 #include "platform/env_system.h"
+#include "platform/file_system.h"
 
 #include <cerrno>
 #include <cstdlib>

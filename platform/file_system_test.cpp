@@ -36,10 +36,13 @@ TEST(FileSystem, FolderAndLastPartOfAName) {
         const char* last;
     };
     const Case cases[] = {
-        {"a.csv", ".", "a.csv"},       {"out/a.csv", "out", "a.csv"},
-        {"/a.csv", "/", "a.csv"},      {"/x/y/z.json", "/x/y", "z.json"},
+        {"a.csv", ".", "a.csv"},
+        {"out/a.csv", "out", "a.csv"},
+        {"/a.csv", "/", "a.csv"},
+        {"/x/y/z.json", "/x/y", "z.json"},
 #if defined(_WIN32)
-        {"out\\a.csv", "out", "a.csv"}, {"C:\\a.csv", "C:\\", "a.csv"},
+        {"out\\a.csv", "out", "a.csv"},
+        {"C:\\a.csv", "C:\\", "a.csv"},
         {"C:a.csv", "C:.", "a.csv"},
 #endif
     };

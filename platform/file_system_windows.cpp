@@ -1,6 +1,6 @@
 // Windows source of the file-system services (built with mingw-w64).
-#include "platform/file_system.h"
 #include "platform/env_system.h"
+#include "platform/file_system.h"
 
 #include <cerrno>
 
@@ -47,8 +47,8 @@ FileIdentity identity_of(HANDLE handle) {
                         ? FileKind::folder
                         : FileKind::regular;
     identity.device = information.dwVolumeSerialNumber;
-    identity.file = (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) |
-                    information.nFileIndexLow;
+    identity.file =
+        (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
     return identity;
 }
 
@@ -69,9 +69,9 @@ FileIdentity file_identity(const std::string& name) {
     if (name.empty()) return {};
     // No access asked for: the handle only tells what the file is. Folders
     // open only with backup semantics.
-    HANDLE handle = CreateFileA(name.c_str(), 0,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle =
+        CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return {};
     const FileIdentity identity = identity_of(handle);
     CloseHandle(handle);

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "quillmark/version.h"
 #include "platform/env.h"
+#include "quillmark/version.h"
 
 namespace quillmark {
 

@@ -15,8 +15,7 @@
 namespace quillmark {
 
 // The characters of a string literal, copied as one block.
-template <std::size_t N>
-char* write_literal(char* out, const char (&text)[N]) {
+template <std::size_t N> char* write_literal(char* out, const char (&text)[N]) {
     std::memcpy(out, text, N - 1);
     return out + (N - 1);
 }

@@ -22,10 +22,27 @@ std::string c_format_int(std::int32_t value, int width) {
 }
 
 TEST(WriteInt, EqualsTheCFormatOnEdgeAndRandomValues) {
-    const std::int32_t edges[] = {0,      1,       -1,      9,         10,       99,
-                                  100,    999,     1000,    -9,        -10,      -99,
-                                  -100,   12345,   -12345,  INT32_MAX, INT32_MIN, INT32_MAX - 1,
-                                  INT32_MIN + 1, 1000000000, -1000000000};
+    const std::int32_t edges[] = {0,
+                                  1,
+                                  -1,
+                                  9,
+                                  10,
+                                  99,
+                                  100,
+                                  999,
+                                  1000,
+                                  -9,
+                                  -10,
+                                  -99,
+                                  -100,
+                                  12345,
+                                  -12345,
+                                  INT32_MAX,
+                                  INT32_MIN,
+                                  INT32_MAX - 1,
+                                  INT32_MIN + 1,
+                                  1000000000,
+                                  -1000000000};
     for (int width : {0, 1, 2, 3, 7, 12}) {
         for (std::int32_t value : edges)
             ASSERT_EQ(written_int(value, width), c_format_int(value, width)) << value;

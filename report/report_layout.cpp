@@ -36,10 +36,10 @@ char* write_grouped(char* out, const char* text, std::size_t length) {
     const __m128i blanks = _mm_setr_epi8(' ', 0, 0, 0, 0, 0, ' ', 0, 0, 0, 0, 0, 0, 0, 0, 0);
     for (; j + 16 <= length; j += 2 * DISPLAY_GROUP) {
         const __m128i chars = sse2::load(text + j);
-        const __m128i shown = _mm_or_si128(
-            _mm_or_si128(_mm_and_si128(_mm_slli_si128(chars, 1), first),
-                         _mm_and_si128(_mm_slli_si128(chars, 2), second)),
-            blanks);
+        const __m128i shown =
+            _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_slli_si128(chars, 1), first),
+                                      _mm_and_si128(_mm_slli_si128(chars, 2), second)),
+                         blanks);
         sse2::store(out, shown);
         out += 2 * (DISPLAY_GROUP + 1);
     }

@@ -70,8 +70,7 @@ constexpr std::size_t UNGROUPED_SLACK = 16;
 // ':' and separators goes to `text` (room for length + UNGROUPED_SLACK
 // characters), its length to `text_length`. Yields false when the display is not a grouped
 // display (no leading ':', a blank out of place, a separator at the end).
-bool ungroup_display(const char* display, std::size_t length, char* text,
-                     std::size_t& text_length);
+bool ungroup_display(const char* display, std::size_t length, char* text, std::size_t& text_length);
 
 // The per-cent score of raw_score right answers out of scored_questions
 // (above 0): the quotient times 100, worked out in extended precision and

@@ -18,13 +18,13 @@ constexpr std::string_view HEADINGS_ID_FIRST =
     "\"Student ID\",Tform,Exam#,Order,\"Raw Score\",\"% Score\",Responses,Scoring";
 constexpr std::string_view HEADINGS_EXAM_FIRST =
     "Exam#,\"Student ID\",Tform,Order,\"Raw Score\",\"% Score\",Responses,Scoring";
-constexpr std::string_view SCANNED_KEY_LABEL = "\"Scanned key:\",";  // then the form letter
+constexpr std::string_view SCANNED_KEY_LABEL = "\"Scanned key:\",";     // then the form letter
 constexpr std::string_view OVERRIDE_KEY_LABEL = "\"Override:\",\"key "; // then the letter and '"'
-constexpr std::string_view KEY_CELLS = ",,,,,\"";       // from the form cell to the key
+constexpr std::string_view KEY_CELLS = ",,,,,\"";          // from the form cell to the key
 constexpr std::string_view AMENDMENT_CELLS = "\",,,,,,\""; // from the option to the marker
-constexpr std::string_view NO_KEY_CELLS = "\"no key\",,"; // Raw Score and an empty % Score
+constexpr std::string_view NO_KEY_CELLS = "\"no key\",,";  // Raw Score and an empty % Score
 constexpr std::string_view STATISTICS_HEADING = ",,n,avg,dev,min,max";
-constexpr std::string_view ITEM_HEADING_START = ",\"Form ";   // then the form letter
+constexpr std::string_view ITEM_HEADING_START = ",\"Form "; // then the form letter
 constexpr std::string_view ITEM_HEADING_MARK = " Q:A\"";
 constexpr std::string_view ITEM_HEADING_REST = ", Correct,\"No resp\"";
 constexpr std::string_view ITEM_ROW_START = ",Q";
@@ -164,8 +164,8 @@ namespace {
 // The longest sheet row: the identity cells with their quotes and commas,
 // Order and Raw Score (at most eleven places each), % Score, and the two
 // grouped cells with the form letter and their quotes.
-constexpr std::size_t SHEET_ROW_ROOM = MAX_ID + MAX_EXAM + 8 + 2 * 12 + PERCENT_CELL_SIZE +
-                                       2 * (GROUPED_ROOM + 4) + 8;
+constexpr std::size_t SHEET_ROW_ROOM =
+    MAX_ID + MAX_EXAM + 8 + 2 * 12 + PERCENT_CELL_SIZE + 2 * (GROUPED_ROOM + 4) + 8;
 static_assert(SHEET_ROW_ROOM <= REPORT_ROOM_MAX, "a row fits in one request for report space");
 
 char* write_identity_cells(char* out, const SheetRow& row, bool exam_first) {

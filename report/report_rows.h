@@ -64,10 +64,10 @@ struct SheetRow {
     bool no_key;
     // Scored rows only:
     std::int32_t raw_score;
-    std::string_view percent;    // the % Score cell; empty for a key without a scored question
+    std::string_view percent; // the % Score cell; empty for a key without a scored question
     // Texts without their grouping, at most MAX_QUESTIONS characters each:
-    std::string_view responses;  // every response of the sheet
-    std::string_view scoring;    // scored rows: the marks 'c', 'X' and '-'
+    std::string_view responses; // every response of the sheet
+    std::string_view scoring;   // scored rows: the marks 'c', 'X' and '-'
 };
 
 // Writes a sheet row in the column order that exam_first selects.
@@ -99,13 +99,13 @@ bool parse_item_heading(std::string_view line, char& form);
 
 // One question's row of the item analysis.
 struct ItemRow {
-    std::int32_t question;              // its number, from 1
-    std::uint32_t accepted;             // bit m set when letter 'A' + m is accepted
-    std::int32_t correct;               // sheets that answered it correctly
+    std::int32_t question;  // its number, from 1
+    std::uint32_t accepted; // bit m set when letter 'A' + m is accepted
+    std::int32_t correct;   // sheets that answered it correctly
     double percent_correct;
     std::int32_t no_response;
-    const std::int32_t* letter_counts;  // `letters` counts, from A on
-    int letters;                        // the letter columns (at most 25)
+    const std::int32_t* letter_counts; // `letters` counts, from A on
+    int letters;                       // the letter columns (at most 25)
 };
 void write_item_row(const ItemRow& row);
 

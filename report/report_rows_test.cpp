@@ -16,8 +16,7 @@ namespace {
 
 // What the writers called by `write` put into the report, split into lines
 // (without their line feeds).
-template <class Writer>
-std::vector<std::string> written_lines(Writer write) {
+template <class Writer> std::vector<std::string> written_lines(Writer write) {
     testing::internal::CaptureStdout();
     write();
     report_flush();
@@ -34,8 +33,8 @@ std::vector<std::string> written_lines(Writer write) {
 TEST(ReportRows, WritersGiveTheRowsOfTheReport) {
     const std::int32_t counts[] = {3, 0, 12};
     const std::vector<std::string> lines = written_lines([&] {
-        write_header_lines({"1.3", "Dec  8 2026", "01:08:56", "quiz.txt", "Tue", "12/08/26",
-                            "01:19:40"});
+        write_header_lines(
+            {"1.3", "Dec  8 2026", "01:08:56", "quiz.txt", "Tue", "12/08/26", "01:19:40"});
         write_key_row(KeySource::scanned, 'A', "ABCDEF");
         write_key_row(KeySource::option, 'B', "");
         write_amendment_row("alta:7+b", "      B");
@@ -86,8 +85,7 @@ char random_byte(std::mt19937& generator, const char* excluded) {
         // bytes the report keeps, but the capture does not.
         if (c == '\x1a' || c == '\r') continue;
 #endif
-        if (c != '\n' && c != '\0' && std::string(excluded).find(c) == std::string::npos)
-            return c;
+        if (c != '\n' && c != '\0' && std::string(excluded).find(c) == std::string::npos) return c;
     }
 }
 
@@ -114,8 +112,14 @@ TEST(ReportRows, SheetRowsReadBackAsWritten) {
         if (scored > 0) format_percent_cell(percent, percent_score(right, scored));
         const bool no_key = sheet % 4 == 3;
         const char form = no_key ? random_byte(generator, "") : static_cast<char>('A' + sheet % 10);
-        const SheetRow row{id, form, exam, static_cast<std::int32_t>(generator() >> 1), no_key,
-                           right, percent, responses,
+        const SheetRow row{id,
+                           form,
+                           exam,
+                           static_cast<std::int32_t>(generator() >> 1),
+                           no_key,
+                           right,
+                           percent,
+                           responses,
                            no_key ? std::string_view() : std::string_view(scoring)};
         for (bool exam_first : {false, true}) {
             const std::vector<std::string> lines =
@@ -150,8 +154,12 @@ TEST(ReportRows, KeyAndItemRowsReadBackAsWritten) {
         for (std::int32_t& count : counts) count = static_cast<std::int32_t>(generator() % 100000);
         const int letters = round % (TALLY_LETTERS + 1);
         const ItemRow item{static_cast<std::int32_t>(1 + generator() % MAX_QUESTIONS),
-                           static_cast<std::uint32_t>(generator()), counts[0], 50.0, counts[1],
-                           counts, letters};
+                           static_cast<std::uint32_t>(generator()),
+                           counts[0],
+                           50.0,
+                           counts[1],
+                           counts,
+                           letters};
         const std::vector<std::string> lines = written_lines([&] {
             write_column_headings(round % 2 == 0);
             write_key_row(source, form, key);
@@ -183,8 +191,8 @@ TEST(ReportRows, KeyAndItemRowsReadBackAsWritten) {
         for (int m = 0; m < letters; ++m)
             if (item.accepted >> m & 1u) expected += static_cast<char>('A' + m);
         char cells[64];
-        std::snprintf(cells, sizeof cells, ", %3d:%5.1f%%, %3d", item.correct,
-                      item.percent_correct, item.no_response);
+        std::snprintf(cells, sizeof cells, ", %3d:%5.1f%%, %3d", item.correct, item.percent_correct,
+                      item.no_response);
         expected += cells;
         for (int m = 0; m < letters; ++m) {
             std::snprintf(cells, sizeof cells, ", %3d", counts[m]);

@@ -27,8 +27,8 @@ long double dot_product(const long double* a, const long double* b, std::int32_t
     return sum;
 }
 
-std::int32_t convolve(const long double* a, std::int32_t na, const long double* b,
-                      std::int32_t nb, long double* out) {
+std::int32_t convolve(const long double* a, std::int32_t na, const long double* b, std::int32_t nb,
+                      long double* out) {
     if (na < 1 || nb < 1) return 0;
     // The longer input runs along j; on equal lengths the order stays.
     const long double* longer = a;
@@ -56,8 +56,8 @@ std::int32_t convolve(const long double* a, std::int32_t na, const long double* 
     return static_cast<std::int32_t>(total);
 }
 
-void linear_fit(const long double* x, const long double* y, std::int32_t n,
-                long double& intercept, long double& slope) {
+void linear_fit(const long double* x, const long double* y, std::int32_t n, long double& intercept,
+                long double& slope) {
     if (n <= 0) {
         intercept = 0;
         slope = 0;
@@ -76,8 +76,8 @@ void linear_fit(const long double* x, const long double* y, std::int32_t n,
     intercept = (sy - slope * sx) / count;
 }
 
-void subtract_fit(const long double* x, long double* y, std::int32_t n,
-                  long double intercept, long double slope) {
+void subtract_fit(const long double* x, long double* y, std::int32_t n, long double intercept,
+                  long double slope) {
     for (std::int32_t i = 0; i < n; ++i) y[i] = (y[i] - slope * x[i]) - intercept;
 }
 

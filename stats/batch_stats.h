@@ -26,17 +26,17 @@ long double dot_product(const long double* a, const long double* b, std::int32_t
 // yields na + nb - 1 values. `out` must not overlap the inputs. A length
 // below 1 (or a result too long for the 32-bit count) writes nothing and
 // yields 0.
-std::int32_t convolve(const long double* a, std::int32_t na, const long double* b,
-                      std::int32_t nb, long double* out);
+std::int32_t convolve(const long double* a, std::int32_t na, const long double* b, std::int32_t nb,
+                      long double* out);
 
 // Least-squares line y = intercept + slope*x through n points. All x equal
 // gives slope 0 and the mean of y; n <= 0 gives 0 for both.
-void linear_fit(const long double* x, const long double* y, std::int32_t n,
-                long double& intercept, long double& slope);
+void linear_fit(const long double* x, const long double* y, std::int32_t n, long double& intercept,
+                long double& slope);
 
 // Removes the line from y in place: y[i] = (y[i] - slope*x[i]) - intercept.
-void subtract_fit(const long double* x, long double* y, std::int32_t n,
-                  long double intercept, long double slope);
+void subtract_fit(const long double* x, long double* y, std::int32_t n, long double intercept,
+                  long double slope);
 
 // Fills mean, variance, std_dev, min, max, sum, sum_sq and count of the
 // record from values[0..n-1], as stats_add of each value into an empty

@@ -123,7 +123,7 @@ void expect_same_fields(const RunningStats& a, const RunningStats& b) {
 TEST(StatsFromArray, ScoresExample) {
     const long double v[] = {70, 80, 90};
     RunningStats s{};
-    stats_set_limits(s, 0, 50);  // no window applies, and it stays as set
+    stats_set_limits(s, 0, 50); // no window applies, and it stays as set
     s.rejected = 4;
     stats_from_array(s, v, 3, 0);
     EXPECT_EQ(s.lower_limit, 0.0L);

@@ -172,14 +172,14 @@ long double rng_uniform() {
 std::int32_t binomial_coefficient_table(std::int32_t n, std::int32_t k) {
     if (n < 0 || n > 20 || k < 0 || k > 20 || k > n) return 0;
     // The quotient of these factorials is exact in extended precision.
-    const long double quotient =
-        factorial_table[n] / (factorial_table[k] * factorial_table[n - k]);
+    const long double quotient = factorial_table[n] / (factorial_table[k] * factorial_table[n - k]);
     return static_cast<std::int32_t>(quotient + 0.5L);
 }
 
 std::uint64_t binomial_coefficient(std::int32_t n, std::int32_t k) {
     if (n < 0 || k < 0 || k > n) return 0;
-    if (n <= 20) return factorial_table_u64[n] / (factorial_table_u64[k] * factorial_table_u64[n - k]);
+    if (n <= 20)
+        return factorial_table_u64[n] / (factorial_table_u64[k] * factorial_table_u64[n - k]);
     if (n / 2 < k) k = n - k;
     if (k == 0) return 1;
     // After step i, value = (n-k+i choose i), which grows with i; the
@@ -197,7 +197,8 @@ long double binomial_probability(long double p, std::int32_t n, std::int32_t k) 
     if (k < 0 || k > n) return 0;
     if (n > 20) return binomial_probability_large(p, n, k);
     const double a = std::pow(static_cast<double>(p), k);
-    const double b = static_cast<double>(binomial_coefficient_table(n, k) * static_cast<long double>(a));
+    const double b =
+        static_cast<double>(binomial_coefficient_table(n, k) * static_cast<long double>(a));
     const double c = std::pow(static_cast<double>(1 - p), n - k);
     return static_cast<long double>(c) * static_cast<long double>(b);
 }
@@ -228,7 +229,8 @@ long double gaussian_deviate() {
     const long double angle = rng_uniform() * static_cast<long double>(two_pi());
     const double u2 = static_cast<double>(rng_uniform());
     const double r = std::sqrt(static_cast<double>(-2 * static_cast<long double>(std::log(u2))));
-    return static_cast<long double>(std::cos(static_cast<double>(angle))) * static_cast<long double>(r);
+    return static_cast<long double>(std::cos(static_cast<double>(angle))) *
+           static_cast<long double>(r);
 }
 
 void rng_self_test() {

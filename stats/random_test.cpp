@@ -22,7 +22,8 @@ void restart() { rng_state = RNG_SEED_CONSTANT; }
 
 void expect_relative(long double actual, long double expected, long double tolerance) {
     EXPECT_LE(std::fabs(actual - expected), tolerance * std::fabs(expected))
-        << "actual " << static_cast<double>(actual) << " expected " << static_cast<double>(expected);
+        << "actual " << static_cast<double>(actual) << " expected "
+        << static_cast<double>(expected);
 }
 
 TEST(Generator, StartsFromTheSeedConstant) {
@@ -33,7 +34,8 @@ TEST(Generator, StartsFromTheSeedConstant) {
     EXPECT_EQ(factorial_table_u64[20], 2432902008176640000u);
     EXPECT_EQ(factorial_table[20], 2432902008176640000.0L);
     for (int i = 1; i <= 20; ++i) {
-        EXPECT_EQ(factorial_table_u64[i], factorial_table_u64[i - 1] * static_cast<std::uint64_t>(i));
+        EXPECT_EQ(factorial_table_u64[i],
+                  factorial_table_u64[i - 1] * static_cast<std::uint64_t>(i));
         EXPECT_EQ(factorial_table[i], static_cast<long double>(factorial_table_u64[i]));
     }
 }
@@ -72,7 +74,7 @@ TEST(Seeding, NoSeedLeavesTheStateAtZero) {
     rng_seed(RNG_SEED_CONSTANT);
     EXPECT_EQ(rng_state, RNG_SEED_CONSTANT);
     EXPECT_EQ(next_uniform_text(), "0.6362133257");
-    EXPECT_EQ(rng_step(0), 0u);  // the step itself keeps 0
+    EXPECT_EQ(rng_step(0), 0u); // the step itself keeps 0
     EXPECT_EQ(rng_load(0), RNG_SEED_CONSTANT);
     EXPECT_EQ(rng_state, RNG_SEED_CONSTANT);
     EXPECT_EQ(rng_load(RNG_SEED_CONSTANT), 0x827ECC6D5B239565u);
@@ -82,13 +84,13 @@ TEST(Seeding, NoSeedLeavesTheStateAtZero) {
 TEST(Seeding, ClockSeedsOnce) {
     ASSERT_NE(rng_clock_seed_pending, 0);
     rng_seed(12345);
-    EXPECT_NE(rng_clock_seed_pending, 0);  // an explicit seed keeps it pending
+    EXPECT_NE(rng_clock_seed_pending, 0); // an explicit seed keeps it pending
     const std::uint64_t before = system_file_time();
     const std::uint64_t seed = rng_seed_from_clock();
     const std::uint64_t after = system_file_time();
     EXPECT_LE(before, seed);
     EXPECT_LE(seed, after);
-    EXPECT_GT(seed, 116444736000000000u);  // later than 1970
+    EXPECT_GT(seed, 116444736000000000u); // later than 1970
     EXPECT_EQ(rng_clock_seed_pending, 0);
     EXPECT_EQ(rng_state, rng_step(seed ^ RNG_SEED_CONSTANT));
     const std::uint64_t state = rng_state;
@@ -105,7 +107,7 @@ TEST(Deviates, DrawCounts) {
     EXPECT_EQ(rng_draw_count, start + 3);
     poisson_deviate(3.0);
     EXPECT_EQ(rng_draw_count, start + 4);
-    poisson_deviate(1000.0);  // runs the whole search
+    poisson_deviate(1000.0); // runs the whole search
     EXPECT_EQ(rng_draw_count, start + 5);
 }
 
@@ -159,20 +161,30 @@ struct Coefficient {
 };
 
 TEST(Binomial, CoefficientTable) {
-    const Coefficient cases[] = {{20, 10, 184756}, {0, 0, 1}, {7, 3, 35}, {21, 1, 0},
-                                 {5, 6, 0}, {-1, 0, 0}, {5, -1, 0}};
+    const Coefficient cases[] = {{20, 10, 184756}, {0, 0, 1},  {7, 3, 35}, {21, 1, 0},
+                                 {5, 6, 0},        {-1, 0, 0}, {5, -1, 0}};
     for (const Coefficient& c : cases)
         EXPECT_EQ(binomial_coefficient_table(c.n, c.k), static_cast<std::int64_t>(c.value))
             << c.n << " over " << c.k;
 }
 
 TEST(Binomial, ExactCoefficients) {
-    const Coefficient cases[] = {
-        {20, 10, 184756u}, {21, 0, 1u}, {21, 21, 1u}, {21, 1, 21u}, {21, 20, 21u},
-        {62, 31, 465428353255261088u}, {63, 31, 916312070471295267u},
-        {63, 32, 916312070471295267u}, {67, 33, 14226520737620288370u}, {68, 34, 0u},
-        {2147483647, 1, 2147483647u}, {2147483647, 2147483646, 2147483647u},
-        {2147483647, 1000, 0u}, {5, 6, 0u}, {-1, 0, 0u}, {5, -1, 0u}};
+    const Coefficient cases[] = {{20, 10, 184756u},
+                                 {21, 0, 1u},
+                                 {21, 21, 1u},
+                                 {21, 1, 21u},
+                                 {21, 20, 21u},
+                                 {62, 31, 465428353255261088u},
+                                 {63, 31, 916312070471295267u},
+                                 {63, 32, 916312070471295267u},
+                                 {67, 33, 14226520737620288370u},
+                                 {68, 34, 0u},
+                                 {2147483647, 1, 2147483647u},
+                                 {2147483647, 2147483646, 2147483647u},
+                                 {2147483647, 1000, 0u},
+                                 {5, 6, 0u},
+                                 {-1, 0, 0u},
+                                 {5, -1, 0u}};
     for (const Coefficient& c : cases)
         EXPECT_EQ(binomial_coefficient(c.n, c.k), c.value) << c.n << " over " << c.k;
 }
@@ -230,7 +242,8 @@ TEST(Binomial, LargeNKeepsItsAccuracyForHugeN) {
     // Standard deviation sqrt(n p (1-p)) = 14491; +-12 of them hold all
     // but about 1e-32 of the mass.
     long double total = 0;
-    for (std::int32_t k = centre - 174000; k <= centre + 174000; ++k) total += binomial_probability(p, n, k);
+    for (std::int32_t k = centre - 174000; k <= centre + 174000; ++k)
+        total += binomial_probability(p, n, k);
     EXPECT_NEAR(static_cast<double>(total), 1.0, 1e-11);
 }
 
@@ -256,7 +269,8 @@ TEST(SelfTest, NineLinesOfStatistics) {
     const std::string out = testing::internal::GetCapturedStdout();
     // First pass from a fresh generator, worked out with exact arithmetic
     // rounded to the 64-bit significand at every step.
-    const std::string first = "1 0.1 0.0837027 n=10000, avg dev [min, max]: 0.5021  0.2893 [0.0001716, 0.9999]\n";
+    const std::string first =
+        "1 0.1 0.0837027 n=10000, avg dev [min, max]: 0.5021  0.2893 [0.0001716, 0.9999]\n";
     ASSERT_GE(out.size(), first.size());
     EXPECT_EQ(out.substr(0, first.size()), first);
     std::size_t pos = 0;
@@ -269,8 +283,9 @@ TEST(SelfTest, NineLinesOfStatistics) {
         ++lines;
         int pass = 0, count = 0, used = 0;
         double tenth = 0, variance = 0, mean = 0, sd = 0, low = 0, high = 0;
-        ASSERT_EQ(std::sscanf(line.c_str(), "%d %lf %lf n=%d, avg dev [min, max]: %lf  %lf [%lf, %lf]%n",
-                              &pass, &tenth, &variance, &count, &mean, &sd, &low, &high, &used),
+        ASSERT_EQ(std::sscanf(line.c_str(),
+                              "%d %lf %lf n=%d, avg dev [min, max]: %lf  %lf [%lf, %lf]%n", &pass,
+                              &tenth, &variance, &count, &mean, &sd, &low, &high, &used),
                   8)
             << line;
         EXPECT_EQ(static_cast<std::size_t>(used), line.size()) << line;
@@ -282,7 +297,7 @@ TEST(SelfTest, NineLinesOfStatistics) {
         EXPECT_NEAR(sd, 0.2887, 0.006);
         EXPECT_NEAR(mean, 0.5, 0.015);
         EXPECT_GE(low, 0.0);
-        EXPECT_LE(high, 1.0);  // 0.99996 prints as 1
+        EXPECT_LE(high, 1.0); // 0.99996 prints as 1
     }
     EXPECT_EQ(lines, 9);
 }

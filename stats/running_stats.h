@@ -25,10 +25,10 @@ struct RunningStats {
     long double max;         // largest accepted value (while count > 0)
     long double lower_limit; // acceptance window, inclusive
     long double upper_limit;
-    long double sum;         // sum of the accepted values
-    long double sum_sq;      // sum of their squares
-    std::int32_t count;      // accepted values
-    std::int32_t rejected;   // values refused by the window
+    long double sum;       // sum of the accepted values
+    long double sum_sq;    // sum of their squares
+    std::int32_t count;    // accepted values
+    std::int32_t rejected; // values refused by the window
 };
 
 // Empties the record and opens its window to the whole double range.

@@ -37,8 +37,8 @@ bool parse_count(const char* text, long low, long high, long& value) {
 
 // Writes the identifier, form and exam number, then the responses in groups
 // of ten with one blank between groups.
-void write_sheet(std::FILE* out, const char* id, char form, const char* exam,
-                 const char* answers, int questions) {
+void write_sheet(std::FILE* out, const char* id, char form, const char* exam, const char* answers,
+                 int questions) {
     char line[64 + MAX_QUESTIONS + MAX_QUESTIONS / 10];
     int length = std::snprintf(line, sizeof line, "%s,%c,%s,", id, form, exam);
     for (int q = 0; q < questions; ++q) {
@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
     if (argc != 5 || !parse_count(argv[1], 0, 100000000L, students) ||
         !parse_count(argv[2], 1, MAX_QUESTIONS, questions) ||
         !parse_count(argv[3], 1, MAX_FORMS, forms) || seed_end == argv[4] || *seed_end != '\0') {
-        std::fputs("Usage: make_sheets <students> <questions 1-1000> <forms 1-10> <seed>\n", stderr);
+        std::fputs("Usage: make_sheets <students> <questions 1-1000> <forms 1-10> <seed>\n",
+                   stderr);
         return 2;
     }
     static char output_buffer[1 << 16];
@@ -68,7 +69,8 @@ int main(int argc, char** argv) {
     static char keys[MAX_FORMS][MAX_QUESTIONS];
     static double difficulty[MAX_QUESTIONS];
     for (int f = 0; f < forms; ++f)
-        for (int q = 0; q < questions; ++q) keys[f][q] = static_cast<char>('A' + uniform_below(CHOICES));
+        for (int q = 0; q < questions; ++q)
+            keys[f][q] = static_cast<char>('A' + uniform_below(CHOICES));
     for (int q = 0; q < questions; ++q)
         difficulty[q] = static_cast<double>(quillmark::gaussian_deviate());
 

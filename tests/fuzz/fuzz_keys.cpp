@@ -54,8 +54,7 @@ void join_masks(std::int32_t* masks, const std::string& key) {
         if (key[i] == '-')
             mask = QUESTION_DROPPED;
         else
-            mask = static_cast<std::int32_t>(static_cast<std::uint32_t>(mask) |
-                                             letter_bit(key[i]));
+            mask = static_cast<std::int32_t>(static_cast<std::uint32_t>(mask) | letter_bit(key[i]));
     }
 }
 
@@ -92,8 +91,8 @@ void check_store(char form, const std::string& first, const std::string& second)
     FUZZ_CHECK(std::memcmp(&again, &entry, sizeof again) == 0);
 }
 
-void check_replace(std::size_t capacity, const std::string& pattern,
-                   const std::string& replacement, std::string text) {
+void check_replace(std::size_t capacity, const std::string& pattern, const std::string& replacement,
+                   std::string text) {
     static char buffer[4096];
     if (capacity == 0 || capacity > sizeof buffer) return;
     if (text.size() >= capacity) text.resize(capacity - 1); // the text fits its buffer

@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "fuzz_check.h"
@@ -126,8 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t start = 0;
     while (start <= size) {
         const void* feed = std::memchr(data + start, '\n', size - start);
-        std::size_t end = feed ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(feed) - data)
-                               : size;
+        std::size_t end =
+            feed ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(feed) - data) : size;
         options.emplace_back(data + start, data + end);
         options.back().push_back('\0'); // an argument ends at a zero byte
         start = end + 1;

@@ -123,8 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t start = 0;
     while (start < size) {
         const void* feed = std::memchr(data + start, '\n', size - start);
-        std::size_t end = feed ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(feed) - data)
-                               : size;
+        std::size_t end =
+            feed ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(feed) - data) : size;
         std::size_t length = end - start;
         if (feed && length > 0 && data[end - 1] == '\r') --length;
         line.assign(data + start, data + start + length);

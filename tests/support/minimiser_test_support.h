@@ -42,8 +42,7 @@ struct CapturedText {
 
 // Runs `body` with `stream` (stdout or stderr) redirected at the descriptor
 // level, so everything written through the C stream is caught.
-template <typename Body>
-std::string capture_stream(std::FILE* stream, Body&& body) {
+template <typename Body> std::string capture_stream(std::FILE* stream, Body&& body) {
     std::fflush(stream);
     const int fd = fileno(stream);
     const int saved = dup(fd);
@@ -66,8 +65,7 @@ std::string capture_stream(std::FILE* stream, Body&& body) {
     return text;
 }
 
-template <typename Body>
-CapturedText capture_output(Body&& body) {
+template <typename Body> CapturedText capture_output(Body&& body) {
     CapturedText text;
     text.out = capture_stream(stdout, [&] { text.err = capture_stream(stderr, body); });
     return text;
