@@ -17,7 +17,6 @@ set(quillmark_programs quillmark)
 if(TARGET quillmark-analyze)
   list(APPEND quillmark_programs quillmark-analyze)
 endif()
-file(GLOB quillmark_examples ${PROJECT_SOURCE_DIR}/examples/*)
 # A manual page per program that has one, docs/<program>.1.
 set(quillmark_man_pages quillmark)
 if(TARGET quillmark-analyze)
@@ -39,7 +38,7 @@ if(WIN32)
   endforeach()
   add_custom_target(quillmark_manual ALL DEPENDS ${manual_files})
   install(FILES ${manual_files} DESTINATION .)
-  install(FILES ${quillmark_examples} DESTINATION examples)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION examples)
 else()
   install(TARGETS ${quillmark_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # Manual pages are kept compressed.
@@ -55,7 +54,7 @@ else()
   endforeach()
   add_custom_target(quillmark_manual ALL DEPENDS ${manual_files})
   install(FILES ${manual_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES ${quillmark_examples} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 endif()
 
 # The toolkit: one target to link, over the three libraries it is made of.
@@ -75,9 +74,9 @@ install(TARGETS quillmark_toolkit quillmark_stats quillmark_numerics quillmark_p
         EXPORT quillmarkTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 foreach(folder stats numerics)
-  file(GLOB headers ${PROJECT_SOURCE_DIR}/${folder}/*.h)
-  list(FILTER headers EXCLUDE REGEX "_test[^/]*\\.h$")
-  install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quillmark/${folder})
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/${folder}/
+          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quillmark/${folder}
+          FILES_MATCHING PATTERN "*.h" PATTERN "*_test*" EXCLUDE)
 endforeach()
 
 set(package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/quillmark)
