@@ -2,7 +2,7 @@
 
 namespace quillmark {
 
-bool reads_as_formula(const std::string& text) {
+bool reads_as_formula(std::string_view text) {
     if (text.empty()) return false;
     switch (text[0]) {
     case '=':
@@ -15,14 +15,20 @@ bool reads_as_formula(const std::string& text) {
     }
 }
 
-void print_text_cell(std::FILE* out, const std::string& text) {
-    std::fputc('"', out);
-    if (reads_as_formula(text)) std::fputc('\'', out);
+void append_text_cell(std::string& out, std::string_view text) {
+    out += '"';
+    if (reads_as_formula(text)) out += '\'';
     for (char c : text) {
-        if (c == '"') std::fputc('"', out);
-        std::fputc(c, out);
+        if (c == '"') out += '"';
+        out += c;
     }
-    std::fputc('"', out);
+    out += '"';
+}
+
+void print_text_cell(std::FILE* out, std::string_view text) {
+    std::string cell;
+    append_text_cell(cell, text);
+    std::fwrite(cell.data(), 1, cell.size(), out);
 }
 
 } // namespace quillmark

@@ -14,22 +14,15 @@ namespace {
 // The most other Orders a note names; beyond them it counts the rest.
 constexpr std::size_t NAMED_ORDERS = 3;
 
-// One cell: quoted when it holds a separator, a quote or a line end, and
-// with ' inside the quotes when a spreadsheet would take it for a formula.
+// One cell: quoted when it holds a separator, a quote or a line end, or
+// when a spreadsheet would take it for a formula; otherwise as it stands.
 void add_cell(std::string& out, std::string_view text, bool first = false) {
     if (!first) out += ',';
-    const bool formula = reads_as_formula(std::string(text));
-    if (!formula && text.find_first_of(std::string_view(",;\" \t\r\n")) == std::string_view::npos) {
+    if (!reads_as_formula(text) &&
+        text.find_first_of(std::string_view(",;\" \t\r\n")) == std::string_view::npos)
         out += text;
-        return;
-    }
-    out += '"';
-    if (formula) out += '\'';
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
+    else
+        append_text_cell(out, text);
 }
 
 // The per-cent score as the report's % Score cell shows it, without the

@@ -32,6 +32,18 @@ constexpr double MAP_HEIGHT = 440;
 // Above this many questions the item map's points are drawn smaller.
 constexpr std::size_t MANY_QUESTIONS = 200;
 
+// The Wright map's plot bottom (the sheets' bars stand on it), the band of
+// the questions' points below it, and the map's height.
+constexpr double WRIGHT_BOTTOM = 150;
+constexpr double WRIGHT_ITEMS_TOP = 166;
+constexpr double WRIGHT_ROW = 11;
+constexpr int WRIGHT_ROWS = 8;
+constexpr double WRIGHT_HEIGHT = 300;
+// The information chart's plot bottom and height.
+constexpr double INFO_BOTTOM = 200;
+constexpr double INFO_HEIGHT = 250;
+constexpr int INFO_STEPS = 120;
+
 // The scores each bar of a histogram of `scores` scores counts: 1, 2 or 5
 // times a power of ten, the least that keeps to MOST_BARS bars, so that the
 // bars start at round scores.
@@ -469,23 +481,7 @@ void write_item_map(Markup& out, const FormAnalysis& form) {
     close_figure(out);
 }
 
-} // namespace quillmark
-
-namespace quillmark {
-
 namespace {
-
-// The Wright map's plot bottom (the sheets' bars stand on it), the band of
-// the questions' points below it, and the map's height.
-constexpr double WRIGHT_BOTTOM = 150;
-constexpr double WRIGHT_ITEMS_TOP = 166;
-constexpr double WRIGHT_ROW = 11;
-constexpr int WRIGHT_ROWS = 8;
-constexpr double WRIGHT_HEIGHT = 300;
-// The information chart's plot bottom and height.
-constexpr double INFO_BOTTOM = 200;
-constexpr double INFO_HEIGHT = 250;
-constexpr int INFO_STEPS = 120;
 
 // The whole logits that hold every measure of the form, at least -3 to 3.
 std::pair<int, int> logit_range(const RaschAnalysis& rasch) {
