@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/quiz_report.h"
+
 namespace quillmark {
 namespace {
 
@@ -224,22 +226,10 @@ double bar_height(const std::string& page, const std::string& title) {
     return attribute(page.substr(rect, at - rect), "height");
 }
 
-// Form A keyed ABCD: sheet 1 (4/4) and sheet 4 (2/4) are one student's,
-// sheet 2 (3/4) bubbled 4024001522 with two digits swapped, sheet 3 has no
-// key, sheet 5 (1/4) bubbled 55. The class list's last identifier is markup.
+// The quiz report's sheets against a class list whose last identifier is
+// markup.
 TEST(AnalysisHtml, ClassListCountsItsFindingsAndTheGradeChart) {
-    const std::vector<std::string> report = {
-        "\"Input file:\",,,,quillmark,\"v. 1.3\",\"Dec  8 2026\",\"01:08:56\"",
-        "quiz.txt,,,,\"graded on\",Tue,\"12/08/26\",\"01:19:40\"",
-        "\"Scanned key:\",A,,,,,\":ABCD\"",
-        "\"Student ID\",Tform,Exam#,Order,\"Raw Score\",\"% Score\",Responses,Scoring",
-        "\"D024001417\",A,\"001\",  1, 4,100.000,\"A:ABCD\",\":cccc\"",
-        "\"D024001252\",A,\"001\",  2, 3, 75.000,\"A:ABCA\",\":cccX\"",
-        "\"U000000001\",K,\"001\",  3,\"no key\",,\":ABCD\"",
-        "\"D024001417\",A,\"002\",  4, 2, 50.000,\"A:ABAA\",\":ccXX\"",
-        "\"E5\",A,\"001\",  5, 1, 25.000,\"A:AAAA\",\":cXXX\"",
-        ",,n,avg,dev,min,max",
-    };
+    const std::vector<std::string> report = quiz_report_lines();
     ReportTables tables;
     ReportError error;
     ASSERT_TRUE(read_report(report, tables, error)) << error.line << ": " << error.message;

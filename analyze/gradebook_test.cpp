@@ -2,25 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/quiz_report.h"
+
 namespace quillmark {
 namespace {
-
-// Form A keyed ABCD; sheet 4 is sheet 1's student again, sheet 2 bubbled
-// 4024001522 with two digits swapped, sheet 3 has no key, sheet 5 bubbled 55.
-std::vector<std::string> report_lines() {
-    return {
-        "\"Input file:\",,,,quillmark,\"v. 1.3\",\"Dec  8 2026\",\"01:08:56\"",
-        "quiz.txt,,,,\"graded on\",Tue,\"12/08/26\",\"01:19:40\"",
-        "\"Scanned key:\",A,,,,,\":ABCD\"",
-        "\"Student ID\",Tform,Exam#,Order,\"Raw Score\",\"% Score\",Responses,Scoring",
-        "\"D024001417\",A,\"001\",  1, 4,100.000,\"A:ABCD\",\":cccc\"",
-        "\"D024001252\",A,\"001\",  2, 3, 75.000,\"A:ABCA\",\":cccX\"",
-        "\"U000000001\",K,\"001\",  3,\"no key\",,\":ABCD\"",
-        "\"D024001417\",A,\"002\",  4, 2, 50.000,\"A:ABAA\",\":ccXX\"",
-        "\"E5\",A,\"001\",  5, 1, 25.000,\"A:AAAA\",\":cXXX\"",
-        ",,n,avg,dev,min,max",
-    };
-}
 
 struct AnalysedRun {
     ReportTables tables;
@@ -50,7 +35,7 @@ void analyse_run(AnalysedRun& run, const std::vector<std::string>& report, const
 
 TEST(Gradebook, WithoutAClassListOneRowPerSheetAsBubbled) {
     AnalysedRun run;
-    analyse_run(run, report_lines(), nullptr, "A:75,B:50,F:0");
+    analyse_run(run, quiz_report_lines(), nullptr, "A:75,B:50,F:0");
     EXPECT_EQ(gradebook_csv(run.analysis, run.tables.identities, nullptr),
               "\"Student ID\",Form,\"Raw score\",\"Score %\",Grade,Note\n"
               "4024001417,A,4,100.000,A,\"also Order 4\"\n"
@@ -62,7 +47,7 @@ TEST(Gradebook, WithoutAClassListOneRowPerSheetAsBubbled) {
 
 TEST(Gradebook, TheClassListsRowsThenTheSheetsOfNobody) {
     AnalysedRun run;
-    analyse_run(run, report_lines(),
+    analyse_run(run, quiz_report_lines(),
                 "Name;Student ID;Group\r\n"
                 "\"Adams, Ada\";4024001417;1\r\n"
                 "O\"Neil Bo;4024001522;2\r\n"
@@ -87,7 +72,7 @@ TEST(Gradebook, TheClassListsRowsThenTheSheetsOfNobody) {
 // text: quoted, with ' inside the quotes; the program's own cells never are.
 TEST(Gradebook, CellsThatReadAsFormulasAreKeptAsText) {
     AnalysedRun run;
-    analyse_run(run, report_lines(),
+    analyse_run(run, quiz_report_lines(),
                 "Name,Student ID\n"
                 "=2+5*cmd|,4024001417\n"
                 "-Lee,4024001252\n",
@@ -102,7 +87,7 @@ TEST(Gradebook, CellsThatReadAsFormulasAreKeptAsText) {
 }
 
 TEST(Gradebook, ANoteNamesAtMostThreeOtherOrders) {
-    std::vector<std::string> report = report_lines();
+    std::vector<std::string> report = quiz_report_lines();
     report.resize(4);
     for (int order = 1; order <= 5; ++order)
         report.push_back("\"A2\",A,\"001\",  " + std::to_string(order) +
