@@ -58,7 +58,7 @@ const char HEADER_MISSING[] = "not a quillmark report: the \"Input file:\" heade
 
 struct ReportReader::State {
     Phase phase = Phase::header;
-    std::int64_t line = 0; // lines before the headings are not numbered by Orders
+    std::int64_t line = 0; // more than the Orders: echo rows are not counted by them
     bool exam_first = false;
     bool headings = false;
     int summary_form = -1; // the form of the item analysis table being read
