@@ -17,9 +17,19 @@ long double square_root(long double value) {
     return static_cast<long double>(std::sqrt(static_cast<double>(value)));
 }
 
+// a * b - c * d of whole numbers, worked out exactly in 128 bits and
+// rounded once to extended precision. Sums over a form's sheets are below
+// 2^63 and counts below 2^31, so neither product nor the difference leaves
+// 128 bits; a result below 2^64 comes out exact, as the products of
+// extended precision gave it when every form had fewer sheets.
+long double exact_cross(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
+    const __int128 value = static_cast<__int128>(a) * b - static_cast<__int128>(c) * d;
+    return static_cast<long double>(value);
+}
+
 // What the pass over a question's answers adds up for one option slot.
-// Counts fit 32 bits (at most MAX_FORM_SHEETS sheets); the sum of totals
-// may not.
+// Counts fit 32 bits (a form has no more sheets than the report's 32-bit
+// Orders number); the sum of totals may not.
 struct OptionTally {
     std::int64_t sum_total = 0; // the choosers' totals
     std::int32_t count = 0;
@@ -89,8 +99,8 @@ TestStatistics test_statistics(const ResponseMatrix& matrix) {
     result.score_counts.assign(static_cast<std::size_t>(matrix.items) + 1, 0);
     for (std::int32_t t : totals) ++result.score_counts[t];
 
-    // Sums of the totals and of their squares are whole numbers well within
-    // 64 bits (at most 2e6 sheets of 1000 questions).
+    // Sums of the totals and of their squares are whole numbers within 64
+    // bits (below 2^31 sheets of at most 1000 questions: 2^51).
     std::int64_t sum = 0;
     std::int64_t sum_squares = 0;
     result.lowest = -1;
@@ -105,9 +115,7 @@ TestStatistics test_statistics(const ResponseMatrix& matrix) {
     const auto count = static_cast<long double>(n);
     result.mean = static_cast<long double>(sum) / count;
     // n * sum of squares - sum^2 is exact, so a constant total gives exactly 0.
-    result.variance = (count * static_cast<long double>(sum_squares) -
-                       static_cast<long double>(sum) * static_cast<long double>(sum)) /
-                      (count * count);
+    result.variance = exact_cross(n, sum_squares, sum, sum) / (count * count);
     result.std_dev = square_root(result.variance);
 
     // The median: the middle total, or the mean of the middle pair, found
@@ -205,14 +213,10 @@ std::optional<long double> point_biserial(std::int64_t n, std::int64_t chosen,
                                           std::int64_t sum_chosen, std::int64_t sum,
                                           std::int64_t sum_squares) {
     // Each moment scaled by n so that numerator and variances are whole
-    // numbers, exact in extended precision for any report this reads.
-    const auto N = static_cast<long double>(n);
-    const auto x = static_cast<long double>(chosen);
-    const long double covariance =
-        N * static_cast<long double>(sum_chosen) - x * static_cast<long double>(sum);
-    const long double variance_x = N * x - x * x;
-    const long double variance_r = N * static_cast<long double>(sum_squares) -
-                                   static_cast<long double>(sum) * static_cast<long double>(sum);
+    // numbers, worked out exactly and rounded once.
+    const long double covariance = exact_cross(n, sum_chosen, chosen, sum);
+    const long double variance_x = exact_cross(n, chosen, chosen, chosen);
+    const long double variance_r = exact_cross(n, sum_squares, sum, sum);
     if (!(variance_x > 0) || !(variance_r > 0)) return std::nullopt;
     return covariance / (square_root(variance_x) * square_root(variance_r));
 }

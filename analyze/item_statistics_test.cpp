@@ -1,6 +1,7 @@
 #include "analyze/item_statistics.h"
 
 #include <cmath>
+#include <cstdint>
 
 #include <gtest/gtest.h>
 
@@ -150,6 +151,19 @@ TEST(PointBiserial, PearsonOfAChoiceAgainstAScore) {
     EXPECT_FALSE(point_biserial(5, 0, 0, 10, 24).has_value());  // nobody chose it
     EXPECT_FALSE(point_biserial(5, 5, 10, 10, 24).has_value()); // everybody did
     EXPECT_FALSE(point_biserial(4, 2, 4, 8, 16).has_value());   // every score is 2
+}
+
+TEST(PointBiserial, ExactAtTheMostSheetsAReportNumbers) {
+    // 2^31 - 1 sheets: one chose the option and has rest score 0, the
+    // others rest score 999. Covariance -999(n - 1), variances n - 1 and
+    // 999^2 (n - 1): a correlation of exactly -1. The scaled variance of the
+    // scores, n * 999^2 (n - 1) - (999 (n - 1))^2, takes its two products
+    // past 2^64; worked out in extended precision it is off by some 160,000
+    // and the correlation in its eleventh place.
+    const std::int64_t n = INT32_MAX;
+    const auto r = point_biserial(n, 1, 0, 999 * (n - 1), 999 * 999 * (n - 1));
+    ASSERT_TRUE(r.has_value());
+    EXPECT_NEAR(static_cast<double>(*r), -1.0, 1e-15);
 }
 
 TEST(ItemFlag, ThresholdsAndOrder) {

@@ -139,7 +139,8 @@ bool analyse_report(const Settings& settings, const AnalysisInputs& inputs, Outp
         if (error.line < 0)
             send_message("Error reading %s: %s\n", name, error.message.c_str());
         else
-            send_message("%s:%d: %s\n", name, error.line, error.message.c_str());
+            send_message("%s:%lld: %s\n", name, static_cast<long long>(error.line),
+                         error.message.c_str());
         return false;
     }
     // Without scored sheets every output is still written, so that none is

@@ -1,6 +1,7 @@
 #include "analyze/report_reader.h"
 
 #include <array>
+#include <cerrno>
 #include <cstring>
 
 #include "platform/byte_scan.h"
@@ -12,6 +13,10 @@ namespace quillmark {
 
 namespace {
 
+// The file is read in blocks of this size; every line that the reader
+// takes lies whole in one.
+constexpr std::size_t REPORT_READ_BLOCK = std::size_t{1} << 16;
+
 // A question of a form as the scoring strings show it.
 enum class Mark : unsigned char { unseen, scored, dropped };
 
@@ -19,8 +24,8 @@ enum class Mark : unsigned char { unseen, scored, dropped };
 // same questions, so one raw score must always show the same cell.
 struct PercentSeen {
     char text[PERCENT_CELL_SIZE] = "";
-    std::int32_t first_line = 0;     // 0 until a row shows this raw score
-    std::int32_t differing_line = 0; // the first row whose cell differs from it
+    std::int64_t first_line = 0;     // 0 until a row shows this raw score
+    std::int64_t differing_line = 0; // the first row whose cell differs from it
 };
 
 // What the report tells of one form while it is read.
@@ -28,7 +33,7 @@ struct FormState {
     std::int32_t key_length = -1; // questions of the latest key row; -1 without one
     std::array<bool, MAX_QUESTIONS> key_dropped{};
     std::array<Mark, MAX_QUESTIONS> marks{};
-    std::array<std::int32_t, MAX_QUESTIONS> mark_line{}; // the row that first showed it
+    std::array<std::int64_t, MAX_QUESTIONS> mark_line{}; // the row that first showed it
     // The first `known_marks` questions have a mark, '-' (dropped) or 'c'
     // (scored) in `known`: rows are checked against them sixteen at a time.
     std::array<char, MAX_QUESTIONS> known{};
@@ -36,22 +41,24 @@ struct FormState {
     std::array<std::uint32_t, MAX_QUESTIONS> accepted{}; // letters the item analysis lists
     std::int32_t widest = 0;                             // the most marks of a row
     std::size_t stride = 0;                              // answer bytes kept per sheet
-    std::int32_t sheets = 0;
+    std::int32_t sheets = 0; // at most the sheet rows, which Orders number
     ByteArray cells;
     std::array<PercentSeen, MAX_QUESTIONS + 1> percent{};
-    std::int32_t first_line_with_percent = 0;
-    std::int32_t first_line_without_percent = 0;
+    std::int64_t first_line_with_percent = 0;
+    std::int64_t first_line_without_percent = 0;
     std::int32_t raw_with_percent = 0; // the raw scores of those two rows
     std::int32_t raw_without_percent = 0;
 };
 
 enum class Phase { header, before_headings, sheets, summary, done, failed };
 
+const char HEADER_MISSING[] = "not a quillmark report: the \"Input file:\" header line is missing";
+
 } // namespace
 
 struct ReportReader::State {
     Phase phase = Phase::header;
-    std::int32_t line = 0;
+    std::int64_t line = 0; // more than the Orders: echo rows are not counted by them
     bool exam_first = false;
     bool headings = false;
     int summary_form = -1; // the form of the item analysis table being read
@@ -62,12 +69,13 @@ struct ReportReader::State {
     std::string marks;     // the ungrouped scoring string of the row at hand
     std::string responses; // its ungrouped responses
 
-    bool refuse(std::int32_t at, std::string message) {
+    bool refuse(std::int64_t at, std::string message) {
         error.line = at;
         error.message = std::move(message);
         phase = Phase::failed;
         return false;
     }
+    bool check_start(std::string_view start);
     bool add(std::string_view line);
     bool before_headings(std::string_view line);
     bool sheet_row(std::string_view line);
@@ -85,13 +93,30 @@ bool ReportReader::add_line(const char* text, std::size_t length) {
     return state_->add(std::string_view(text, length));
 }
 
-bool ReportReader::State::add(std::string_view line) {
+bool ReportReader::check_line_start(const char* text, std::size_t length) {
+    return state_->check_start(std::string_view(text, length));
+}
+
+bool ReportReader::State::check_start(std::string_view start) {
     if (phase == Phase::failed) return false;
+    if (phase == Phase::header && !may_begin_header(start)) return refuse(1, HEADER_MISSING);
+    if (start.size() > REPORT_LINE_MAX) {
+        char message[160];
+        std::snprintf(message, sizeof message,
+                      "not a quillmark report: the line is longer than %zu characters, "
+                      "more than any line quillmark writes",
+                      REPORT_LINE_MAX);
+        return refuse(line + 1, message);
+    }
+    return true;
+}
+
+bool ReportReader::State::add(std::string_view line) {
+    if (!check_start(line)) return false;
     ++this->line;
     switch (phase) {
     case Phase::header:
-        if (!is_first_header_line(line))
-            return refuse(1, "not a quillmark report: the \"Input file:\" header line is missing");
+        if (!is_first_header_line(line)) return refuse(1, HEADER_MISSING);
         phase = Phase::before_headings;
         return true;
     case Phase::before_headings: return before_headings(line);
@@ -151,7 +176,8 @@ bool ReportReader::State::sheet_row(std::string_view line) {
     SheetRow row;
     if (const char* why = parse_sheet_row(line, exam_first, row, responses, marks))
         return refuse(this->line, std::string("not a sheet row of the report: ") + why);
-    if (row.order != tables.sheet_rows + 1) {
+    // In 64 bits: the last Order a 32-bit count reaches has no successor.
+    if (row.order != static_cast<std::int64_t>(tables.sheet_rows) + 1) {
         char message[120];
         std::snprintf(message, sizeof message,
                       "the Order %d does not follow the row before (%d): rows are missing",
@@ -175,8 +201,6 @@ bool ReportReader::State::sheet_row(std::string_view line) {
     }
 
     FormState& state = forms[form_index(row.form)];
-    if (state.sheets >= MAX_FORM_SHEETS)
-        return refuse(this->line, "a form has too many sheets to analyse");
     if (!note_marks(state, row.form)) return false;
 
     // The % Score cell: the same for every row of the form with this raw
@@ -221,9 +245,10 @@ bool ReportReader::State::note_marks(FormState& state, char form) {
         } else if (state.marks[q] != mark) {
             char message[160];
             std::snprintf(message, sizeof message,
-                          "question %zu of form %c is %s here but %s on line %d", q + 1, form,
+                          "question %zu of form %c is %s here but %s on line %lld", q + 1, form,
                           mark == Mark::dropped ? "dropped" : "scored",
-                          mark == Mark::dropped ? "scored" : "dropped", state.mark_line[q]);
+                          mark == Mark::dropped ? "scored" : "dropped",
+                          static_cast<long long>(state.mark_line[q]));
             return refuse(line, message);
         }
     }
@@ -311,7 +336,7 @@ bool ReportReader::State::build_form(char form, FormState& state, FormScores& sc
     }
     const auto scored = static_cast<std::int32_t>(columns.size());
 
-    std::int32_t wrong_line = 0;
+    std::int64_t wrong_line = 0;
     std::int32_t wrong_raw = 0;
     if (scored == 0) {
         wrong_line = state.first_line_with_percent;
@@ -324,7 +349,7 @@ bool ReportReader::State::build_form(char form, FormState& state, FormScores& sc
             if (seen.first_line == 0) continue;
             char expected[PERCENT_CELL_SIZE] = "";
             format_percent_cell(expected, percent_score(raw, scored));
-            const std::int32_t line_wrong =
+            const std::int64_t line_wrong =
                 std::strcmp(expected, seen.text) != 0 ? seen.first_line : seen.differing_line;
             if (line_wrong != 0 && (wrong_line == 0 || line_wrong < wrong_line)) {
                 wrong_line = line_wrong;
@@ -369,7 +394,7 @@ bool ReportReader::finish(ReportTables& tables, ReportError& error) {
         return false;
     }
     if (s.phase == Phase::header) {
-        error = {1, "not a quillmark report: the \"Input file:\" header line is missing"};
+        error = {1, HEADER_MISSING};
         return false;
     }
     if (s.phase == Phase::before_headings || s.phase == Phase::sheets) {
@@ -399,18 +424,51 @@ bool ReportReader::finish(ReportTables& tables, ReportError& error) {
 
 bool read_report(std::FILE* file, ReportTables& tables, ReportError& error) {
     ReportReader reader;
-    // Static, like the grader's: it lives, and grows, until the process ends.
-    static LineBuffer buffer;
-    while (read_text_line(file, buffer))
-        if (!reader.add_line(buffer.data, buffer.length)) {
-            error = reader.error();
-            return false;
+    // The file is read a block at a time and each line taken where it lies
+    // in the block; the part of a line left at the block's end moves to the
+    // front before the next read. A line that fills more than
+    // REPORT_LINE_MAX characters of the block without its line feed is
+    // refused there, so that a longer line is never read whole.
+    static_assert(REPORT_READ_BLOCK > REPORT_LINE_MAX + 1, "a line the reader takes fits a block");
+    std::vector<char> block(REPORT_READ_BLOCK);
+    const bool drop_return = text_reads_keep_carriage_returns();
+    std::size_t begin = 0; // the characters not yet taken: block[begin] to block[end - 1]
+    std::size_t end = 0;
+    bool at_end = false;
+    for (;;) {
+        const char* from = block.data() + begin;
+        const std::size_t count = end - begin;
+        const void* feed = std::memchr(from, '\n', count);
+        if (feed || (at_end && count > 0)) {
+            // A whole line; the last one of the file may have no line feed.
+            std::size_t length =
+                feed ? static_cast<std::size_t>(static_cast<const char*>(feed) - from) : count;
+            begin += feed ? length + 1 : count;
+            if (feed && drop_return && length > 0 && from[length - 1] == '\r') --length;
+            if (!reader.check_line_start(from, length)) break;
+            if (const void* zero = std::memchr(from, '\0', length))
+                length = static_cast<std::size_t>(static_cast<const char*>(zero) - from);
+            if (!reader.add_line(from, length)) break;
+            continue;
         }
-    if (buffer.error != 0) {
-        error = {-1, system_error_text(buffer.error)};
-        return false;
+        if (at_end) return reader.finish(tables, error);
+        if (!reader.check_line_start(from, count)) break;
+        std::memmove(block.data(), from, count);
+        begin = 0;
+        end = count;
+        errno = 0;
+        const std::size_t got = std::fread(block.data() + end, 1, block.size() - end, file);
+        end += got;
+        if (got == 0) {
+            if (std::ferror(file)) {
+                error = {-1, system_error_text(failed_call_error(errno))};
+                return false;
+            }
+            at_end = true;
+        }
     }
-    return reader.finish(tables, error);
+    error = reader.error();
+    return false;
 }
 
 bool read_report(const std::vector<std::string>& lines, ReportTables& tables, ReportError& error) {

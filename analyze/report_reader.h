@@ -6,8 +6,9 @@
 // tells the answers each question accepts. The statistics rows and the
 // mismatch line are not read. Only one byte per sheet and question and the
 // identity of every sheet row are kept, so that a report of any length is
-// read in about that much memory. The rows are cut by the parsers of
-// report/report_rows.h; what is here puts them together.
+// read in about that much memory, and no line is held longer than the
+// grader can write one (REPORT_LINE_MAX). The rows are cut by the parsers
+// of report/report_rows.h; what is here puts them together.
 #pragma once
 
 #include <array>
@@ -19,16 +20,16 @@
 #include <vector>
 
 #include "analyze/item_statistics.h"
+#include "report/report_rows.h"
 
 namespace quillmark {
-
-// The most sheets one form may have in an analysed report.
-constexpr std::int32_t MAX_FORM_SHEETS = 2000000;
 
 // One form with scored sheets: the numbers (from 1) of its scored
 // questions, the answers each of them accepts, and every sheet's answer on
 // them, in report order. A mark missing at the end of a sheet's scoring
-// string is a wrong answer with no response.
+// string is a wrong answer with no response. A form may hold every sheet
+// the report can number: Orders are 32-bit counts, so every count of
+// sheets fits 32 bits.
 struct FormScores {
     char form = 0;
     std::int32_t key_questions = 0;
@@ -49,7 +50,7 @@ struct SheetIdentity {
 // A report that is not one of the grader's: the line that shows it (0 when
 // the report is empty) and what is wrong with it.
 struct ReportError {
-    std::int32_t line = 0;
+    std::int64_t line = 0;
     std::string message;
 };
 
@@ -72,6 +73,8 @@ struct ReportTables {
 // fit the report's layout, `finish` false for a report that ends before its
 // statistics heading or whose % Score cells disagree with its keys. After a
 // false, `error` tells the line and the reason, and the reader takes no more.
+// A line longer than REPORT_LINE_MAX is refused; `check_line_start` refuses
+// one while it is still being read.
 class ReportReader {
 public:
     ReportReader();
@@ -80,6 +83,11 @@ public:
     ReportReader& operator=(const ReportReader&) = delete;
 
     bool add_line(const char* text, std::size_t length);
+    // The first `length` characters of the next line, read so far: false
+    // when they already show it is no line of the report, the first line
+    // not beginning as the header does or any line longer than
+    // REPORT_LINE_MAX.
+    bool check_line_start(const char* text, std::size_t length);
     bool finish(ReportTables& tables, ReportError& error);
     const ReportError& error() const;
 
@@ -88,9 +96,12 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// Reads a whole report from an open file, line by line. Yields false with
-// `error` set for a broken report; a read error is reported with line -1
-// and the system's text in the message.
+// Reads a whole report from an open file, line by line, in memory that
+// does not grow with its lines: a line is refused as soon as more of it has
+// been read than REPORT_LINE_MAX. A zero byte ends a line's text (the rest
+// of that line is dropped). Yields false with `error` set for a broken
+// report; a read error is reported with line -1 and the system's text in
+// the message.
 bool read_report(std::FILE* file, ReportTables& tables, ReportError& error);
 
 // The same for lines already in memory, as a test holds them.

@@ -1,6 +1,11 @@
 #include "analyze/report_reader.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include <gtest/gtest.h>
+
+#include "platform/env.h"
 
 namespace quillmark {
 namespace {
@@ -253,6 +258,101 @@ TEST(ReadReport, ReportsThatAreNotOursNameTheLine) {
     ReportError ended = refusal(cut);
     EXPECT_EQ(ended.line, 7);
     EXPECT_NE(ended.message.find("statistics heading"), std::string::npos);
+}
+
+// Writes the text to a file of the test's own and reads it as a report.
+bool read_file(const std::string& text, ReportTables& tables, ReportError& error) {
+    const std::string path = testing::TempDir() + "report_reader_test.csv";
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    EXPECT_NE(out, nullptr);
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fclose(out);
+    std::FILE* in = open_text_file(path.c_str());
+    const bool read = read_report(in, tables, error);
+    std::fclose(in);
+    std::remove(path.c_str());
+    return read;
+}
+
+TEST(ReadReportFile, LinesAcrossTheReadBlocksAsInMemory) {
+    // Rows of every length of identifier, some with a carriage return
+    // before the line feed, so that lines and line ends fall across the
+    // edges of the blocks the file is read in; a first line as long as a
+    // line may be, and a last line without a line feed.
+    std::vector<std::string> lines = {HEADER1, HEADER2, "\"Scanned key:\",A,,,,,\":AB-DE\"",
+                                      HEADINGS};
+    lines[1] = std::string(REPORT_LINE_MAX - 1, 'q') + ",";
+    for (int order = 1; order <= 6000; ++order) {
+        const bool better = order % 3 == 0;
+        char row[96];
+        std::snprintf(row, sizeof row, "\"%.*s\",A,\"001\",%3d, %s,\"A:A%cCDA\",\":c%c-cX\"",
+                      order % 11, "D0240014170", order, better ? "3, 75.000" : "2, 50.000",
+                      better ? 'B' : 'C', better ? 'c' : 'X');
+        lines.emplace_back(row);
+    }
+    lines.push_back(STATISTICS);
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) text += lines[i] + (i % 7 == 0 ? "\r\n" : "\n");
+    text.pop_back(); // the last line feed
+
+    ReportTables expected;
+    ReportTables tables;
+    ReportError error;
+    ASSERT_TRUE(read(lines, expected, error)) << error.line << ": " << error.message;
+    ASSERT_TRUE(read_file(text, tables, error)) << error.line << ": " << error.message;
+    ASSERT_EQ(tables.sheet_rows, 6000);
+    ASSERT_EQ(tables.identities.size(), expected.identities.size());
+    for (std::size_t i = 0; i < tables.identities.size(); ++i)
+        ASSERT_EQ(std::memcmp(&tables.identities[i], &expected.identities[i],
+                              sizeof(SheetIdentity)),
+                  0)
+            << "row " << i + 1;
+    ASSERT_EQ(tables.forms.size(), 1u);
+    EXPECT_EQ(tables.forms[0].matrix.cells.to_vector(), expected.forms[0].matrix.cells.to_vector());
+}
+
+TEST(ReadReportFile, LinesLongerThanTheGraderWritesAreRefusedAtTheirStart) {
+    const std::string head = HEADER1 + "\n" + HEADER2 + "\n";
+    const std::string too_long =
+        "not a quillmark report: the line is longer than 16384 "
+        "characters, more than any line quillmark writes";
+    const std::string no_header =
+        "not a quillmark report: the \"Input file:\" header line is missing";
+    const std::string long_line(REPORT_LINE_MAX + 1, 'x');
+    const struct {
+        std::string text;
+        std::int64_t line;
+        std::string message;
+    } cases[] = {
+        // A first line that cannot begin the header, however long.
+        {std::string(3 * REPORT_LINE_MAX, '\0'), 1, no_header},
+        {"\"Input file:\",,,,quillmerk" + long_line, 1, no_header},
+        // A first line that does, but is too long.
+        {HEADER1 + long_line, 1, too_long},
+        // One character too many, with or without a line feed, anywhere.
+        {head + long_line, 3, too_long},
+        {head + long_line + "\n" + STATISTICS + "\n", 3, too_long},
+        {head + HEADINGS + "\n" + std::string(5 * REPORT_LINE_MAX, 'x'), 4, too_long},
+        {head + STATISTICS + "\n" + long_line + "\n", 4, too_long},
+        // A zero byte ends a line's text, not the line.
+        {head + "\"Scanned key:\",A,,,,,\":AB\"" + std::string(REPORT_LINE_MAX, '\0') + "\n" +
+             STATISTICS + "\n",
+         3, too_long},
+    };
+    for (const auto& c : cases) {
+        ReportTables tables;
+        ReportError error;
+        EXPECT_FALSE(read_file(c.text, tables, error));
+        EXPECT_EQ(error.line, c.line) << c.text.substr(0, 40);
+        EXPECT_EQ(error.message, c.message) << c.text.substr(0, 40);
+    }
+    // As long as a line may be, with its carriage return and line feed.
+    ReportTables tables;
+    ReportError error;
+    EXPECT_TRUE(
+        read_file(HEADER1 + "\r\n" + std::string(REPORT_LINE_MAX, 'q') + "\r\n" + STATISTICS + "\n",
+                  tables, error))
+        << error.line << ": " << error.message;
 }
 
 } // namespace

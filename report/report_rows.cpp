@@ -95,6 +95,12 @@ void write_header_lines(const ReportHeader& header) {
 
 bool is_first_header_line(std::string_view line) { return has_at(line, 0, HEADER_START); }
 
+bool may_begin_header(std::string_view start) {
+    const std::size_t shared =
+        start.size() < HEADER_START.size() ? start.size() : HEADER_START.size();
+    return shared == 0 || std::memcmp(start.data(), HEADER_START.data(), shared) == 0;
+}
+
 void write_column_headings(bool exam_first) {
     report_write(exam_first ? HEADINGS_EXAM_FIRST : HEADINGS_ID_FIRST);
     report_write("\n");
@@ -167,6 +173,7 @@ namespace {
 constexpr std::size_t SHEET_ROW_ROOM =
     MAX_ID + MAX_EXAM + 8 + 2 * 12 + PERCENT_CELL_SIZE + 2 * (GROUPED_ROOM + 4) + 8;
 static_assert(SHEET_ROW_ROOM <= REPORT_ROOM_MAX, "a row fits in one request for report space");
+static_assert(SHEET_ROW_MAX + 1 <= SHEET_ROW_ROOM, "the widest row and its line feed fit");
 
 char* write_identity_cells(char* out, const SheetRow& row, bool exam_first) {
     *out++ = '"';

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "report/report_layout.h"
+
 namespace quillmark {
 
 // The two header lines: the program and its build over the sheet file and
@@ -27,6 +29,10 @@ void write_header_lines(const ReportHeader& header);
 
 // True for the first header line of a report.
 bool is_first_header_line(std::string_view line);
+
+// True when `start`, the first characters of a line, may still be the
+// beginning of the first header line (any number of them, none too).
+bool may_begin_header(std::string_view start);
 
 // The column headings, in the order that exam_first selects.
 void write_column_headings(bool exam_first);
@@ -72,6 +78,35 @@ struct SheetRow {
 
 // Writes a sheet row in the column order that exam_first selects.
 void write_sheet_row(const SheetRow& row, bool exam_first);
+
+// The widest sheet row, line feed not counted: a result row of
+// MAX_QUESTIONS responses and marks with the longest cells, that is the
+// quoted Student ID and Exam # with the form letter between or after them
+// and their commas (20), the Order written "%3d" from a 32-bit count that
+// may have wrapped ("-2147483648", 11), the Raw Score (at most 1000, 4) and
+// the % Score ("100.000", 7) each after a comma, then a comma and the two
+// quoted grouped cells, the Responses behind the form letter
+// (2 * GROUPED_MAX + 7): 2452 characters. A "no key" row is shorter.
+constexpr std::size_t SHEET_ROW_MAX = 1 + MAX_ID + 2 + 1 + 2 + MAX_EXAM + 1 + 1 + 11 + 1 + 4 + 1 +
+                                      7 + 2 + 1 + GROUPED_MAX + 3 + GROUPED_MAX + 1;
+
+// The longest line a report may have: longer lines are none of the
+// grader's. The widest line the grader writes for a report of MAX_QUESTIONS
+// questions with the longest cells is
+// - the second header line when it names the sheet file by the longest
+//   name a POSIX system opens (PATH_MAX, 4096 bytes with the ending zero):
+//   4095 characters and at most 158 more for ",,,,\"graded on\"," and the
+//   weekday, date and time of grading (10, 63 and 63 at most), 4253 in all;
+// - a sheet row, SHEET_ROW_MAX (2452) characters;
+// - a key echo row, at most 26 characters and the grouped key
+//   (GROUPED_MAX, 1200); an amendment echo row, 10 characters, the
+//   grouped marker (1200) and the option's text, "alta:1000+P" (11) or
+//   with a quote before it (12) when it is written with no more blanks or
+//   zeros than it needs.
+// Every other row has fewer than 500 characters. The limit leaves a margin
+// of about 12,000 characters over the widest: for longer names where a
+// system opens them and options padded with blanks or zeros.
+constexpr std::size_t REPORT_LINE_MAX = 16384;
 
 // Reads a sheet row written in the column order that exam_first selects.
 // The row's texts are views into the line, but for the responses and the

@@ -1,6 +1,7 @@
 #include "report/report_rows.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -229,6 +230,37 @@ TEST(ReportRows, OtherLinesAreNotTakenForRows) {
     EXPECT_FALSE(parse_item_heading(",\"Form A Q:B\"", form));
     for (const char* other : {",Q0:A, 1", ",Q1001:A, 1", ",Q7 :AZ, 1", ",Q7 :A", ",Q:A, 1"})
         EXPECT_FALSE(parse_item_row(other, question, accepted)) << other;
+}
+
+// The widest rows: 1000 responses and marks with the longest cells, the
+// Order wrapped to the lowest 32-bit count. Worked out by hand, the result
+// row is 20 characters for the quoted identity cells with the form letter,
+// 12 for ",-2147483648", 5 for ",1000", 8 for ",100.000", then ",\"A" (3),
+// the grouped responses (':', 1000 letters, 199 blanks: 1200), "\",\"" (3),
+// the grouped marks (1200) and '"': 2452, the line feed not counted.
+TEST(ReportRows, TheWidestSheetRowIsSheetRowMaxLong) {
+    const std::string letters(MAX_QUESTIONS, 'Y');
+    const std::string marks(MAX_QUESTIONS, 'c');
+    for (bool exam_first : {false, true}) {
+        const std::vector<std::string> lines = written_lines([&] {
+            write_sheet_row({"1234567890", 'A', "123", INT32_MIN, false, MAX_QUESTIONS, "100.000",
+                             letters, marks},
+                            exam_first);
+        });
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].size(), std::size_t{2452});
+        EXPECT_EQ(lines[0].size(), SHEET_ROW_MAX);
+    }
+    EXPECT_LT(SHEET_ROW_MAX, REPORT_LINE_MAX);
+}
+
+TEST(ReportRows, TheFirstCharactersOfTheHeader) {
+    const std::string header = "\"Input file:\",,,,quillmark,\"v. 1.3\"";
+    for (std::size_t n = 0; n <= header.size(); ++n)
+        EXPECT_TRUE(may_begin_header(header.substr(0, n))) << n;
+    for (const char* other : {"x", "\"Input file:\",,,quillmark,"})
+        EXPECT_FALSE(may_begin_header(other)) << other;
+    EXPECT_FALSE(may_begin_header(std::string_view("\0", 1)));
 }
 
 } // namespace
