@@ -260,9 +260,11 @@ TEST(ReadReport, ReportsThatAreNotOursNameTheLine) {
     EXPECT_NE(ended.message.find("statistics heading"), std::string::npos);
 }
 
-// Writes the text to a file of the test's own and reads it as a report.
+// Writes the text to a file of the test's own (the suite runs its tests in
+// parallel) and reads it as a report.
 bool read_file(const std::string& text, ReportTables& tables, ReportError& error) {
-    const std::string path = testing::TempDir() + "report_reader_test.csv";
+    const std::string path = testing::TempDir() + "report_reader_" +
+                             testing::UnitTest::GetInstance()->current_test_info()->name() + ".csv";
     std::FILE* out = std::fopen(path.c_str(), "wb");
     EXPECT_NE(out, nullptr);
     std::fwrite(text.data(), 1, text.size(), out);
