@@ -14,10 +14,12 @@ json figure(const std::optional<long double>& value) {
 
 json number(long double value) { return json(static_cast<double>(value)); }
 
-json form_json(const FormAnalysis& form) {
+// A form's figures; `versions`, for the whole exam, tells where each of
+// its questions stands on each form.
+json form_json(const FormAnalysis& form, const std::vector<std::vector<VersionPlace>>* versions = nullptr) {
     const TestStatistics& test = form.test;
     json result = {
-        {"form", std::string(1, form.form)},
+        {"form", form_label(form.form)},
         {"sheets", test.sheets},
         {"questions", test.items},
         {"mean", number(test.mean)},
@@ -31,7 +33,8 @@ json form_json(const FormAnalysis& form) {
         {"kurtosis", figure(test.kurtosis)},
     };
     json items = json::array();
-    for (const QuestionAnalysis& question : form.questions) {
+    for (std::size_t q = 0; q < form.questions.size(); ++q) {
+        const QuestionAnalysis& question = form.questions[q];
         const ItemStatistics& item = question.statistics;
         json options = json::array();
         for (const OptionStatistics& option : item.options)
@@ -55,9 +58,37 @@ json form_json(const FormAnalysis& form) {
             {"key_error", item.key_error != 0 ? json(std::string(1, item.key_error)) : json(nullptr)},
             {"options", std::move(options)},
         });
+        if (versions) {
+            json places = json::array();
+            for (const VersionPlace& place : (*versions)[q])
+                places.push_back({{"form", std::string(1, place.form)},
+                                  {"question", place.question},
+                                  {"options", place.options}});
+            items.back()["versions"] = std::move(places);
+        }
     }
     result["items"] = std::move(items);
     return result;
+}
+
+json tags_json(const TagScores& scores) {
+    json tags = json::array();
+    for (std::size_t t = 0; t < scores.summaries().size(); ++t) {
+        const TagSummary& tag = scores.summaries()[t];
+        json sheet_scores = json::array();
+        for (std::size_t s = 0; s < scores.orders().size(); ++s) sheet_scores.push_back(scores.score(s, t));
+        tags.push_back({
+            {"tag", tag.tag},
+            {"questions", tag.questions},
+            {"sheets", tag.sheets},
+            {"mean", number(tag.mean)},
+            {"mean_percent", figure(tag.mean_percent)},
+            {"std_dev", number(tag.std_dev)},
+            {"kr20", figure(tag.kr20)},
+            {"scores", std::move(sheet_scores)},
+        });
+    }
+    return {{"orders", scores.orders()}, {"tags", std::move(tags)}};
 }
 
 } // namespace
@@ -74,7 +105,9 @@ std::string analysis_json(const Analysis& analysis) {
             {"student_id", check.order > 0 ? json(check.student_id) : json(nullptr)},
             {"detail", check.detail},
         });
-    const json document = {{"forms", std::move(forms)}, {"checks", std::move(checks)}};
+    json document = {{"forms", std::move(forms)}, {"checks", std::move(checks)}};
+    if (analysis.exam) document["all"] = form_json(*analysis.exam, &analysis.exam_versions);
+    if (analysis.tags) document["tags"] = tags_json(*analysis.tags);
     return document.dump(1, ' ', false, json::error_handler_t::replace) + "\n";
 }
 

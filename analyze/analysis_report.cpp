@@ -30,7 +30,8 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
     const TestStatistics& test = form.test;
     std::fprintf(out, "Form,Sheets,Questions,Mean,Median,\"Std dev\",Lowest,Highest,KR-20,SEM,"
                       "Skewness,Kurtosis\n");
-    std::fprintf(out, "%c,%d,%d,%.3f,%.3f,%.3f,%d,%d", form.form, test.sheets, test.items,
+    const std::string label = form_label(form.form);
+    std::fprintf(out, "%s,%d,%d,%.3f,%.3f,%.3f,%d,%d", label.c_str(), test.sheets, test.items,
                  static_cast<double>(test.mean), static_cast<double>(test.median),
                  static_cast<double>(test.std_dev), test.lowest, test.highest);
     print_optional(out, test.kr20);
@@ -42,7 +43,7 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
     std::fprintf(out, "Form,Question,Difficulty,\"Point-biserial\",\"Upper-lower\",Flag\n");
     for (const QuestionAnalysis& question : form.questions) {
         const ItemStatistics& item = question.statistics;
-        std::fprintf(out, "%c,%d,%.3f", form.form, question.question,
+        std::fprintf(out, "%s,%d,%.3f", label.c_str(), question.question,
                      static_cast<double>(item.difficulty));
         print_optional(out, item.point_biserial);
         print_optional(out, item.discrimination);
@@ -56,7 +57,7 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
     std::fprintf(out, "Form,Question,Option,Key,Count,Share,Upper,Lower,\"Point-biserial\"\n");
     for (const QuestionAnalysis& question : form.questions)
         for (const OptionStatistics& option : question.statistics.options) {
-            std::fprintf(out, "%c,%d,", form.form, question.question);
+            std::fprintf(out, "%s,%d,", label.c_str(), question.question);
             if (option.option != 0)
                 std::fputc(option.option, out);
             else
@@ -103,16 +104,30 @@ std::vector<long double> histogram_scores(const FormAnalysis& form) {
 
 void print_score_histogram(std::FILE* err, const FormAnalysis& form) {
     const std::vector<long double> values = histogram_scores(form);
-    std::fprintf(err, "Form %c: %% scores\n", form.form);
+    std::fprintf(err, "Form %s: %% scores\n", form_label(form.form).c_str());
     histogram_print(err, values.data(), static_cast<std::int32_t>(values.size()), nullptr, 0, 0,
                     100, 10);
 }
 
-void print_check_counts(std::FILE* err, const std::vector<SheetCheck>& checks) {
+void print_check_counts(std::FILE* err, const std::vector<SheetCheck>& checks, bool keys_checked) {
     std::int32_t counts[CHECK_KINDS] = {};
     for (const SheetCheck& check : checks) ++counts[static_cast<int>(check.kind)];
     for (int kind = 0; kind < CHECK_KINDS; ++kind)
-        std::fprintf(err, "%d %s\n", counts[kind], check_name(static_cast<CheckKind>(kind)));
+        if (keys_checked || static_cast<CheckKind>(kind) != CheckKind::keys_disagree)
+            std::fprintf(err, "%d %s\n", counts[kind], check_name(static_cast<CheckKind>(kind)));
+}
+
+void print_tag_table(std::FILE* out, const TagScores& tags) {
+    std::fprintf(out, "Tag,Questions,Sheets,Mean,\"Mean %%\",\"Std dev\",KR-20\n");
+    for (const TagSummary& tag : tags.summaries()) {
+        print_quoted(out, tag.tag);
+        std::fprintf(out, ",%d,%d,%.3f", tag.questions, tag.sheets, static_cast<double>(tag.mean));
+        print_optional(out, tag.mean_percent);
+        std::fprintf(out, ",%.3f", static_cast<double>(tag.std_dev));
+        print_optional(out, tag.kr20);
+        std::fputc('\n', out);
+    }
+    std::fprintf(out, "\n");
 }
 
 } // namespace quillmark

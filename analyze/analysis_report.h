@@ -13,7 +13,8 @@ namespace quillmark {
 // The form's tables, each followed by an empty line, to `out`: the test
 // statistics (heading row and the form's row), the question table (heading
 // row and one row per scored question) and the option table (heading row and
-// one row per option of every scored question).
+// one row per option of every scored question). The whole exam's rows show
+// "all" in the Form cell.
 void print_form_tables(std::FILE* out, const FormAnalysis& form);
 
 // The sheet checks table: its heading row and one row per finding.
@@ -29,7 +30,12 @@ std::vector<long double> histogram_scores(const FormAnalysis& form);
 void print_score_histogram(std::FILE* err, const FormAnalysis& form);
 
 // One line per check, "<count> <check>" (e.g. "2 duplicate student"), to
-// `err`.
-void print_check_counts(std::FILE* err, const std::vector<SheetCheck>& checks);
+// `err`; "keys disagree" only when the keys of versions were checked.
+void print_check_counts(std::FILE* err, const std::vector<SheetCheck>& checks,
+                        bool keys_checked = false);
+
+// The tag table, followed by an empty line: its heading row and one row
+// per tag.
+void print_tag_table(std::FILE* out, const TagScores& tags);
 
 } // namespace quillmark

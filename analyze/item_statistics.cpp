@@ -69,6 +69,19 @@ void ByteArray::resize(std::size_t size) {
     size_ = size;
 }
 
+void ByteArray::shrink(std::size_t size) {
+    if (size >= size_) return;
+    if (size == 0) {
+        *this = ByteArray();
+        return;
+    }
+    if (void* smaller = std::realloc(data_, size)) {
+        data_ = static_cast<unsigned char*>(smaller);
+        capacity_ = size;
+    }
+    size_ = size;
+}
+
 std::vector<unsigned char> ByteArray::to_vector() const {
     return std::vector<unsigned char>(data_, data_ + size_);
 }
@@ -87,20 +100,31 @@ std::vector<std::int32_t> total_scores(const ResponseMatrix& matrix) {
 }
 
 TestStatistics test_statistics(const ResponseMatrix& matrix) {
+    std::vector<std::int32_t> score_counts(static_cast<std::size_t>(matrix.items) + 1, 0);
+    for (std::int32_t t : total_scores(matrix)) ++score_counts[t];
+    const std::int32_t k = matrix.items;
+    std::vector<std::int64_t> right(static_cast<std::size_t>(k), 0);
+    const unsigned char* cell = matrix.cells.data();
+    for (std::int64_t s = 0; s < matrix.sheets; ++s, cell += k)
+        for (std::int32_t i = 0; i < k; ++i) right[i] += cell[i] >> 7;
+    return totals_statistics(std::move(score_counts), right);
+}
+
+TestStatistics totals_statistics(std::vector<std::int32_t> score_counts,
+                                 const std::vector<std::int64_t>& right) {
     TestStatistics result;
-    result.sheets = matrix.sheets;
-    result.items = matrix.items;
-    const std::int64_t n = matrix.sheets;
-    const std::vector<std::int32_t> totals = total_scores(matrix);
-    result.score_counts.assign(static_cast<std::size_t>(matrix.items) + 1, 0);
-    for (std::int32_t t : totals) ++result.score_counts[t];
+    result.items = static_cast<std::int32_t>(score_counts.size()) - 1;
+    std::int64_t n = 0;
+    for (std::int32_t c : score_counts) n += c;
+    result.sheets = static_cast<std::int32_t>(n);
+    result.score_counts = std::move(score_counts);
 
     // Sums of the totals and of their squares are whole numbers well within
     // 64 bits (at most 2e6 sheets of 1000 questions).
     std::int64_t sum = 0;
     std::int64_t sum_squares = 0;
     result.lowest = -1;
-    for (std::int32_t t = 0; t <= matrix.items; ++t) {
+    for (std::int32_t t = 0; t <= result.items; ++t) {
         const std::int64_t c = result.score_counts[t];
         if (c == 0) continue;
         if (result.lowest < 0) result.lowest = t;
@@ -123,7 +147,7 @@ TestStatistics test_statistics(const ResponseMatrix& matrix) {
     std::int64_t seen = 0;
     std::int32_t low_value = -1;
     std::int32_t high_value = -1;
-    for (std::int32_t t = 0; t <= matrix.items && high_value < 0; ++t) {
+    for (std::int32_t t = 0; t <= result.items && high_value < 0; ++t) {
         seen += result.score_counts[t];
         if (low_value < 0 && seen > low_rank) low_value = t;
         if (seen > high_rank) high_value = t;
@@ -147,12 +171,8 @@ TestStatistics test_statistics(const ResponseMatrix& matrix) {
     }
 
     // KR-20 = k / (k - 1) * (1 - sum of p*q / variance of the totals).
-    const std::int32_t k = matrix.items;
+    const std::int32_t k = result.items;
     if (k >= 2 && result.variance > 0) {
-        std::vector<std::int64_t> right(static_cast<std::size_t>(k), 0);
-        const unsigned char* cell = matrix.cells.data();
-        for (std::int64_t s = 0; s < n; ++s, cell += k)
-            for (std::int32_t i = 0; i < k; ++i) right[i] += cell[i] >> 7;
         long double sum_pq = 0;
         for (std::int32_t i = 0; i < k; ++i) {
             const long double p = static_cast<long double>(right[i]) / count;

@@ -51,6 +51,9 @@ public:
     // The new bytes past the old size are undefined. Ends the process on
     // exhausted memory, as the standard containers do.
     void resize(std::size_t size);
+    // Cuts the array to its first `size` bytes (when it has more) and gives
+    // the memory past them back to the system.
+    void shrink(std::size_t size);
     std::vector<unsigned char> to_vector() const;
 
 private:
@@ -140,6 +143,12 @@ std::vector<std::int32_t> total_scores(const ResponseMatrix& matrix);
 
 // The totals' statistics and reliability. Expects at least one sheet.
 TestStatistics test_statistics(const ResponseMatrix& matrix);
+
+// The same from what test_statistics counts in the table of answers: the
+// number of sheets at each total (`score_counts[t]`, t from 0 to the number
+// of items) and the number of sheets right on each item (`right`).
+TestStatistics totals_statistics(std::vector<std::int32_t> score_counts,
+                                 const std::vector<std::int64_t>& right);
 
 // Size of each of the upper and lower groups: 27% of the sheets, rounded
 // half up (0 for a single sheet, when the two groups would be the same).

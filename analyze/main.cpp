@@ -13,6 +13,8 @@
 #include "analyze/analysis_report.h"
 #include "analyze/fix_options.h"
 #include "analyze/report_reader.h"
+#include "analyze/tags.h"
+#include "analyze/versions.h"
 #include "grading/program_info.h"
 #include "platform/env.h"
 
@@ -40,6 +42,8 @@ struct Settings {
     std::string json;
     std::string html;
     std::string fix_options;
+    std::string versions;
+    std::string tags;
 };
 
 void define_options(CLI::App& app, Settings& settings) {
@@ -62,6 +66,37 @@ void define_options(CLI::App& app, Settings& settings) {
                    "an option file for quillmark that makes the suspected\n"
                    "letter of each possible key error the answer")
         ->option_text("FILE");
+    app.add_option("--versions", settings.versions,
+                   "the map of an exam's shuffled versions: the whole exam\n"
+                   "by master question, keys checked across versions")
+        ->option_text("FILE");
+    app.add_option("--tags", settings.tags, "the topics (tags) of the questions: scores by tag")
+        ->option_text("FILE");
+}
+
+// Reports a fault of a version map or tag file, by its line when it has one.
+void report_file_error(const std::string& name, const FileError& error) {
+    if (error.line > 0)
+        send_message("%s:%d: %s\n", name.c_str(), error.line, error.message.c_str());
+    else
+        send_message("%s: %s\n", name.c_str(), error.message.c_str());
+}
+
+// Reads a version map or tag file with its parser; false after reporting
+// why it cannot be used.
+template <typename Contents>
+bool read_input(const std::string& name, Contents& contents,
+                bool (*parse)(const std::string&, Contents&, FileError&)) {
+    std::string text;
+    std::string why;
+    if (!read_input_file(name, text, why)) {
+        send_message("Can't read %s: %s\n", name.c_str(), why.c_str());
+        return false;
+    }
+    FileError error;
+    if (parse(text, contents, error)) return true;
+    report_file_error(name, error);
+    return false;
 }
 
 // Writes `text` to a new file; yields false after reporting a failure.
@@ -101,6 +136,15 @@ int main(int argc, char** argv) {
         return FAILURE;
     }
 
+    // The map and the tags are read first: a fault in them ends the run
+    // before the report is read.
+    VersionMap versions;
+    TagList tags;
+    const bool with_versions = !settings.versions.empty();
+    const bool with_tags = !settings.tags.empty();
+    if (with_versions && !read_input(settings.versions, versions, parse_version_map)) return FAILURE;
+    if (with_tags && !read_input(settings.tags, tags, parse_tag_file)) return FAILURE;
+
     const char* name = settings.report.c_str();
     const bool from_input = settings.report == "-";
     std::FILE* input = from_input ? stdin : open_text_file(name);
@@ -123,7 +167,18 @@ int main(int argc, char** argv) {
         send_message("%s: no scored sheets to analyse\n", name);
         return 0;
     }
-    const Analysis analysis = analyse(tables);
+    FileError file_error;
+    if (with_versions && !check_version_map(versions, tables, file_error)) {
+        report_file_error(settings.versions, file_error);
+        return FAILURE;
+    }
+    if (with_tags && !check_tags(tags, exam_question_numbers(with_versions ? &versions : nullptr, tables),
+                                 file_error)) {
+        report_file_error(settings.tags, file_error);
+        return FAILURE;
+    }
+    const Analysis analysis =
+        analyse(tables, with_versions ? &versions : nullptr, with_tags ? &tags : nullptr);
 
     std::FILE* out = stdout;
     if (!settings.output.empty()) {
@@ -133,13 +188,19 @@ int main(int argc, char** argv) {
             return FAILURE;
         }
     }
+    if (analysis.exam) {
+        print_form_tables(out, *analysis.exam);
+        print_score_histogram(stderr, *analysis.exam);
+        end_message();
+    }
     for (const FormAnalysis& form : analysis.forms) {
         print_form_tables(out, form);
         print_score_histogram(stderr, form);
         end_message();
     }
+    if (analysis.tags) print_tag_table(out, *analysis.tags);
     print_checks_table(out, analysis.checks);
-    print_check_counts(stderr, analysis.checks);
+    print_check_counts(stderr, analysis.checks, with_versions);
     end_message();
     errno = 0;
     if (std::fflush(out) != 0 || std::ferror(out) || (out != stdout && std::fclose(out) != 0)) {

@@ -96,6 +96,7 @@ const char* check_name(CheckKind kind) {
     case CheckKind::few_responses: return "few responses";
     case CheckKind::no_key: return "no key";
     case CheckKind::few_sheets: return "few sheets";
+    case CheckKind::keys_disagree: return "keys disagree";
     }
     return "";
 }

@@ -11,9 +11,10 @@
 
 namespace quillmark {
 
-// The checks, in the order the table lists them.
-enum class CheckKind { duplicate_student, no_responses, few_responses, no_key, few_sheets };
-constexpr int CHECK_KINDS = 5;
+// The checks, in the order the table lists them. "keys disagree" is found
+// by the cross-check of an exam's versions (versions.h), not here.
+enum class CheckKind { duplicate_student, no_responses, few_responses, no_key, few_sheets, keys_disagree };
+constexpr int CHECK_KINDS = 6;
 
 // The check's name as the table shows it, e.g. "duplicate student".
 const char* check_name(CheckKind kind);

@@ -1,0 +1,148 @@
+#include "analyze/tags.h"
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+#include "keys/report_layout.h"
+
+namespace quillmark {
+
+namespace {
+
+const char HEADING_FAULT[] = "the first row is not the heading Master,Tag";
+const char EMPTY_FAULT[] = "the file is empty: the heading Master,Tag is missing";
+
+} // namespace
+
+bool parse_tag_file(const std::string& text, TagList& tags, FileError& error) {
+    tags.tags.clear();
+    std::vector<CsvRow> rows;
+    if (!split_csv(text, rows, error)) return false;
+    if (rows.empty()) {
+        error = {0, EMPTY_FAULT};
+        return false;
+    }
+    const CsvRow& heading = rows[0];
+    const int master_column = heading_column(heading, "Master");
+    const int tag_column = heading_column(heading, "Tag");
+    if (master_column < 0 || tag_column < 0) {
+        error = {heading.line, HEADING_FAULT};
+        return false;
+    }
+    std::map<std::string, std::size_t> index; // tag name to its place in `tags`
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        const CsvRow& row = rows[r];
+        auto fault = [&](std::string message) {
+            error = {row.line, std::move(message)};
+            return false;
+        };
+        for (std::size_t c = heading.cells.size(); c < row.cells.size(); ++c)
+            if (!row.cells[c].empty()) return fault("the row has more cells than the heading");
+        std::int32_t question = 0;
+        if (!parse_question_number(cell_at(row, master_column), MAX_QUESTIONS, question))
+            return fault("the question number " + quoted_for_message(cell_at(row, master_column)) +
+                         " is not a number from 1 to 1000");
+        const std::string& name = cell_at(row, tag_column);
+        if (name.empty()) return fault("the Tag cell is empty");
+        const auto found = index.emplace(name, tags.tags.size());
+        if (found.second) tags.tags.push_back({name, {}, {}});
+        TagList::Tag& tag = tags.tags[found.first->second];
+        const auto at = std::find(tag.questions.begin(), tag.questions.end(), question);
+        if (at != tag.questions.end())
+            return fault("question " + std::to_string(question) + " has the tag " +
+                         quoted_for_message(name) + " twice (first on line " +
+                         std::to_string(tag.lines[static_cast<std::size_t>(at - tag.questions.begin())]) +
+                         ")");
+        tag.questions.push_back(question);
+        tag.lines.push_back(row.line);
+    }
+    // Each tag's questions ascending, their lines with them.
+    for (TagList::Tag& tag : tags.tags) {
+        std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
+        for (std::size_t i = 0; i < tag.questions.size(); ++i) pairs.emplace_back(tag.questions[i], tag.lines[i]);
+        std::sort(pairs.begin(), pairs.end());
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            tag.questions[i] = pairs[i].first;
+            tag.lines[i] = pairs[i].second;
+        }
+    }
+    return true;
+}
+
+bool check_tags(const TagList& tags, const std::vector<std::int32_t>& known, FileError& error) {
+    // The first line, in the file, that names a question the exam lacks.
+    const TagList::Tag* at_tag = nullptr;
+    std::size_t at = 0;
+    for (const TagList::Tag& tag : tags.tags)
+        for (std::size_t i = 0; i < tag.questions.size(); ++i)
+            if (!std::binary_search(known.begin(), known.end(), tag.questions[i]) &&
+                (!at_tag || tag.lines[i] < at_tag->lines[at])) {
+                at_tag = &tag;
+                at = i;
+            }
+    if (!at_tag) return true;
+    error = {at_tag->lines[at],
+             "question " + std::to_string(at_tag->questions[at]) + " is not a question of the exam"};
+    return false;
+}
+
+TagScores::TagScores(std::vector<TagSummary> summaries, std::vector<std::int32_t> orders,
+                     std::vector<std::uint16_t> scores)
+    : summaries_(std::move(summaries)), orders_(std::move(orders)), scores_(std::move(scores)) {}
+
+std::int32_t TagScores::score_of_order(std::int32_t order, std::size_t tag) const {
+    const auto at = std::lower_bound(orders_.begin(), orders_.end(), order);
+    if (at == orders_.end() || *at != order) return -1;
+    return score(static_cast<std::size_t>(at - orders_.begin()), tag);
+}
+
+TagScores tag_scores(const TagList& tags, const ResponseMatrix& exam,
+                     const std::vector<std::int32_t>& masters, std::vector<std::int32_t> orders) {
+    // Each tag's columns of the exam's table: its questions that the exam
+    // scores.
+    const std::size_t count = tags.tags.size();
+    std::vector<std::vector<std::size_t>> columns(count);
+    for (std::size_t t = 0; t < count; ++t)
+        for (std::int32_t question : tags.tags[t].questions) {
+            const auto at = std::lower_bound(masters.begin(), masters.end(), question);
+            if (at != masters.end() && *at == question)
+                columns[t].push_back(static_cast<std::size_t>(at - masters.begin()));
+        }
+
+    const auto sheets = static_cast<std::size_t>(exam.sheets);
+    const auto items = static_cast<std::size_t>(exam.items);
+    std::vector<std::uint16_t> scores(sheets * count);
+    std::vector<std::vector<std::int32_t>> score_counts(count);
+    for (std::size_t t = 0; t < count; ++t) score_counts[t].assign(columns[t].size() + 1, 0);
+    std::vector<std::int64_t> right(items, 0);
+    const unsigned char* row = exam.cells.data();
+    for (std::size_t s = 0; s < sheets; ++s, row += items) {
+        for (std::size_t j = 0; j < items; ++j) right[j] += row[j] >> 7;
+        for (std::size_t t = 0; t < count; ++t) {
+            std::uint16_t score = 0;
+            for (std::size_t column : columns[t]) score = static_cast<std::uint16_t>(score + (row[column] >> 7));
+            scores[s * count + t] = score;
+            ++score_counts[t][score];
+        }
+    }
+
+    std::vector<TagSummary> summaries;
+    for (std::size_t t = 0; t < count; ++t) {
+        std::vector<std::int64_t> tag_right;
+        for (std::size_t column : columns[t]) tag_right.push_back(right[column]);
+        const TestStatistics figures = totals_statistics(std::move(score_counts[t]), tag_right);
+        TagSummary summary;
+        summary.tag = tags.tags[t].name;
+        summary.questions = figures.items;
+        summary.sheets = figures.sheets;
+        summary.mean = figures.mean;
+        if (figures.items > 0) summary.mean_percent = figures.mean * 100 / figures.items;
+        summary.std_dev = figures.std_dev;
+        summary.kr20 = figures.kr20;
+        summaries.push_back(std::move(summary));
+    }
+    return TagScores(std::move(summaries), std::move(orders), std::move(scores));
+}
+
+} // namespace quillmark
