@@ -9,6 +9,14 @@ namespace quillmark {
 
 namespace {
 
+// The per-cent score of every raw score from 0 to `items`, as the grader
+// works it out.
+std::vector<long double> percent_of_scores(std::int32_t items) {
+    std::vector<long double> percent;
+    for (std::int32_t raw = 0; raw <= items; ++raw) percent.push_back(percent_score(raw, items));
+    return percent;
+}
+
 // The figures of one table of answers whose columns are the questions
 // `numbers`.
 FormAnalysis form_analysis(char letter, const ResponseMatrix& matrix,
@@ -19,22 +27,8 @@ FormAnalysis form_analysis(char letter, const ResponseMatrix& matrix,
     std::vector<ItemStatistics> items = item_statistics(matrix);
     for (std::size_t i = 0; i < items.size(); ++i)
         form.questions.push_back({numbers[i], std::move(items[i])});
-    for (std::int32_t raw = 0; raw <= form.test.items; ++raw)
-        form.percent_of_score.push_back(percent_score(raw, form.test.items));
+    form.percent_of_score = percent_of_scores(form.test.items);
     return form;
-}
-
-// The Orders of the sheets that the forms' tables hold, ascending.
-std::vector<std::int32_t> scored_orders(const ReportTables& tables) {
-    bool analysed[NUM_FORMS] = {};
-    for (const FormScores& form : tables.forms) analysed[form_index(form.form)] = true;
-    std::vector<std::int32_t> orders;
-    for (std::size_t r = 0; r < tables.identities.size(); ++r) {
-        const SheetIdentity& row = tables.identities[r];
-        if (row.scored != 0 && form_index(row.form) >= 0 && analysed[form_index(row.form)])
-            orders.push_back(static_cast<std::int32_t>(r) + 1);
-    }
-    return orders;
 }
 
 } // namespace
@@ -63,13 +57,25 @@ Analysis analyse(ReportTables& tables, const VersionMap* versions, const TagList
         }
     }
     const ExamLayout layout = exam_layout(versions, tables);
-    std::vector<std::int32_t> orders = scored_orders(tables);
-    const ResponseMatrix exam = exam_matrix(tables, layout);
+    ExamSheets sheets = exam_sheets(tables);
     if (versions && !layout.masters.empty()) {
-        analysis.exam = form_analysis(WHOLE_EXAM, exam, layout.masters);
+        ExamFigures figures = exam_figures(tables, layout, sheets);
+        FormAnalysis& exam = analysis.exam.emplace();
+        exam.form = WHOLE_EXAM;
+        exam.test = std::move(figures.test);
+        for (std::size_t j = 0; j < layout.masters.size(); ++j)
+            exam.questions.push_back({layout.masters[j], std::move(figures.items[j])});
+        exam.percent_of_score = percent_of_scores(exam.test.items);
         analysis.exam_versions = layout.places;
     }
-    if (tags) analysis.tags = tag_scores(*tags, exam, layout.masters, std::move(orders));
+    if (tags) {
+        const std::vector<std::vector<std::size_t>> columns = tag_columns(*tags, layout.masters);
+        std::vector<std::uint16_t> scores;
+        std::vector<std::int64_t> right;
+        exam_right_sums(tables, layout, sheets, columns, scores, right);
+        analysis.tags = tag_scores(*tags, columns, std::move(scores), right, std::move(sheets.orders));
+    }
+    for (FormScores& scores : tables.forms) scores.matrix.cells = ByteArray();
     return analysis;
 }
 

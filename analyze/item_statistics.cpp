@@ -15,24 +15,11 @@ const char* const FLAG_TOO_HARD = "too hard";
 
 namespace {
 
-// Option slots of the per-question tallies: the 25 letters, then "none".
 constexpr int NONE_SLOT = LETTER_OPTIONS;
-constexpr int SLOTS = LETTER_OPTIONS + 1;
 
 long double square_root(long double value) {
     return static_cast<long double>(std::sqrt(static_cast<double>(value)));
 }
-
-// What the pass over a question's answers adds up for one option slot.
-// Counts fit 32 bits (at most MAX_FORM_SHEETS sheets); the sum of totals
-// may not.
-struct OptionTally {
-    std::int64_t sum_total = 0; // the choosers' totals
-    std::int32_t count = 0;
-    std::int32_t right = 0;     // choosers the grader counted right
-    std::int32_t upper = 0;
-    std::int32_t lower = 0;
-};
 
 } // namespace
 
@@ -65,19 +52,6 @@ void ByteArray::resize(std::size_t size) {
         if (!grown) throw std::bad_alloc();
         data_ = static_cast<unsigned char*>(grown);
         capacity_ = capacity;
-    }
-    size_ = size;
-}
-
-void ByteArray::shrink(std::size_t size) {
-    if (size >= size_) return;
-    if (size == 0) {
-        *this = ByteArray();
-        return;
-    }
-    if (void* smaller = std::realloc(data_, size)) {
-        data_ = static_cast<unsigned char*>(smaller);
-        capacity_ = size;
     }
     size_ = size;
 }
@@ -282,6 +256,109 @@ char suspected_key(const std::vector<OptionStatistics>& options) {
     return suspect;
 }
 
+void tally_answers(const ResponseMatrix& matrix, const std::int32_t* totals,
+                   const unsigned char* groups, OptionTally* tallies, RightTally* rights) {
+    const std::int64_t n = matrix.sheets;
+    const auto k = static_cast<std::size_t>(matrix.items);
+    // One pass over the answers: per question and option slot, how many
+    // chose it, how many of them were right, their totals, and how many of
+    // them stand in each group.
+    const unsigned char* cell = matrix.cells.data();
+    for (std::int64_t s = 0; s < n; ++s, cell += k) {
+        const std::int64_t total = totals[s];
+        const int upper = groups[s] & UPPER_GROUP;
+        const int lower = (groups[s] & LOWER_GROUP) >> 1;
+        OptionTally* question = tallies;
+        for (std::size_t i = 0; i < k; ++i, question += OPTION_SLOTS) {
+            const unsigned char answer = cell[i];
+            const int code = answer & OPTION_BITS;
+            OptionTally& tally = question[code < LETTER_OPTIONS ? code : NONE_SLOT];
+            ++tally.count;
+            tally.right += answer >> 7;
+            tally.sum_total += total;
+            tally.upper += upper;
+            tally.lower += lower;
+        }
+    }
+
+    for (std::size_t i = 0; i < k; ++i) {
+        const OptionTally* question = tallies + i * OPTION_SLOTS;
+        RightTally right;
+        for (int slot = 0; slot < OPTION_SLOTS; ++slot) {
+            // The grader counts an answer right only when it is accepted, so
+            // a slot's right answers are all of its choosers or none of them,
+            // but the sums need not assume it.
+            const OptionTally& tally = question[slot];
+            right.count += tally.right;
+            if (tally.right == tally.count) {
+                right.totals += tally.sum_total;
+                right.upper += tally.upper;
+                right.lower += tally.lower;
+            }
+        }
+        // A slot with some right and some wrong choosers cannot come from the
+        // grader; its right choosers' totals are then worked out again.
+        bool mixed = false;
+        for (int slot = 0; slot < OPTION_SLOTS; ++slot)
+            mixed = mixed || (question[slot].right != 0 && question[slot].right != question[slot].count);
+        if (mixed) {
+            right.totals = right.upper = right.lower = 0;
+            const unsigned char* row = matrix.cells.data() + i;
+            for (std::int64_t s = 0; s < n; ++s, row += k) {
+                if ((*row & RIGHT_BIT) == 0) continue;
+                right.totals += totals[s];
+                right.upper += groups[s] & UPPER_GROUP;
+                right.lower += (groups[s] & LOWER_GROUP) >> 1;
+            }
+        }
+        RightTally& sum = rights[i];
+        sum.count += right.count;
+        sum.totals += right.totals;
+        sum.upper += right.upper;
+        sum.lower += right.lower;
+    }
+}
+
+ItemStatistics item_from_tallies(const OptionTally* question, const RightTally& right,
+                                 std::uint32_t accepted, std::int64_t n, std::int32_t size,
+                                 std::int64_t sum_totals, std::int64_t sum_total_squares) {
+    ItemStatistics item;
+    const auto count = static_cast<long double>(n);
+    const std::int64_t rest_sum = sum_totals - right.count;
+    // The sum of (t - x)^2 = t^2 - 2tx + x over the sheets (x is 0 or 1).
+    const std::int64_t rest_squares = sum_total_squares - 2 * right.totals + right.count;
+
+    item.correct = static_cast<std::int32_t>(right.count);
+    item.difficulty = static_cast<long double>(right.count) / count;
+    item.point_biserial = point_biserial(n, right.count, right.totals - right.count, rest_sum, rest_squares);
+    if (size > 0)
+        item.discrimination = static_cast<long double>(right.upper - right.lower) / size;
+
+    for (int slot = 0; slot < OPTION_SLOTS; ++slot) {
+        const OptionTally& tally = question[slot];
+        // Accepted: listed as such, or scored right on some sheet.
+        const bool key = slot < LETTER_OPTIONS && ((accepted >> slot & 1u) != 0 || tally.right > 0);
+        if (tally.count == 0 && !key) continue;
+        OptionStatistics option;
+        option.option = slot < LETTER_OPTIONS ? static_cast<char>('A' + slot) : 0;
+        option.key = key;
+        option.count = static_cast<std::int32_t>(tally.count);
+        option.share = static_cast<long double>(tally.count) / count;
+        if (size > 0) {
+            option.upper = static_cast<long double>(tally.upper) / size;
+            option.lower = static_cast<long double>(tally.lower) / size;
+        }
+        // The choosers' rest scores: their totals less their right answers.
+        option.point_biserial = point_biserial(n, tally.count, tally.sum_total - tally.right,
+                                               rest_sum, rest_squares);
+        item.options.push_back(option);
+    }
+    item.key_error = suspected_key(item.options);
+    item.flag = item.key_error != 0 ? FLAG_KEY_ERROR
+                                    : item_flag(item.correct, static_cast<std::int32_t>(n), item.point_biserial);
+    return item;
+}
+
 std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix) {
     const std::int64_t n = matrix.sheets;
     const auto k = static_cast<std::size_t>(matrix.items);
@@ -295,100 +372,16 @@ std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix) {
         sum_totals += t;
         sum_total_squares += static_cast<std::int64_t>(t) * t;
     }
+    std::vector<OptionTally> tallies(k * OPTION_SLOTS);
+    std::vector<RightTally> rights(k);
+    tally_answers(matrix, totals.data(), groups.data(), tallies.data(), rights.data());
 
-    // One pass over the answers: per question and option slot, how many
-    // chose it, how many of them were right, their totals, and how many of
-    // them stand in each group.
-    std::vector<OptionTally> tallies(k * SLOTS);
-    const unsigned char* cell = matrix.cells.data();
-    for (std::int64_t s = 0; s < n; ++s, cell += k) {
-        const std::int64_t total = totals[s];
-        const int upper = groups[s] & UPPER_GROUP;
-        const int lower = (groups[s] & LOWER_GROUP) >> 1;
-        OptionTally* question = tallies.data();
-        for (std::size_t i = 0; i < k; ++i, question += SLOTS) {
-            const unsigned char answer = cell[i];
-            const int code = answer & OPTION_BITS;
-            OptionTally& tally = question[code < LETTER_OPTIONS ? code : NONE_SLOT];
-            ++tally.count;
-            tally.right += answer >> 7;
-            tally.sum_total += total;
-            tally.upper += upper;
-            tally.lower += lower;
-        }
-    }
-
-    std::vector<ItemStatistics> items(k);
-    const auto count = static_cast<long double>(n);
+    std::vector<ItemStatistics> items;
+    items.reserve(k);
     for (std::size_t i = 0; i < k; ++i) {
-        ItemStatistics& item = items[i];
-        const OptionTally* question = &tallies[i * SLOTS];
-        // Sums over the sheets of the question's mark x and of the rest
-        // score r = total - x.
-        std::int64_t right = 0;
-        std::int64_t right_totals = 0;
-        std::int64_t upper_right = 0;
-        std::int64_t lower_right = 0;
-        for (int slot = 0; slot < SLOTS; ++slot) {
-            // The grader counts an answer right only when it is accepted, so
-            // a slot's right answers are all of its choosers or none of them,
-            // but the sums need not assume it.
-            const OptionTally& tally = question[slot];
-            right += tally.right;
-            if (tally.right == tally.count) {
-                right_totals += tally.sum_total;
-                upper_right += tally.upper;
-                lower_right += tally.lower;
-            }
-        }
-        // A slot with some right and some wrong choosers cannot come from the
-        // grader; its right choosers' totals are then worked out again.
-        bool mixed = false;
-        for (int slot = 0; slot < SLOTS; ++slot)
-            mixed = mixed || (question[slot].right != 0 && question[slot].right != question[slot].count);
-        if (mixed) {
-            right_totals = upper_right = lower_right = 0;
-            const unsigned char* row = matrix.cells.data() + i;
-            for (std::int64_t s = 0; s < n; ++s, row += k) {
-                if ((*row & RIGHT_BIT) == 0) continue;
-                right_totals += totals[s];
-                upper_right += groups[s] & UPPER_GROUP;
-                lower_right += (groups[s] & LOWER_GROUP) >> 1;
-            }
-        }
-        const std::int64_t rest_sum = sum_totals - right;
-        // The sum of (t - x)^2 = t^2 - 2tx + x over the sheets (x is 0 or 1).
-        const std::int64_t rest_squares = sum_total_squares - 2 * right_totals + right;
-
-        item.correct = static_cast<std::int32_t>(right);
-        item.difficulty = static_cast<long double>(right) / count;
-        item.point_biserial = point_biserial(n, right, right_totals - right, rest_sum, rest_squares);
-        if (size > 0)
-            item.discrimination = static_cast<long double>(upper_right - lower_right) / size;
-
         const std::uint32_t accepted = i < matrix.accepted.size() ? matrix.accepted[i] : 0;
-        for (int slot = 0; slot < SLOTS; ++slot) {
-            const OptionTally& tally = question[slot];
-            // Accepted: listed as such, or scored right on some sheet.
-            const bool key = slot < LETTER_OPTIONS && ((accepted >> slot & 1u) != 0 || tally.right > 0);
-            if (tally.count == 0 && !key) continue;
-            OptionStatistics option;
-            option.option = slot < LETTER_OPTIONS ? static_cast<char>('A' + slot) : 0;
-            option.key = key;
-            option.count = static_cast<std::int32_t>(tally.count);
-            option.share = static_cast<long double>(tally.count) / count;
-            if (size > 0) {
-                option.upper = static_cast<long double>(tally.upper) / size;
-                option.lower = static_cast<long double>(tally.lower) / size;
-            }
-            // The choosers' rest scores: their totals less their right answers.
-            option.point_biserial = point_biserial(n, tally.count, tally.sum_total - tally.right,
-                                                   rest_sum, rest_squares);
-            item.options.push_back(option);
-        }
-        item.key_error = suspected_key(item.options);
-        item.flag = item.key_error != 0 ? FLAG_KEY_ERROR
-                                        : item_flag(item.correct, matrix.sheets, item.point_biserial);
+        items.push_back(item_from_tallies(&tallies[i * OPTION_SLOTS], rights[i], accepted, n, size,
+                                          sum_totals, sum_total_squares));
     }
     return items;
 }

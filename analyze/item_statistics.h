@@ -51,9 +51,6 @@ public:
     // The new bytes past the old size are undefined. Ends the process on
     // exhausted memory, as the standard containers do.
     void resize(std::size_t size);
-    // Cuts the array to its first `size` bytes (when it has more) and gives
-    // the memory past them back to the system.
-    void shrink(std::size_t size);
     std::vector<unsigned char> to_vector() const;
 
 private:
@@ -187,5 +184,44 @@ char suspected_key(const std::vector<OptionStatistics>& options);
 // letter chosen at least once or accepted, in letter order, then "none" when
 // any sheet gave no letter A to Y. Expects at least one sheet.
 std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix);
+
+// item_statistics in two steps, for answers held in more than one table:
+// what one pass over the answers adds up per question, then each
+// question's record from those sums.
+//
+// The option slots of a question: the 25 letters A to Y, then "none". Per
+// slot, how many sheets chose it, how many of them were right, their
+// totals and how many of them stand in each group. Counts fit 32 bits (at
+// most MAX_FORM_SHEETS sheets a form); the sum of totals may not.
+constexpr int OPTION_SLOTS = LETTER_OPTIONS + 1;
+struct OptionTally {
+    std::int64_t sum_total = 0;
+    std::int32_t count = 0;
+    std::int32_t right = 0;
+    std::int32_t upper = 0;
+    std::int32_t lower = 0;
+};
+
+// The same over the sheets right on a question.
+struct RightTally {
+    std::int64_t count = 0;
+    std::int64_t totals = 0;
+    std::int64_t upper = 0;
+    std::int64_t lower = 0;
+};
+
+// Adds a table's answers to the sums of its questions: sheet s has the
+// total totals[s] and the group bits groups[s] (UPPER_GROUP, LOWER_GROUP);
+// question i adds to tallies[i * OPTION_SLOTS + slot] and rights[i].
+void tally_answers(const ResponseMatrix& matrix, const std::int32_t* totals,
+                   const unsigned char* groups, OptionTally* tallies, RightTally* rights);
+
+// A question's record from its sums over n sheets (at least one): its
+// OPTION_SLOTS tallies, its right answers, the letters listed as accepted,
+// the size of each group and the sums of all sheets' totals and of their
+// squares.
+ItemStatistics item_from_tallies(const OptionTally* tallies, const RightTally& right,
+                                 std::uint32_t accepted, std::int64_t n, std::int32_t size,
+                                 std::int64_t sum_totals, std::int64_t sum_total_squares);
 
 } // namespace quillmark

@@ -97,41 +97,29 @@ std::int32_t TagScores::score_of_order(std::int32_t order, std::size_t tag) cons
     return score(static_cast<std::size_t>(at - orders_.begin()), tag);
 }
 
-TagScores tag_scores(const TagList& tags, const ResponseMatrix& exam,
-                     const std::vector<std::int32_t>& masters, std::vector<std::int32_t> orders) {
-    // Each tag's columns of the exam's table: its questions that the exam
-    // scores.
-    const std::size_t count = tags.tags.size();
-    std::vector<std::vector<std::size_t>> columns(count);
-    for (std::size_t t = 0; t < count; ++t)
+std::vector<std::vector<std::size_t>> tag_columns(const TagList& tags,
+                                                  const std::vector<std::int32_t>& masters) {
+    std::vector<std::vector<std::size_t>> columns(tags.tags.size());
+    for (std::size_t t = 0; t < tags.tags.size(); ++t)
         for (std::int32_t question : tags.tags[t].questions) {
             const auto at = std::lower_bound(masters.begin(), masters.end(), question);
             if (at != masters.end() && *at == question)
                 columns[t].push_back(static_cast<std::size_t>(at - masters.begin()));
         }
+    return columns;
+}
 
-    const auto sheets = static_cast<std::size_t>(exam.sheets);
-    const auto items = static_cast<std::size_t>(exam.items);
-    std::vector<std::uint16_t> scores(sheets * count);
-    std::vector<std::vector<std::int32_t>> score_counts(count);
-    for (std::size_t t = 0; t < count; ++t) score_counts[t].assign(columns[t].size() + 1, 0);
-    std::vector<std::int64_t> right(items, 0);
-    const unsigned char* row = exam.cells.data();
-    for (std::size_t s = 0; s < sheets; ++s, row += items) {
-        for (std::size_t j = 0; j < items; ++j) right[j] += row[j] >> 7;
-        for (std::size_t t = 0; t < count; ++t) {
-            std::uint16_t score = 0;
-            for (std::size_t column : columns[t]) score = static_cast<std::uint16_t>(score + (row[column] >> 7));
-            scores[s * count + t] = score;
-            ++score_counts[t][score];
-        }
-    }
-
+TagScores tag_scores(const TagList& tags, const std::vector<std::vector<std::size_t>>& columns,
+                     std::vector<std::uint16_t> scores, const std::vector<std::int64_t>& right,
+                     std::vector<std::int32_t> orders) {
+    const std::size_t count = tags.tags.size();
     std::vector<TagSummary> summaries;
     for (std::size_t t = 0; t < count; ++t) {
+        std::vector<std::int32_t> score_counts(columns[t].size() + 1, 0);
+        for (std::size_t p = 0; p < orders.size(); ++p) ++score_counts[scores[p * count + t]];
         std::vector<std::int64_t> tag_right;
         for (std::size_t column : columns[t]) tag_right.push_back(right[column]);
-        const TestStatistics figures = totals_statistics(std::move(score_counts[t]), tag_right);
+        const TestStatistics figures = totals_statistics(std::move(score_counts), tag_right);
         TagSummary summary;
         summary.tag = tags.tags[t].name;
         summary.questions = figures.items;

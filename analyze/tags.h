@@ -79,10 +79,18 @@ private:
     std::vector<std::uint16_t> scores_;
 };
 
-// The scores of the sheets of `exam` (one row per scored sheet, in report
-// order, its Order in `orders`; its columns the exam's questions `masters`)
-// on the tags.
-TagScores tag_scores(const TagList& tags, const ResponseMatrix& exam,
-                     const std::vector<std::int32_t>& masters, std::vector<std::int32_t> orders);
+// The exam's questions that carry each tag, as indices into `masters` (the
+// exam's scored questions, ascending): a tagged question the exam does not
+// score is left out.
+std::vector<std::vector<std::size_t>> tag_columns(const TagList& tags,
+                                                  const std::vector<std::int32_t>& masters);
+
+// Every tag's figures, from each scored sheet's score on each tag
+// (`scores[p * tags + t]` for the sheet at place p in report order, whose
+// Order is `orders[p]`), the tags' `columns` and the number of sheets right
+// on each of the exam's questions (`right`).
+TagScores tag_scores(const TagList& tags, const std::vector<std::vector<std::size_t>>& columns,
+                     std::vector<std::uint16_t> scores, const std::vector<std::int64_t>& right,
+                     std::vector<std::int32_t> orders);
 
 } // namespace quillmark

@@ -288,56 +288,143 @@ ExamLayout exam_layout(const VersionMap* map, const ReportTables& tables) {
     return layout;
 }
 
-ResponseMatrix exam_matrix(ReportTables& tables, const ExamLayout& layout) {
-    ResponseMatrix exam;
-    const std::size_t items = layout.masters.size();
-    std::size_t sheets = 0;
-    int position[NUM_FORMS];
-    std::fill(position, position + NUM_FORMS, -1);
-    std::vector<std::size_t> left(tables.forms.size());
+ExamSheets exam_sheets(const ReportTables& tables) {
+    ExamSheets sheets;
+    int position_of[NUM_FORMS];
+    std::fill(position_of, position_of + NUM_FORMS, -1);
+    sheets.position.resize(tables.forms.size());
     for (std::size_t f = 0; f < tables.forms.size(); ++f) {
-        position[form_index(tables.forms[f].form)] = static_cast<int>(f);
-        left[f] = static_cast<std::size_t>(tables.forms[f].matrix.sheets);
-        sheets += left[f];
+        position_of[form_index(tables.forms[f].form)] = static_cast<int>(f);
+        sheets.position[f].reserve(static_cast<std::size_t>(tables.forms[f].matrix.sheets));
     }
-    exam.sheets = static_cast<std::int32_t>(sheets);
-    exam.items = static_cast<std::int32_t>(items);
-    exam.accepted.assign(items, 0);
-    for (std::size_t f = 0; f < tables.forms.size(); ++f) {
+    for (std::size_t r = 0; r < tables.identities.size(); ++r) {
+        const SheetIdentity& row = tables.identities[r];
+        if (row.scored == 0 || form_index(row.form) < 0) continue;
+        const int f = position_of[form_index(row.form)];
+        if (f < 0) continue; // a form whose key scores no question
+        sheets.position[static_cast<std::size_t>(f)].push_back(static_cast<std::int32_t>(sheets.orders.size()));
+        sheets.orders.push_back(static_cast<std::int32_t>(r) + 1);
+    }
+    return sheets;
+}
+
+ExamFigures exam_figures(const ReportTables& tables, const ExamLayout& layout,
+                         const ExamSheets& sheets) {
+    const std::size_t items = layout.masters.size();
+    const std::size_t forms = tables.forms.size();
+    const std::size_t n = sheets.orders.size();
+
+    // Each sheet's total on the exam's questions, in report order.
+    std::vector<std::int32_t> totals(n, 0);
+    for (std::size_t f = 0; f < forms; ++f) {
         const ResponseMatrix& matrix = tables.forms[f].matrix;
+        const auto k = static_cast<std::size_t>(matrix.items);
+        const std::vector<std::int32_t>& source = layout.forms[f].source;
+        const std::vector<std::int32_t>& position = sheets.position[f];
+        if (items == k) { // every question of the form is on the exam
+            const std::vector<std::int32_t> own = total_scores(matrix);
+            for (std::size_t s = 0; s < own.size(); ++s) totals[position[s]] = own[s];
+            continue;
+        }
+        const unsigned char* row = matrix.cells.data();
+        for (std::size_t s = 0; s < position.size(); ++s, row += k) {
+            std::int32_t total = 0;
+            for (std::int32_t column : source) total += row[column] >> 7;
+            totals[position[s]] = total;
+        }
+    }
+    std::vector<std::int32_t> score_counts(items + 1, 0);
+    std::int64_t sum_totals = 0;
+    std::int64_t sum_total_squares = 0;
+    for (std::int32_t t : totals) {
+        ++score_counts[t];
+        sum_totals += t;
+        sum_total_squares += static_cast<std::int64_t>(t) * t;
+    }
+    const std::int32_t size = group_size(static_cast<std::int32_t>(n));
+    const std::vector<unsigned char> groups = extreme_groups(totals, size);
+
+    // Each form's answers tallied against the exam's totals and groups, its
+    // option slots then moved to the master letters'.
+    std::vector<OptionTally> tallies(items * OPTION_SLOTS);
+    std::vector<RightTally> rights(items);
+    std::vector<std::uint32_t> accepted(items, 0);
+    for (std::size_t f = 0; f < forms; ++f) {
+        const ResponseMatrix& matrix = tables.forms[f].matrix;
+        const auto k = static_cast<std::size_t>(matrix.items);
+        const std::vector<std::int32_t>& position = sheets.position[f];
+        std::vector<std::int32_t> form_totals(position.size());
+        std::vector<unsigned char> form_groups(position.size());
+        for (std::size_t s = 0; s < position.size(); ++s) {
+            form_totals[s] = totals[position[s]];
+            form_groups[s] = groups[position[s]];
+        }
+        std::vector<OptionTally> own(k * OPTION_SLOTS);
+        std::vector<RightTally> own_rights(k);
+        tally_answers(matrix, form_totals.data(), form_groups.data(), own.data(), own_rights.data());
+        const ExamLayout::Form& form = layout.forms[f];
         for (std::size_t j = 0; j < items; ++j) {
-            const std::uint32_t own = matrix.accepted[static_cast<std::size_t>(layout.forms[f].source[j])];
+            const auto column = static_cast<std::size_t>(form.source[j]);
+            for (int slot = 0; slot < OPTION_SLOTS; ++slot) {
+                const OptionTally& from = own[column * OPTION_SLOTS + static_cast<std::size_t>(slot)];
+                const int master = slot < LETTER_OPTIONS ? form.code[j][static_cast<std::size_t>(slot)] : slot;
+                OptionTally& to = tallies[j * OPTION_SLOTS + static_cast<std::size_t>(master)];
+                to.sum_total += from.sum_total;
+                to.count += from.count;
+                to.right += from.right;
+                to.upper += from.upper;
+                to.lower += from.lower;
+            }
+            const RightTally& from = own_rights[column];
+            rights[j].count += from.count;
+            rights[j].totals += from.totals;
+            rights[j].upper += from.upper;
+            rights[j].lower += from.lower;
+            const std::uint32_t letters = matrix.accepted[column];
             for (unsigned char c = 0; c < LETTER_OPTIONS; ++c)
-                if (own >> c & 1u) exam.accepted[j] |= 1u << layout.forms[f].code[j][c];
+                if (letters >> c & 1u) accepted[j] |= 1u << form.code[j][c];
         }
     }
 
-    // From the last sheet back, so that each form's table can be cut short
-    // behind the rows already moved: the memory of the answers moves from
-    // the forms' tables to the exam's as it goes instead of being held twice.
-    exam.cells.resize(sheets * items);
-    constexpr std::size_t ROWS_BETWEEN_CUTS = 1 << 16;
-    std::size_t out = sheets;
-    for (std::size_t r = tables.identities.size(); r-- > 0 && out > 0;) {
-        const SheetIdentity& row = tables.identities[r];
-        if (row.scored == 0 || form_index(row.form) < 0) continue;
-        const int f = position[form_index(row.form)];
-        if (f < 0) continue; // a form whose key scores no question
-        const ExamLayout::Form& form = layout.forms[static_cast<std::size_t>(f)];
-        ResponseMatrix& matrix = tables.forms[static_cast<std::size_t>(f)].matrix;
-        const std::size_t sheet = --left[static_cast<std::size_t>(f)];
-        const unsigned char* from = matrix.cells.data() + sheet * static_cast<std::size_t>(matrix.items);
-        unsigned char* to = exam.cells.data() + --out * items;
-        for (std::size_t j = 0; j < items; ++j) {
-            const unsigned char answer = from[form.source[j]];
-            to[j] = static_cast<unsigned char>(form.code[j][answer & OPTION_BITS] | (answer & RIGHT_BIT));
+    ExamFigures figures;
+    std::vector<std::int64_t> right(items);
+    for (std::size_t j = 0; j < items; ++j) right[j] = rights[j].count;
+    figures.test = totals_statistics(std::move(score_counts), right);
+    for (std::size_t j = 0; j < items; ++j)
+        figures.items.push_back(item_from_tallies(&tallies[j * OPTION_SLOTS], rights[j], accepted[j],
+                                                  static_cast<std::int64_t>(n), size, sum_totals,
+                                                  sum_total_squares));
+    return figures;
+}
+
+void exam_right_sums(const ReportTables& tables, const ExamLayout& layout, const ExamSheets& sheets,
+                     const std::vector<std::vector<std::size_t>>& sets,
+                     std::vector<std::uint16_t>& sums, std::vector<std::int64_t>& right) {
+    const std::size_t count = sets.size();
+    sums.assign(sheets.orders.size() * count, 0);
+    right.assign(layout.masters.size(), 0);
+    for (std::size_t f = 0; f < tables.forms.size(); ++f) {
+        const ResponseMatrix& matrix = tables.forms[f].matrix;
+        const auto k = static_cast<std::size_t>(matrix.items);
+        const std::vector<std::int32_t>& source = layout.forms[f].source;
+        // The form's own columns of each set.
+        std::vector<std::vector<std::int32_t>> columns(count);
+        for (std::size_t t = 0; t < count; ++t)
+            for (std::size_t j : sets[t]) columns[t].push_back(source[j]);
+        std::vector<std::int64_t> own_right(k, 0);
+        const unsigned char* row = matrix.cells.data();
+        for (std::int32_t position : sheets.position[f]) {
+            for (std::size_t i = 0; i < k; ++i) own_right[i] += row[i] >> 7;
+            std::uint16_t* sum = &sums[static_cast<std::size_t>(position) * count];
+            for (std::size_t t = 0; t < count; ++t) {
+                std::uint16_t score = 0;
+                for (std::int32_t column : columns[t]) score = static_cast<std::uint16_t>(score + (row[column] >> 7));
+                sum[t] = score;
+            }
+            row += k;
         }
-        if (out % ROWS_BETWEEN_CUTS == 0)
-            for (std::size_t g = 0; g < tables.forms.size(); ++g)
-                tables.forms[g].matrix.cells.shrink(left[g] * static_cast<std::size_t>(tables.forms[g].matrix.items));
+        for (std::size_t j = 0; j < source.size(); ++j) right[j] += own_right[static_cast<std::size_t>(source[j])];
     }
-    for (FormScores& form : tables.forms) form.matrix.cells = ByteArray();
-    return exam;
 }
 
 std::vector<KeyAmendment> disagreeing_keys(const VersionMap& map, const ReportTables& tables,

@@ -73,12 +73,36 @@ struct ExamLayout {
 // that check_version_map has passed.
 ExamLayout exam_layout(const VersionMap* map, const ReportTables& tables);
 
-// Every scored sheet of every form on every exam question, in report
-// order, option codes translated to master letters and the grader's right
-// marks kept; a question's accepted letters are those of any form. Takes
-// the forms' tables of answers, releasing each as its rows are moved, so
-// that the answers are held about once.
-ResponseMatrix exam_matrix(ReportTables& tables, const ExamLayout& layout);
+// Where each form's sheets stand among all the exam's sheets:
+// `position[f][s]` is the place, in report order, of sheet s of
+// `tables.forms[f]`, `orders[p]` the Order of the sheet at place p.
+struct ExamSheets {
+    std::vector<std::vector<std::int32_t>> position;
+    std::vector<std::int32_t> orders;
+};
+
+ExamSheets exam_sheets(const ReportTables& tables);
+
+// The whole exam's figures: what test_statistics and item_statistics work
+// out from one table that holds every sheet of every form in report order
+// on the exam's questions, its answers in master letters and its grader's
+// marks kept, each question accepting the letters that any form accepts.
+// They are worked out from the forms' own tables, which hold the answers
+// once.
+struct ExamFigures {
+    TestStatistics test;
+    std::vector<ItemStatistics> items; // per exam question
+};
+
+ExamFigures exam_figures(const ReportTables& tables, const ExamLayout& layout,
+                         const ExamSheets& sheets);
+
+// Each sheet's right answers on each of some sets of exam questions (indices
+// into `layout.masters`): `sums[p * sets.size() + t]` for the sheet at place
+// p and set t; and in `right[j]` the number of sheets right on exam question j.
+void exam_right_sums(const ReportTables& tables, const ExamLayout& layout, const ExamSheets& sheets,
+                     const std::vector<std::vector<std::size_t>>& sets,
+                     std::vector<std::uint16_t>& sums, std::vector<std::int64_t>& right);
 
 // The keys of the versions held against each other: for every master
 // question reached, each form's accepted letters in master letters (or
