@@ -381,6 +381,30 @@ def check_key_slips(c, rng, key, students, versions, assignment):
     print("key slips: found, fixed and cleared")
 
 
+def check_nothing_written(c, report, map_file):
+    """A map that does not fit the report ends the run before any output is touched."""
+    with open(map_file) as f:
+        rows = f.read().splitlines()
+    broken = c.path("broken-map.csv")
+    left_out = max(i for i, row in enumerate(rows) if row.split(",")[2] not in ("Master", str(DROPPED)))
+    with open(broken, "w") as out:
+        out.write("\n".join(rows[:left_out] + rows[left_out + 1:]) + "\n")  # a scored question's row left out
+    outputs = {name: c.path(name) for name in ("out.csv", "out.json", "out.html", "out.opt")}
+    with open(outputs["out.csv"], "w") as out:
+        out.write("an earlier analysis\n")
+    done = subprocess.run(c.analyze + [report, "--versions", broken, "-o", outputs["out.csv"], "--json",
+                                       outputs["out.json"], "--html", outputs["out.html"], "--fix-options",
+                                       outputs["out.opt"]], capture_output=True)
+    form, question = rows[left_out].split(",")[:2]
+    want = (f"{broken}: question {question} of form {form} is scored in the report but the map has no row "
+            f"for it\n").encode()
+    if done.returncode != 255 or done.stderr != want or done.stdout:
+        c.fail(f"a map without a row: status {done.returncode}, {done.stderr!r}")
+    if open(outputs["out.csv"]).read() != "an earlier analysis\n" or any(
+            os.path.exists(outputs[n]) for n in ("out.json", "out.html", "out.opt")):
+        c.fail("a map without a row: an output was written")
+
+
 def make_from(master_file, folder, seed):
     """Four versions of a sheet file of one form, with their map and tags."""
     rng = random.Random(seed)
@@ -421,6 +445,7 @@ def main():
         c = Checker(quillmark, analyze, tmp)
         key, students, versions, assignment = check_invariance(c, rng)
         check_key_slips(c, rng, key, students, versions, assignment)
+        check_nothing_written(c, c.path("versions.txt.csv"), c.path("map.csv"))
     print("ok" if c.ok else "FAILED")
     return 0 if c.ok else 1
 
