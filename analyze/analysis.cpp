@@ -70,10 +70,9 @@ Analysis analyse(ReportTables& tables, const VersionMap* versions, const TagList
     }
     if (tags) {
         const std::vector<std::vector<std::size_t>> columns = tag_columns(*tags, layout.masters);
-        std::vector<std::uint16_t> scores;
-        std::vector<std::int64_t> right;
-        exam_right_sums(tables, layout, sheets, columns, scores, right);
-        analysis.tags = tag_scores(*tags, columns, std::move(scores), right, std::move(sheets.orders));
+        std::vector<std::uint16_t> scores = exam_right_sums(tables, layout, sheets, columns);
+        analysis.tags = tag_scores(*tags, columns, std::move(scores), exam_right_counts(layout, analysis.forms),
+                                   std::move(sheets.orders));
     }
     for (FormScores& scores : tables.forms) scores.matrix.cells = ByteArray();
     return analysis;

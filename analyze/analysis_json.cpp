@@ -1,5 +1,7 @@
 #include "analyze/analysis_json.h"
 
+#include <charconv>
+
 #include <nlohmann/json.hpp>
 
 namespace quillmark {
@@ -71,13 +73,33 @@ json form_json(const FormAnalysis& form, const std::vector<std::vector<VersionPl
     return result;
 }
 
-json tags_json(const TagScores& scores) {
-    json tags = json::array();
+// A list of whole numbers on one line: "[1,2,3]".
+template <typename Value>
+void append_numbers(std::string& text, std::size_t count, Value value) {
+    text += '[';
+    char number[16];
+    for (std::size_t i = 0; i < count; ++i) {
+        char* end = std::to_chars(number, number + sizeof number, value(i)).ptr;
+        if (i > 0) text += ',';
+        text.append(number, static_cast<std::size_t>(end - number));
+    }
+    text += ']';
+}
+
+// The "tags" member, each sheet's scores as lists on one line: a sheet's
+// numbers are written straight into the text, not held as a JSON value
+// each, so that a million sheets take megabytes, not hundreds.
+void append_tags(std::string& text, const TagScores& scores) {
+    const std::size_t sheets = scores.orders().size();
+    // Room for every number: an Order of up to 7 digits, a score of up to 4,
+    // each with its comma.
+    text.reserve(text.size() + sheets * (8 + 5 * scores.summaries().size()) + 4096);
+    text += "{\n  \"orders\": ";
+    append_numbers(text, sheets, [&](std::size_t s) { return scores.orders()[s]; });
+    text += ",\n  \"tags\": [";
     for (std::size_t t = 0; t < scores.summaries().size(); ++t) {
         const TagSummary& tag = scores.summaries()[t];
-        json sheet_scores = json::array();
-        for (std::size_t s = 0; s < scores.orders().size(); ++s) sheet_scores.push_back(scores.score(s, t));
-        tags.push_back({
+        const json summary = {
             {"tag", tag.tag},
             {"questions", tag.questions},
             {"sheets", tag.sheets},
@@ -85,10 +107,15 @@ json tags_json(const TagScores& scores) {
             {"mean_percent", figure(tag.mean_percent)},
             {"std_dev", number(tag.std_dev)},
             {"kr20", figure(tag.kr20)},
-            {"scores", std::move(sheet_scores)},
-        });
+        };
+        std::string object = summary.dump(-1, ' ', false, json::error_handler_t::replace);
+        object.pop_back(); // its closing brace, after which the scores come
+        text += t == 0 ? "\n   " : ",\n   ";
+        text += object + ",\"scores\":";
+        append_numbers(text, sheets, [&](std::size_t s) { return scores.score(s, t); });
+        text += '}';
     }
-    return {{"orders", scores.orders()}, {"tags", std::move(tags)}};
+    text += "\n  ]\n }";
 }
 
 } // namespace
@@ -107,8 +134,16 @@ std::string analysis_json(const Analysis& analysis) {
         });
     json document = {{"forms", std::move(forms)}, {"checks", std::move(checks)}};
     if (analysis.exam) document["all"] = form_json(*analysis.exam, &analysis.exam_versions);
-    if (analysis.tags) document["tags"] = tags_json(*analysis.tags);
-    return document.dump(1, ' ', false, json::error_handler_t::replace) + "\n";
+    std::string text = document.dump(1, ' ', false, json::error_handler_t::replace);
+    if (analysis.tags) {
+        // The last member, where the document's keys in order put it.
+        text.resize(text.size() - 2); // "\n}"
+        text += ",\n \"tags\": ";
+        append_tags(text, *analysis.tags);
+        text += "\n}";
+    }
+    text += '\n';
+    return text;
 }
 
 } // namespace quillmark

@@ -397,24 +397,20 @@ ExamFigures exam_figures(const ReportTables& tables, const ExamLayout& layout,
     return figures;
 }
 
-void exam_right_sums(const ReportTables& tables, const ExamLayout& layout, const ExamSheets& sheets,
-                     const std::vector<std::vector<std::size_t>>& sets,
-                     std::vector<std::uint16_t>& sums, std::vector<std::int64_t>& right) {
+std::vector<std::uint16_t> exam_right_sums(const ReportTables& tables, const ExamLayout& layout,
+                                           const ExamSheets& sheets,
+                                           const std::vector<std::vector<std::size_t>>& sets) {
     const std::size_t count = sets.size();
-    sums.assign(sheets.orders.size() * count, 0);
-    right.assign(layout.masters.size(), 0);
+    std::vector<std::uint16_t> sums(sheets.orders.size() * count, 0);
     for (std::size_t f = 0; f < tables.forms.size(); ++f) {
         const ResponseMatrix& matrix = tables.forms[f].matrix;
         const auto k = static_cast<std::size_t>(matrix.items);
-        const std::vector<std::int32_t>& source = layout.forms[f].source;
         // The form's own columns of each set.
         std::vector<std::vector<std::int32_t>> columns(count);
         for (std::size_t t = 0; t < count; ++t)
-            for (std::size_t j : sets[t]) columns[t].push_back(source[j]);
-        std::vector<std::int64_t> own_right(k, 0);
+            for (std::size_t j : sets[t]) columns[t].push_back(layout.forms[f].source[j]);
         const unsigned char* row = matrix.cells.data();
         for (std::int32_t position : sheets.position[f]) {
-            for (std::size_t i = 0; i < k; ++i) own_right[i] += row[i] >> 7;
             std::uint16_t* sum = &sums[static_cast<std::size_t>(position) * count];
             for (std::size_t t = 0; t < count; ++t) {
                 std::uint16_t score = 0;
@@ -423,8 +419,17 @@ void exam_right_sums(const ReportTables& tables, const ExamLayout& layout, const
             }
             row += k;
         }
-        for (std::size_t j = 0; j < source.size(); ++j) right[j] += own_right[static_cast<std::size_t>(source[j])];
     }
+    return sums;
+}
+
+std::vector<std::int64_t> exam_right_counts(const ExamLayout& layout,
+                                            const std::vector<FormAnalysis>& forms) {
+    std::vector<std::int64_t> right(layout.masters.size(), 0);
+    for (std::size_t f = 0; f < forms.size(); ++f)
+        for (std::size_t j = 0; j < right.size(); ++j)
+            right[j] += forms[f].questions[static_cast<std::size_t>(layout.forms[f].source[j])].statistics.correct;
+    return right;
 }
 
 std::vector<KeyAmendment> disagreeing_keys(const VersionMap& map, const ReportTables& tables,

@@ -99,10 +99,15 @@ ExamFigures exam_figures(const ReportTables& tables, const ExamLayout& layout,
 
 // Each sheet's right answers on each of some sets of exam questions (indices
 // into `layout.masters`): `sums[p * sets.size() + t]` for the sheet at place
-// p and set t; and in `right[j]` the number of sheets right on exam question j.
-void exam_right_sums(const ReportTables& tables, const ExamLayout& layout, const ExamSheets& sheets,
-                     const std::vector<std::vector<std::size_t>>& sets,
-                     std::vector<std::uint16_t>& sums, std::vector<std::int64_t>& right);
+// p and set t.
+std::vector<std::uint16_t> exam_right_sums(const ReportTables& tables, const ExamLayout& layout,
+                                           const ExamSheets& sheets,
+                                           const std::vector<std::vector<std::size_t>>& sets);
+
+// The number of sheets right on each exam question, from the forms'
+// analyses (in the order of `tables.forms`).
+std::vector<std::int64_t> exam_right_counts(const ExamLayout& layout,
+                                            const std::vector<FormAnalysis>& forms);
 
 // The keys of the versions held against each other: for every master
 // question reached, each form's accepted letters in master letters (or
