@@ -27,6 +27,18 @@ char separator_of(const std::string& text, std::size_t from) {
     return semicolon ? ';' : ',';
 }
 
+// The column of a heading row whose cell is `name`, in any case; -1 when
+// there is none.
+int heading_column(const CsvRow& heading, const char* name) {
+    for (std::size_t c = 0; c < heading.cells.size(); ++c) {
+        const std::string& cell = heading.cells[c];
+        std::size_t i = 0;
+        while (i < cell.size() && name[i] != '\0' && ascii_lower(cell[i]) == ascii_lower(name[i])) ++i;
+        if (i == cell.size() && name[i] == '\0') return static_cast<int>(c);
+    }
+    return -1;
+}
+
 } // namespace
 
 bool read_input_file(const std::string& name, std::string& text, std::string& error) {
@@ -116,14 +128,37 @@ bool split_csv(const std::string& text, std::vector<CsvRow>& rows, FileError& er
     return true;
 }
 
-int heading_column(const CsvRow& heading, const char* name) {
-    for (std::size_t c = 0; c < heading.cells.size(); ++c) {
-        const std::string& cell = heading.cells[c];
-        std::size_t i = 0;
-        while (i < cell.size() && name[i] != '\0' && ascii_lower(cell[i]) == ascii_lower(name[i])) ++i;
-        if (i == cell.size() && name[i] == '\0') return static_cast<int>(c);
+bool read_headed_rows(const std::string& text, const std::vector<const char*>& names,
+                      std::size_t required,
+                      const std::function<bool(const CsvRow& row, const std::vector<int>& columns)>& each,
+                      FileError& error) {
+    std::vector<CsvRow> rows;
+    if (!split_csv(text, rows, error)) return false;
+    std::string shown;
+    for (const char* name : names) shown += (shown.empty() ? "" : ",") + std::string(name);
+    if (rows.empty()) {
+        error = {0, "the file is empty: the heading " + shown + " is missing"};
+        return false;
     }
-    return -1;
+    const CsvRow& heading = rows.front();
+    std::vector<int> columns;
+    for (std::size_t n = 0; n < names.size(); ++n) {
+        columns.push_back(heading_column(heading, names[n]));
+        if (n < required && columns.back() < 0) {
+            error = {heading.line, "the first row is not the heading " + shown};
+            return false;
+        }
+    }
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        const CsvRow& row = rows[r];
+        for (std::size_t c = heading.cells.size(); c < row.cells.size(); ++c)
+            if (!row.cells[c].empty()) {
+                error = {row.line, "the row has more cells than the heading"};
+                return false;
+            }
+        if (!each(row, columns)) return false;
+    }
+    return true;
 }
 
 const std::string& cell_at(const CsvRow& row, int column) {
@@ -131,16 +166,22 @@ const std::string& cell_at(const CsvRow& row, int column) {
     return column >= 0 && static_cast<std::size_t>(column) < row.cells.size() ? row.cells[column] : empty;
 }
 
-bool parse_question_number(const std::string& cell, std::int32_t highest, std::int32_t& number) {
-    if (cell.empty() || cell.size() > 9) return false;
+bool number_cell(const CsvRow& row, int column, const char* what, std::int32_t highest,
+                 std::int32_t& number, FileError& error) {
+    const std::string& cell = cell_at(row, column);
     std::int32_t value = 0;
-    for (char c : cell) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
+    bool digits = !cell.empty() && cell.size() <= 9;
+    for (std::size_t i = 0; digits && i < cell.size(); ++i) {
+        digits = cell[i] >= '0' && cell[i] <= '9';
+        value = value * 10 + (cell[i] - '0');
     }
-    if (value < 1 || value > highest) return false;
-    number = value;
-    return true;
+    if (digits && value >= 1 && value <= highest) {
+        number = value;
+        return true;
+    }
+    error = {row.line, std::string("the ") + what + " number " + quoted_for_message(cell) +
+                           " is not a number from 1 to " + std::to_string(highest)};
+    return false;
 }
 
 std::string quoted_for_message(const std::string& cell) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,15 +43,27 @@ bool read_input_file(const std::string& name, std::string& text, std::string& er
 // has text after its closing quote.
 bool split_csv(const std::string& text, std::vector<CsvRow>& rows, FileError& error);
 
-// The column of a heading row whose cell is `name`, in any case; -1 when
-// there is none.
-int heading_column(const CsvRow& heading, const char* name);
+// Reads a file whose first row is its heading, cut into rows as split_csv
+// cuts it: finds the heading's column of each of `names` (in any order and
+// case; -1 where it has none), then hands every further row, in order, to
+// `each` with those columns. Faults, at their line, end the reading: an
+// empty file; a heading without one of the first `required` names (the
+// messages show the heading as the names joined by commas); a row with a
+// cell that is not empty past the heading's last; whatever `each` finds (it
+// yields false after setting `error`).
+bool read_headed_rows(const std::string& text, const std::vector<const char*>& names,
+                      std::size_t required,
+                      const std::function<bool(const CsvRow& row, const std::vector<int>& columns)>& each,
+                      FileError& error);
 
 // The cell of a row in `column`, empty when the row is shorter.
 const std::string& cell_at(const CsvRow& row, int column);
 
-// A question number as a cell holds it: digits only, 1 to `highest`.
-bool parse_question_number(const std::string& cell, std::int32_t highest, std::int32_t& number);
+// The number in a row's cell, digits only, from 1 to `highest`; else false
+// with the fault "the <what> number "<cell>" is not a number from 1 to
+// <highest>" at the row's line.
+bool number_cell(const CsvRow& row, int column, const char* what, std::int32_t highest,
+                 std::int32_t& number, FileError& error);
 
 // A cell for a message: in double quotes, at most 40 bytes of it.
 std::string quoted_for_message(const std::string& cell);

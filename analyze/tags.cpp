@@ -8,42 +8,17 @@
 
 namespace quillmark {
 
-namespace {
-
-const char HEADING_FAULT[] = "the first row is not the heading Master,Tag";
-const char EMPTY_FAULT[] = "the file is empty: the heading Master,Tag is missing";
-
-} // namespace
-
 bool parse_tag_file(const std::string& text, TagList& tags, FileError& error) {
     tags.tags.clear();
-    std::vector<CsvRow> rows;
-    if (!split_csv(text, rows, error)) return false;
-    if (rows.empty()) {
-        error = {0, EMPTY_FAULT};
-        return false;
-    }
-    const CsvRow& heading = rows[0];
-    const int master_column = heading_column(heading, "Master");
-    const int tag_column = heading_column(heading, "Tag");
-    if (master_column < 0 || tag_column < 0) {
-        error = {heading.line, HEADING_FAULT};
-        return false;
-    }
     std::map<std::string, std::size_t> index; // tag name to its place in `tags`
-    for (std::size_t r = 1; r < rows.size(); ++r) {
-        const CsvRow& row = rows[r];
+    auto each = [&](const CsvRow& row, const std::vector<int>& columns) {
         auto fault = [&](std::string message) {
             error = {row.line, std::move(message)};
             return false;
         };
-        for (std::size_t c = heading.cells.size(); c < row.cells.size(); ++c)
-            if (!row.cells[c].empty()) return fault("the row has more cells than the heading");
         std::int32_t question = 0;
-        if (!parse_question_number(cell_at(row, master_column), MAX_QUESTIONS, question))
-            return fault("the question number " + quoted_for_message(cell_at(row, master_column)) +
-                         " is not a number from 1 to 1000");
-        const std::string& name = cell_at(row, tag_column);
+        if (!number_cell(row, columns[0], "question", MAX_QUESTIONS, question, error)) return false;
+        const std::string& name = cell_at(row, columns[1]);
         if (name.empty()) return fault("the Tag cell is empty");
         const auto found = index.emplace(name, tags.tags.size());
         if (found.second) tags.tags.push_back({name, {}, {}});
@@ -56,7 +31,9 @@ bool parse_tag_file(const std::string& text, TagList& tags, FileError& error) {
                          ")");
         tag.questions.push_back(question);
         tag.lines.push_back(row.line);
-    }
+        return true;
+    };
+    if (!read_headed_rows(text, {"Master", "Tag"}, 2, each, error)) return false;
     // Each tag's questions ascending, their lines with them.
     for (TagList::Tag& tag : tags.tags) {
         std::vector<std::pair<std::int32_t, std::int32_t>> pairs;

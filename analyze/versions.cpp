@@ -10,8 +10,6 @@ namespace quillmark {
 namespace {
 
 constexpr std::int32_t HIGHEST_NUMBER = MAX_QUESTIONS;
-const char HEADING_FAULT[] = "the first row is not the heading Form,Question,Master,Options";
-const char EMPTY_FAULT[] = "the file is empty: the heading Form,Question,Master,Options is missing";
 
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -112,46 +110,25 @@ long double best_correlation(const FormKey& form, std::int64_t key) {
 
 bool parse_version_map(const std::string& text, VersionMap& map, FileError& error) {
     map.rows.clear();
-    std::vector<CsvRow> rows;
-    if (!split_csv(text, rows, error)) return false;
-    if (rows.empty()) {
-        error = {0, EMPTY_FAULT};
-        return false;
-    }
-    const CsvRow& heading = rows[0];
-    const int form_column = heading_column(heading, "Form");
-    const int question_column = heading_column(heading, "Question");
-    const int master_column = heading_column(heading, "Master");
-    const int options_column = heading_column(heading, "Options");
-    if (form_column < 0 || question_column < 0 || master_column < 0) {
-        error = {heading.line, HEADING_FAULT};
-        return false;
-    }
     // The line of the first row of each form and question, and of each form
     // and master question.
     std::vector<std::int32_t> question_line(NUM_FORMS * (HIGHEST_NUMBER + 1), 0);
     std::vector<std::int32_t> master_line(NUM_FORMS * (HIGHEST_NUMBER + 1), 0);
-    for (std::size_t r = 1; r < rows.size(); ++r) {
-        const CsvRow& row = rows[r];
+    auto each = [&](const CsvRow& row, const std::vector<int>& columns) {
         auto fault = [&](std::string message) {
             error = {row.line, std::move(message)};
             return false;
         };
-        for (std::size_t c = heading.cells.size(); c < row.cells.size(); ++c)
-            if (!row.cells[c].empty()) return fault("the row has more cells than the heading");
         VersionRow entry;
         entry.line = row.line;
-        const std::string& form = cell_at(row, form_column);
+        const std::string& form = cell_at(row, columns[0]);
         if (form.size() != 1 || form_index(upper(form[0])) < 0)
             return fault(quoted_for_message(form) + " is not a form letter A to J");
         entry.form = upper(form[0]);
-        if (!parse_question_number(cell_at(row, question_column), HIGHEST_NUMBER, entry.question))
-            return fault("the question number " + quoted_for_message(cell_at(row, question_column)) +
-                         " is not a number from 1 to 1000");
-        if (!parse_question_number(cell_at(row, master_column), HIGHEST_NUMBER, entry.master))
-            return fault("the master number " + quoted_for_message(cell_at(row, master_column)) +
-                         " is not a number from 1 to 1000");
-        const std::string& options = cell_at(row, options_column);
+        if (!number_cell(row, columns[1], "question", HIGHEST_NUMBER, entry.question, error) ||
+            !number_cell(row, columns[2], "master", HIGHEST_NUMBER, entry.master, error))
+            return false;
+        const std::string& options = cell_at(row, columns[3]);
         bool arranged = false;
         entry.options = arrangement(options, arranged);
         if (!arranged) {
@@ -173,8 +150,9 @@ bool parse_version_map(const std::string& text, VersionMap& map, FileError& erro
                          std::to_string(first_master) + ")");
         first_master = row.line;
         map.rows.push_back(std::move(entry));
-    }
-    return true;
+        return true;
+    };
+    return read_headed_rows(text, {"Form", "Question", "Master", "Options"}, 3, each, error);
 }
 
 bool check_version_map(const VersionMap& map, const ReportTables& tables, FileError& error) {
