@@ -13,11 +13,12 @@ bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// The separator the first row uses: a semicolon when it has one and no
-// comma outside quotes, else a comma.
+// The separator the first row that is not blank uses: a semicolon when it
+// has one and no comma outside quotes, else a comma.
 char separator_of(const std::string& text, std::size_t from) {
     bool quoted = false;
     bool semicolon = false;
+    while (from < text.size() && (is_blank(text[from]) || text[from] == '\r' || text[from] == '\n')) ++from;
     for (std::size_t i = from; i < text.size() && (quoted || text[i] != '\n'); ++i) {
         if (text[i] == '"') quoted = !quoted;
         if (quoted) continue;

@@ -380,7 +380,7 @@ std::vector<std::uint16_t> exam_right_sums(const ReportTables& tables, const Exa
                                            const std::vector<std::vector<std::size_t>>& sets) {
     const std::size_t count = sets.size();
     std::vector<std::uint16_t> sums(sheets.orders.size() * count, 0);
-    for (std::size_t f = 0; f < tables.forms.size(); ++f) {
+    for (std::size_t f = 0; f < tables.forms.size() && count > 0; ++f) {
         const ResponseMatrix& matrix = tables.forms[f].matrix;
         const auto k = static_cast<std::size_t>(matrix.items);
         // The form's own columns of each set.

@@ -56,7 +56,7 @@ TEST(VersionMap, ReadsAsASpreadsheetSavesIt) {
     // A byte order mark, line ends with carriage returns, semicolons, quoted
     // and lower-case cells, columns in another order, a column of notes.
     const std::string text =
-        "\xEF\xBB\xBF\"master\";Form;Note;QUESTION;Options\r\n"
+        "\xEF\xBB\xBF\r\n\"master\";Form;Note;QUESTION;Options\r\n"
         "3;a;first; 2 ;cadbe\r\n"
         ";;;;\r\n"
         "\"1\";B;\"a; b\";1;\r\n";
@@ -68,10 +68,10 @@ TEST(VersionMap, ReadsAsASpreadsheetSavesIt) {
     EXPECT_EQ(map.rows[0].question, 2);
     EXPECT_EQ(map.rows[0].master, 3);
     EXPECT_EQ(map.rows[0].options, "CADBE");
-    EXPECT_EQ(map.rows[0].line, 2);
+    EXPECT_EQ(map.rows[0].line, 3);
     EXPECT_EQ(map.rows[1].form, 'B');
     EXPECT_EQ(map.rows[1].options, "");
-    EXPECT_EQ(map.rows[1].line, 4);
+    EXPECT_EQ(map.rows[1].line, 5);
 }
 
 // A report's form as the reader leaves it: its key's length and its scored

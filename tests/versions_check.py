@@ -351,7 +351,6 @@ def check_key_slips(c, rng, key, students, versions, assignment):
         c.fail("after the regrade the all rows are not the single form's")
 
     # Two versions, a slip on B: no majority, the students' answers decide.
-    two = {f: keys[f] if f != "C" else None for f in "AB"}
     m = 9
     i = versions["B"][0].index(m - 1)
     opts = versions["B"][1][m - 1]
