@@ -18,13 +18,13 @@ std::vector<long double> percent_of_scores(std::int32_t items) {
 }
 
 // The figures of one table of answers whose columns are the questions
-// `numbers`.
+// `numbers`, and the sums they come from.
 FormAnalysis form_analysis(char letter, const ResponseMatrix& matrix,
-                           const std::vector<std::int32_t>& numbers) {
+                           const std::vector<std::int32_t>& numbers, QuestionTallies& sums) {
     FormAnalysis form;
     form.form = letter;
     form.test = test_statistics(matrix);
-    std::vector<ItemStatistics> items = item_statistics(matrix);
+    std::vector<ItemStatistics> items = item_statistics(matrix, sums);
     for (std::size_t i = 0; i < items.size(); ++i)
         form.questions.push_back({numbers[i], std::move(items[i])});
     form.percent_of_score = percent_of_scores(form.test.items);
@@ -39,8 +39,10 @@ Analysis analyse(ReportTables& tables, const VersionMap* versions, const TagList
     Analysis analysis;
     analysis.checks = sheet_checks(tables);
     const bool whole_exam = versions != nullptr || tags != nullptr;
-    for (FormScores& scores : tables.forms) {
-        analysis.forms.push_back(form_analysis(scores.form, scores.matrix, scores.question_numbers));
+    std::vector<QuestionTallies> form_sums(tables.forms.size());
+    for (std::size_t f = 0; f < tables.forms.size(); ++f) {
+        FormScores& scores = tables.forms[f];
+        analysis.forms.push_back(form_analysis(scores.form, scores.matrix, scores.question_numbers, form_sums[f]));
         // The whole exam is made of the forms' answers: they are kept for it.
         if (!whole_exam) scores.matrix.cells = ByteArray();
     }
@@ -59,7 +61,7 @@ Analysis analyse(ReportTables& tables, const VersionMap* versions, const TagList
     const ExamLayout layout = exam_layout(versions, tables);
     ExamSheets sheets = exam_sheets(tables);
     if (versions && !layout.masters.empty()) {
-        ExamFigures figures = exam_figures(tables, layout, sheets);
+        ExamFigures figures = exam_figures(tables, layout, sheets, form_sums);
         FormAnalysis& exam = analysis.exam.emplace();
         exam.form = WHOLE_EXAM;
         exam.test = std::move(figures.test);

@@ -257,14 +257,29 @@ char suspected_key(const std::vector<OptionStatistics>& options) {
 }
 
 void tally_answers(const ResponseMatrix& matrix, const std::int32_t* totals,
-                   const unsigned char* groups, OptionTally* tallies, RightTally* rights) {
+                   const unsigned char* groups, OptionTally* tallies, RightTally* rights,
+                   bool groups_only) {
     const std::int64_t n = matrix.sheets;
     const auto k = static_cast<std::size_t>(matrix.items);
     // One pass over the answers: per question and option slot, how many
     // chose it, how many of them were right, their totals, and how many of
     // them stand in each group.
     const unsigned char* cell = matrix.cells.data();
-    for (std::int64_t s = 0; s < n; ++s, cell += k) {
+    if (groups_only) {
+        for (std::int64_t s = 0; s < n; ++s, cell += k) {
+            if (groups[s] == 0) continue;
+            const int upper = groups[s] & UPPER_GROUP;
+            const int lower = (groups[s] & LOWER_GROUP) >> 1;
+            OptionTally* question = tallies;
+            for (std::size_t i = 0; i < k; ++i, question += OPTION_SLOTS) {
+                const int code = cell[i] & OPTION_BITS;
+                OptionTally& tally = question[code < LETTER_OPTIONS ? code : NONE_SLOT];
+                tally.upper += upper;
+                tally.lower += lower;
+            }
+        }
+    }
+    for (std::int64_t s = 0; s < n && !groups_only; ++s, cell += k) {
         const std::int64_t total = totals[s];
         const int upper = groups[s] & UPPER_GROUP;
         const int lower = (groups[s] & LOWER_GROUP) >> 1;
@@ -312,8 +327,10 @@ void tally_answers(const ResponseMatrix& matrix, const std::int32_t* totals,
             }
         }
         RightTally& sum = rights[i];
-        sum.count += right.count;
-        sum.totals += right.totals;
+        if (!groups_only) {
+            sum.count += right.count;
+            sum.totals += right.totals;
+        }
         sum.upper += right.upper;
         sum.lower += right.lower;
     }
@@ -360,6 +377,11 @@ ItemStatistics item_from_tallies(const OptionTally* question, const RightTally& 
 }
 
 std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix) {
+    QuestionTallies tallies;
+    return item_statistics(matrix, tallies);
+}
+
+std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix, QuestionTallies& sums) {
     const std::int64_t n = matrix.sheets;
     const auto k = static_cast<std::size_t>(matrix.items);
     const std::vector<std::int32_t> totals = total_scores(matrix);
@@ -372,8 +394,10 @@ std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix) {
         sum_totals += t;
         sum_total_squares += static_cast<std::int64_t>(t) * t;
     }
-    std::vector<OptionTally> tallies(k * OPTION_SLOTS);
-    std::vector<RightTally> rights(k);
+    std::vector<OptionTally>& tallies = sums.options;
+    std::vector<RightTally>& rights = sums.rights;
+    tallies.assign(k * OPTION_SLOTS, OptionTally{});
+    rights.assign(k, RightTally{});
     tally_answers(matrix, totals.data(), groups.data(), tallies.data(), rights.data());
 
     std::vector<ItemStatistics> items;

@@ -212,9 +212,22 @@ struct RightTally {
 
 // Adds a table's answers to the sums of its questions: sheet s has the
 // total totals[s] and the group bits groups[s] (UPPER_GROUP, LOWER_GROUP);
-// question i adds to tallies[i * OPTION_SLOTS + slot] and rights[i].
+// question i adds to tallies[i * OPTION_SLOTS + slot] and rights[i]. With
+// `groups_only`, only the counts of the upper and lower groups are added,
+// from the sheets in a group: for sums that a pass over the same answers
+// with the same totals has made but for other groups.
 void tally_answers(const ResponseMatrix& matrix, const std::int32_t* totals,
-                   const unsigned char* groups, OptionTally* tallies, RightTally* rights);
+                   const unsigned char* groups, OptionTally* tallies, RightTally* rights,
+                   bool groups_only = false);
+
+// The sums of a table's questions that item_statistics works out.
+struct QuestionTallies {
+    std::vector<OptionTally> options; // OPTION_SLOTS per question
+    std::vector<RightTally> rights;
+};
+
+// item_statistics, handing back the sums too.
+std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix, QuestionTallies& tallies);
 
 // A question's record from its sums over n sheets (at least one): its
 // OPTION_SLOTS tallies, its right answers, the letters listed as accepted,

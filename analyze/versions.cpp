@@ -1,6 +1,7 @@
 #include "analyze/versions.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "keys/report_layout.h"
@@ -287,7 +288,7 @@ ExamSheets exam_sheets(const ReportTables& tables) {
 }
 
 ExamFigures exam_figures(const ReportTables& tables, const ExamLayout& layout,
-                         const ExamSheets& sheets) {
+                         const ExamSheets& sheets, const std::vector<QuestionTallies>& form_sums) {
     const std::size_t items = layout.masters.size();
     const std::size_t forms = tables.forms.size();
     const std::size_t n = sheets.orders.size();
@@ -337,9 +338,14 @@ ExamFigures exam_figures(const ReportTables& tables, const ExamLayout& layout,
             form_totals[s] = totals[position[s]];
             form_groups[s] = groups[position[s]];
         }
-        std::vector<OptionTally> own(k * OPTION_SLOTS);
-        std::vector<RightTally> own_rights(k);
-        tally_answers(matrix, form_totals.data(), form_groups.data(), own.data(), own_rights.data());
+        // With every question of the form on the exam, a sheet's total on
+        // the exam is its own: the form's sums stand but for the groups.
+        const bool same_totals = items == k;
+        std::vector<OptionTally> own = same_totals ? form_sums[f].options : std::vector<OptionTally>(k * OPTION_SLOTS);
+        std::vector<RightTally> own_rights = same_totals ? form_sums[f].rights : std::vector<RightTally>(k);
+        for (OptionTally& tally : own) tally.upper = tally.lower = 0;
+        for (RightTally& right : own_rights) right.upper = right.lower = 0;
+        tally_answers(matrix, form_totals.data(), form_groups.data(), own.data(), own_rights.data(), same_totals);
         const ExamLayout::Form& form = layout.forms[f];
         for (std::size_t j = 0; j < items; ++j) {
             const auto column = static_cast<std::size_t>(form.source[j]);
@@ -380,22 +386,36 @@ std::vector<std::uint16_t> exam_right_sums(const ReportTables& tables, const Exa
                                            const std::vector<std::vector<std::size_t>>& sets) {
     const std::size_t count = sets.size();
     std::vector<std::uint16_t> sums(sheets.orders.size() * count, 0);
+    // Eight answers at a time: a row's bytes as 64-bit words, and for each
+    // set a mask with RIGHT_BIT in the bytes of the set's columns. The right
+    // marks of a word that a mask keeps, moved to the low bit of each byte,
+    // add up byte by byte; a byte counts at most one mark in eight columns,
+    // 125 of a row of 1000, so no byte overflows.
+    constexpr std::uint64_t EVEN_BYTES = 0x00ff00ff00ff00ffull;
     for (std::size_t f = 0; f < tables.forms.size() && count > 0; ++f) {
         const ResponseMatrix& matrix = tables.forms[f].matrix;
         const auto k = static_cast<std::size_t>(matrix.items);
-        // The form's own columns of each set.
-        std::vector<std::vector<std::int32_t>> columns(count);
+        const std::size_t words = (k + 7) / 8;
+        std::vector<unsigned char> mask_bytes(count * words * 8, 0);
         for (std::size_t t = 0; t < count; ++t)
-            for (std::size_t j : sets[t]) columns[t].push_back(layout.forms[f].source[j]);
-        const unsigned char* row = matrix.cells.data();
+            for (std::size_t j : sets[t])
+                mask_bytes[t * words * 8 + static_cast<std::size_t>(layout.forms[f].source[j])] = RIGHT_BIT;
+        std::vector<std::uint64_t> masks(count * words);
+        std::memcpy(masks.data(), mask_bytes.data(), mask_bytes.size());
+        std::vector<std::uint64_t> row(words, 0);
+        const unsigned char* cells = matrix.cells.data();
         for (std::int32_t position : sheets.position[f]) {
+            std::memcpy(row.data(), cells, k);
+            cells += k;
             std::uint16_t* sum = &sums[static_cast<std::size_t>(position) * count];
-            for (std::size_t t = 0; t < count; ++t) {
-                std::uint16_t score = 0;
-                for (std::int32_t column : columns[t]) score = static_cast<std::uint16_t>(score + (row[column] >> 7));
-                sum[t] = score;
+            const std::uint64_t* mask = masks.data();
+            for (std::size_t t = 0; t < count; ++t, mask += words) {
+                std::uint64_t marks = 0;
+                for (std::size_t w = 0; w < words; ++w) marks += (row[w] & mask[w]) >> 7;
+                // The eight byte counts added: pairs into 16-bit lanes, then the lanes.
+                const std::uint64_t pairs = (marks & EVEN_BYTES) + (marks >> 8 & EVEN_BYTES);
+                sum[t] = static_cast<std::uint16_t>((pairs * 0x0001000100010001ull) >> 48);
             }
-            row += k;
         }
     }
     return sums;

@@ -88,14 +88,16 @@ ExamSheets exam_sheets(const ReportTables& tables);
 // on the exam's questions, its answers in master letters and its grader's
 // marks kept, each question accepting the letters that any form accepts.
 // They are worked out from the forms' own tables, which hold the answers
-// once.
+// once, and the sums their analyses made (`form_sums`, in the order of
+// `tables.forms`): where the exam has every question of a form, only the
+// groups are counted again.
 struct ExamFigures {
     TestStatistics test;
     std::vector<ItemStatistics> items; // per exam question
 };
 
 ExamFigures exam_figures(const ReportTables& tables, const ExamLayout& layout,
-                         const ExamSheets& sheets);
+                         const ExamSheets& sheets, const std::vector<QuestionTallies>& form_sums);
 
 // Each sheet's right answers on each of some sets of exam questions (indices
 // into `layout.masters`): `sums[p * sets.size() + t]` for the sheet at place

@@ -23,7 +23,8 @@ options of every question, with the map that undoes the shuffle. Checked:
   as "keys disagree" with the Detail worked out here, the option file holds
   the line that makes C agree, and regrading with it leaves none and makes the
   "all" rows those of the single form again; with two versions and a slip in
-  one, the students' answers decide;
+  one, the students' answers decide; a question one version drops is left out
+  of the "all" rows, which are then those of the single form that drops it;
 - the tag table and each sheet's score per tag in the JSON equal those worked
   out here from the report's scoring strings, and the single form's tags
   (its own numbers, no map) equal the versions' (master numbers).
@@ -380,6 +381,22 @@ def check_key_slips(c, rng, key, students, versions, assignment):
     print("key slips: found, fixed and cleared")
 
 
+def check_dropped_on_one_form(c, key, students, versions, assignment):
+    """A question that version C drops and the others score is left out of the all rows,
+    which are then those of the single form with that question dropped."""
+    m = 31
+    keys = {f: key_of(f, key, versions) for f in "ABCD"}
+    i = versions["C"][0].index(m - 1)
+    keys["C"] = keys["C"][:i] + "X" + keys["C"][i + 1:]
+    sheets, single = c.path("dropped.txt"), c.path("dropped-master.txt")
+    write_versions(sheets, keys, students, assignment, versions)
+    write_master(single, key[:m - 1] + ["X"] + key[m:], students)
+    both, _ = c.analyse(c.grade(sheets), "--versions", c.path("map.csv"))
+    one, _ = c.analyse(c.grade(single))
+    if form_rows(tables(both), "all") != form_rows(tables(one), "A"):
+        c.fail("a question dropped on one version: the all rows are not the single form's without it")
+
+
 def check_nothing_written(c, report, map_file):
     """A map that does not fit the report ends the run before any output is touched."""
     with open(map_file) as f:
@@ -444,6 +461,7 @@ def main():
         c = Checker(quillmark, analyze, tmp)
         key, students, versions, assignment = check_invariance(c, rng)
         check_key_slips(c, rng, key, students, versions, assignment)
+        check_dropped_on_one_form(c, key, students, versions, assignment)
         check_nothing_written(c, c.path("versions.txt.csv"), c.path("map.csv"))
     print("ok" if c.ok else "FAILED")
     return 0 if c.ok else 1
