@@ -43,8 +43,12 @@ Analysis analyse(ReportTables& tables, const VersionMap* versions, const TagList
     for (std::size_t f = 0; f < tables.forms.size(); ++f) {
         FormScores& scores = tables.forms[f];
         analysis.forms.push_back(form_analysis(scores.form, scores.matrix, scores.question_numbers, form_sums[f]));
-        // The whole exam is made of the forms' answers: they are kept for it.
-        if (!whole_exam) scores.matrix.cells = ByteArray();
+        // The whole exam is made of the forms' answers and sums: they are
+        // kept for it.
+        if (!whole_exam) {
+            scores.matrix.cells = ByteArray();
+            form_sums[f] = QuestionTallies();
+        }
     }
     if (!whole_exam) return analysis;
 

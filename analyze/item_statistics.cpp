@@ -384,7 +384,8 @@ std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix) {
 std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix, QuestionTallies& sums) {
     const std::int64_t n = matrix.sheets;
     const auto k = static_cast<std::size_t>(matrix.items);
-    const std::vector<std::int32_t> totals = total_scores(matrix);
+    std::vector<std::int32_t>& totals = sums.totals;
+    totals = total_scores(matrix);
     const std::int32_t size = group_size(matrix.sheets);
     const std::vector<unsigned char> groups = extreme_groups(totals, size);
 

@@ -220,10 +220,12 @@ void tally_answers(const ResponseMatrix& matrix, const std::int32_t* totals,
                    const unsigned char* groups, OptionTally* tallies, RightTally* rights,
                    bool groups_only = false);
 
-// The sums of a table's questions that item_statistics works out.
+// The sums of a table's questions that item_statistics works out, and the
+// sheets' totals they were worked out with.
 struct QuestionTallies {
     std::vector<OptionTally> options; // OPTION_SLOTS per question
     std::vector<RightTally> rights;
+    std::vector<std::int32_t> totals;
 };
 
 // item_statistics, handing back the sums too.

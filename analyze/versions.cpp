@@ -301,7 +301,7 @@ ExamFigures exam_figures(const ReportTables& tables, const ExamLayout& layout,
         const std::vector<std::int32_t>& source = layout.forms[f].source;
         const std::vector<std::int32_t>& position = sheets.position[f];
         if (items == k) { // every question of the form is on the exam
-            const std::vector<std::int32_t> own = total_scores(matrix);
+            const std::vector<std::int32_t>& own = form_sums[f].totals;
             for (std::size_t s = 0; s < own.size(); ++s) totals[position[s]] = own[s];
             continue;
         }
