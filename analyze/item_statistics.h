@@ -192,7 +192,7 @@ std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix);
 // The option slots of a question: the 25 letters A to Y, then "none". Per
 // slot, how many sheets chose it, how many of them were right, their
 // totals and how many of them stand in each group. Counts fit 32 bits (at
-// most MAX_FORM_SHEETS sheets a form); the sum of totals may not.
+// most MAX_FORM_SHEETS sheets a form, ten forms); the sum of totals may not.
 constexpr int OPTION_SLOTS = LETTER_OPTIONS + 1;
 struct OptionTally {
     std::int64_t sum_total = 0;

@@ -1,7 +1,8 @@
 // One exam given in shuffled versions, one form letter a version: the map of
 // each form's questions and answer letters to the master exam's, the whole
-// exam as one table of answers by master question and master letter, and
-// the cross-check of the versions' keys.
+// exam's figures by master question and master letter worked out from the
+// forms' own tables, each sheet's right answers on sets of its questions,
+// and the cross-check of the versions' keys.
 #pragma once
 
 #include <array>
