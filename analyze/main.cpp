@@ -17,6 +17,8 @@
 #include "analyze/output_files.h"
 #include "analyze/rasch_output.h"
 #include "analyze/report_reader.h"
+#include "analyze/tags.h"
+#include "analyze/versions.h"
 #include "platform/env.h"
 #include "platform/program_info.h"
 
@@ -40,6 +42,9 @@ const char DESCRIPTION[] =
     "identifier is corrected when only one student can be meant, else listed;\n"
     "students without a sheet are listed. The gradebook gives every student's\n"
     "form, raw and per-cent score and grade.\n"
+    "With a version map, the whole exam's rows (Form \"all\", by master question\n"
+    "and letter) come first and the keys of the versions are checked against\n"
+    "each other; with tags, every sheet's score on each tag and a row per tag.\n"
     "Each FILE is written whole or left as it was, and may be neither the\n"
     "report nor another output; a FILE of - is standard output.\n"
     "-h, --help and --version are answered when they are the only argument.";
@@ -56,6 +61,8 @@ struct Settings {
     std::string class_list;
     std::string grades;
     std::string gradebook;
+    std::string versions;
+    std::string tags;
     std::size_t json_output = NO_OUTPUT;
     std::size_t html_output = NO_OUTPUT;
     std::size_t fix_output = NO_OUTPUT;
@@ -97,6 +104,37 @@ void define_options(CLI::App& app, Settings& settings) {
     app.add_flag("--rasch", settings.rasch,
                  "the Rasch measures of each form's questions, with their\n"
                  "fit, and of every raw score, then the reliabilities");
+    app.add_option("--versions", settings.versions,
+                   "the map of an exam's shuffled versions: the whole exam\n"
+                   "by master question, keys checked across versions")
+        ->option_text("FILE");
+    app.add_option("--tags", settings.tags, "the topics (tags) of the questions: scores by tag")
+        ->option_text("FILE");
+}
+
+// Reports a fault of a version map or tag file, by its line when it has one.
+void report_file_error(const std::string& name, const FileError& error) {
+    if (error.line > 0)
+        send_message("%s:%d: %s\n", name.c_str(), error.line, error.message.c_str());
+    else
+        send_message("%s: %s\n", name.c_str(), error.message.c_str());
+}
+
+// Reads a version map or tag file with its parser; false after reporting
+// why it cannot be used.
+template <typename Contents>
+bool read_input(const std::string& name, Contents& contents,
+                bool (*parse)(const std::string&, Contents&, FileError&)) {
+    std::string text;
+    std::string why;
+    if (!read_input_file(name, text, why)) {
+        send_message("Can't read %s: %s\n", name.c_str(), why.c_str());
+        return false;
+    }
+    FileError error;
+    if (parse(text, contents, error)) return true;
+    report_file_error(name, error);
+    return false;
 }
 
 // Reads the class list named on the command line; yields false after
@@ -145,9 +183,25 @@ bool analyse_report(const Settings& settings, const AnalysisInputs& inputs, Outp
     // Without scored sheets every output is still written, so that none is
     // left from an earlier run: the checks say why nothing was scored.
     if (tables.forms.empty()) send_message("%s: no scored sheets to analyse\n", name);
+    FileError file_error;
+    if (inputs.versions && !check_version_map(*inputs.versions, tables, file_error)) {
+        report_file_error(settings.versions, file_error);
+        return false;
+    }
+    if (inputs.tags &&
+        !check_tags(*inputs.tags, exam_question_numbers(inputs.versions, tables), file_error)) {
+        report_file_error(settings.tags, file_error);
+        return false;
+    }
     const Analysis analysis = analyse(tables, inputs);
 
     std::FILE* out = files.stream(tables_output);
+    if (analysis.exam) {
+        print_form_tables(out, *analysis.exam);
+        files.check(tables_output);
+        print_score_histogram(stderr, *analysis.exam);
+        end_message();
+    }
     for (const FormAnalysis& form : analysis.forms) {
         print_form_tables(out, form);
         files.check(tables_output);
@@ -155,9 +209,14 @@ bool analyse_report(const Settings& settings, const AnalysisInputs& inputs, Outp
         if (form.rasch) print_rasch_notes(stderr, form, *form.rasch);
         end_message();
     }
+    if (analysis.tags) {
+        print_tag_table(out, *analysis.tags);
+        files.check(tables_output);
+    }
     print_checks_table(out, analysis.checks);
     files.check(tables_output);
-    print_check_counts(stderr, analysis.checks, inputs.class_list != nullptr);
+    print_check_counts(stderr, analysis.checks, inputs.class_list != nullptr,
+                       inputs.versions != nullptr);
     end_message();
     if (settings.json_output != NO_OUTPUT)
         files.write(settings.json_output, analysis_json(analysis));
@@ -202,6 +261,8 @@ int main(int argc, char** argv) {
     OutputFiles files;
     files.add_input("the report", settings.report);
     if (!settings.class_list.empty()) files.add_input("the class list", settings.class_list);
+    if (!settings.versions.empty()) files.add_input("the version map", settings.versions);
+    if (!settings.tags.empty()) files.add_input("the tag file", settings.tags);
     const std::size_t tables_output =
         files.add_output(settings.output.empty() ? "" : "-o",
                          settings.output.empty() ? "-" : settings.output);
@@ -214,8 +275,17 @@ int main(int argc, char** argv) {
     if (!files.prepare()) return FAILURE;
     try {
         ClassList class_list;
-        if (settings.class_list.empty() || read_class_list_file(settings.class_list, class_list)) {
+        VersionMap versions;
+        TagList tags;
+        const bool with_versions = !settings.versions.empty();
+        const bool with_tags = !settings.tags.empty();
+        if ((settings.class_list.empty() ||
+             read_class_list_file(settings.class_list, class_list)) &&
+            (!with_versions || read_input(settings.versions, versions, parse_version_map)) &&
+            (!with_tags || read_input(settings.tags, tags, parse_tag_file))) {
             AnalysisInputs inputs;
+            inputs.versions = with_versions ? &versions : nullptr;
+            inputs.tags = with_tags ? &tags : nullptr;
             inputs.class_list = settings.class_list.empty() ? nullptr : &class_list;
             inputs.grades = graded ? &scale : nullptr;
             inputs.sheet_scores = !settings.gradebook.empty();
