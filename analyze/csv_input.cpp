@@ -1,7 +1,8 @@
 #include "analyze/csv_input.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <utility>
 
 #include "platform/env.h"
 
@@ -9,25 +10,10 @@ namespace quillmark {
 
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+constexpr char BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
+
 
 char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// The separator the first row that is not blank uses: a semicolon when it
-// has one and no comma outside quotes, else a comma.
-char separator_of(const std::string& text, std::size_t from) {
-    bool quoted = false;
-    bool semicolon = false;
-    while (from < text.size() && (is_blank(text[from]) || text[from] == '\r' || text[from] == '\n'))
-        ++from;
-    for (std::size_t i = from; i < text.size() && (quoted || text[i] != '\n'); ++i) {
-        if (text[i] == '"') quoted = !quoted;
-        if (quoted) continue;
-        if (text[i] == ',') return ',';
-        semicolon = semicolon || text[i] == ';';
-    }
-    return semicolon ? ';' : ',';
-}
 
 // The column of a heading row whose cell is `name`, in any case; -1 when
 // there is none.
@@ -44,125 +30,203 @@ int heading_column(const CsvRow& heading, const char* name) {
 
 } // namespace
 
-bool read_input_file(const std::string& name, std::string& text, std::string& error) {
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (!file) {
-        error = system_error_text(errno);
-        return false;
-    }
-    text.clear();
-    char block[65536];
-    std::size_t got = 0;
-    errno = 0;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
-        if (text.size() + got > CSV_INPUT_LIMIT) {
-            std::fclose(file);
-            error = "larger than " + std::to_string(CSV_INPUT_LIMIT >> 20) + " MiB";
-            return false;
+bool CsvReader::refuse(std::int32_t line, std::string message) {
+    failed_ = true;
+    error_ = {line, std::move(message)};
+    return false;
+}
+
+bool CsvReader::add(const char* data, std::size_t size) {
+    if (failed_) return false;
+    std::size_t i = 0;
+    // The first row is kept until its line end, then read with the
+    // separator it shows; blank lines before it are passed over.
+    for (; i < size && !separator_known_; ++i) {
+        const char c = data[i];
+        heading_text_ += c;
+        if (heading_text_.size() > MAX_CSV_ROW)
+            return refuse(1, "the heading row is longer than " + std::to_string(MAX_CSV_ROW) +
+                                 " bytes");
+        if (c == '"') {
+            heading_in_quotes_ = !heading_in_quotes_;
+        } else if (!heading_in_quotes_) {
+            commas_ += c == ',';
+            semicolons_ += c == ';';
+            if ((c == '\n' || c == '\r') &&
+                heading_text_.find_first_not_of(std::string(BYTE_ORDER_MARK) + "\r\n") !=
+                    std::string::npos &&
+                !start_rows())
+                return false;
         }
-        text.append(block, got);
     }
-    const int read_error = std::ferror(file) ? (errno != 0 ? errno : EIO) : 0;
-    std::fclose(file);
-    if (read_error != 0) {
-        error = system_error_text(read_error);
-        return false;
-    }
+    for (; i < size; ++i)
+        if (!put(static_cast<unsigned char>(data[i]))) return false;
     return true;
 }
 
-bool split_csv(const std::string& text, std::vector<CsvRow>& rows, FileError& error) {
-    rows.clear();
-    std::size_t pos = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    const char separator = separator_of(text, pos);
-    std::int32_t line = 1;
-    while (pos < text.size()) {
-        CsvRow row;
-        row.line = line;
-        bool row_done = false;
-        while (!row_done) {
-            std::string cell;
-            while (pos < text.size() && is_blank(text[pos])) ++pos;
-            if (pos < text.size() && text[pos] == '"') {
-                const std::int32_t opened = line;
-                ++pos;
-                for (;;) {
-                    if (pos >= text.size()) {
-                        error = {opened, "a quoted cell is not closed"};
-                        return false;
-                    }
-                    if (text[pos] == '"') {
-                        if (pos + 1 < text.size() && text[pos + 1] == '"') {
-                            cell += '"';
-                            pos += 2;
-                            continue;
-                        }
-                        ++pos;
-                        break;
-                    }
-                    if (text[pos] == '\n') ++line;
-                    cell += text[pos++];
-                }
-                while (pos < text.size() && is_blank(text[pos])) ++pos;
-                const bool ends =
-                    pos >= text.size() || text[pos] == separator || text[pos] == '\n' ||
-                    (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n');
-                if (!ends) {
-                    error = {line, "a quoted cell has text after its closing quote"};
-                    return false;
-                }
-            } else {
-                while (pos < text.size() && text[pos] != separator && text[pos] != '\n')
-                    cell += text[pos++];
-                if (!cell.empty() && cell.back() == '\r' &&
-                    (pos >= text.size() || text[pos] == '\n'))
-                    cell.pop_back();
-                while (!cell.empty() && is_blank(cell.back())) cell.pop_back();
-            }
-            if (pos < text.size() && text[pos] == '\r') ++pos; // before the line feed, as checked
-            row.cells.push_back(std::move(cell));
-            if (pos >= text.size() || text[pos] == '\n') {
-                row_done = true;
-                if (pos < text.size()) ++line;
-            }
-            ++pos; // past the separator or the line feed
-        }
-        bool empty = true;
-        for (const std::string& cell : row.cells) empty = empty && cell.empty();
-        if (!empty) rows.push_back(std::move(row));
-    }
+bool CsvReader::start_rows() {
+    separator_known_ = true;
+    separator_ = semicolons_ > commas_ ? ';' : ',';
+    const std::string text = std::move(heading_text_);
+    heading_text_.clear();
+    const std::size_t start = text.compare(0, 3, BYTE_ORDER_MARK) == 0 ? 3 : 0;
+    for (std::size_t j = start; j < text.size(); ++j)
+        if (!put(static_cast<unsigned char>(text[j]))) return false;
     return true;
+}
+
+bool CsvReader::put(unsigned char byte) {
+    const char c = static_cast<char>(byte);
+    // The line feed of a CR LF pair belongs to the line end the CR began:
+    // text inside quotes, else already the end of the row.
+    const bool second_of_pair = after_cr_ && c == '\n';
+    after_cr_ = c == '\r';
+    if (second_of_pair) {
+        if (state_ == Cell::quoted) cell_ += c;
+        return true;
+    }
+    if (++row_bytes_ > MAX_CSV_ROW)
+        return refuse(row_line_, "a row longer than " + std::to_string(MAX_CSV_ROW) + " bytes");
+    const bool line_end = c == '\n' || c == '\r';
+    bool row_ended = false;
+    if (state_ != Cell::quoted && (c == separator_ || line_end)) {
+        if (line_end) {
+            row_ended = true;
+        } else {
+            row_.push_back(std::move(cell_));
+            cell_.clear();
+            state_ = Cell::start;
+        }
+    } else {
+        switch (state_) {
+        case Cell::start:
+            state_ = c == '"' ? Cell::quoted : Cell::plain;
+            if (c == '"')
+                quote_line_ = line_;
+            else
+                cell_ += c;
+            break;
+        case Cell::plain: cell_ += c; break; // a quote inside an unquoted cell is text
+        case Cell::quoted:
+            if (c == '"')
+                state_ = Cell::quote_in_quoted;
+            else
+                cell_ += c;
+            break;
+        case Cell::quote_in_quoted:
+            if (c != '"') return refuse(line_, "text after the closing quote of a cell");
+            cell_ += c; // a doubled quote
+            state_ = Cell::quoted;
+            break;
+        }
+    }
+    if (line_end) ++line_;
+    return !row_ended || end_row();
+}
+
+bool CsvReader::end_row() {
+    row_.push_back(std::move(cell_));
+    cell_.clear();
+    state_ = Cell::start;
+    row_bytes_ = 0;
+    std::vector<std::string> cells = std::move(row_);
+    row_.clear();
+    const std::int32_t line = row_line_;
+    row_line_ = line_;
+    if (std::all_of(cells.begin(), cells.end(),
+                    [](const std::string& cell) { return cell.empty(); }))
+        return true;
+    if (each_(cells, line, error_)) return true;
+    failed_ = true;
+    return false;
+}
+
+bool CsvReader::finish(FileError& error) {
+    if (!failed_ && !separator_known_ && !heading_text_.empty()) start_rows();
+    if (!failed_ && state_ == Cell::quoted) refuse(quote_line_, "a quoted cell is not closed");
+    if (!failed_ && (state_ != Cell::start || !row_.empty())) end_row();
+    if (!failed_) return true;
+    error = error_;
+    return false;
+}
+
+bool read_pieces(std::FILE* file, const std::function<bool(const char*, std::size_t)>& take,
+                 FileError& error) {
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        errno = 0;
+        const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+        if (got > 0 && !take(buffer.data(), got)) return true;
+        if (got < buffer.size()) {
+            if (!std::ferror(file)) return true;
+            error = {-1, system_error_text(failed_call_error(errno))};
+            return false;
+        }
+    }
+}
+
+bool read_whole_file(std::FILE* file, std::string& text, FileError& error) {
+    text.clear();
+    bool too_large = false;
+    const bool read = read_pieces(
+        file,
+        [&](const char* data, std::size_t size) {
+            too_large = text.size() + size > CSV_INPUT_LIMIT;
+            if (!too_large) text.append(data, size);
+            return !too_large;
+        },
+        error);
+    if (read && too_large)
+        error = {0, "the file is larger than " + std::to_string(CSV_INPUT_LIMIT >> 20) + " MiB"};
+    return read && !too_large;
 }
 
 bool read_headed_rows(
-    const std::string& text, const std::vector<const char*>& names, std::size_t required,
+    std::string_view text, const std::vector<const char*>& names, std::size_t required,
     const std::function<bool(const CsvRow& row, const std::vector<int>& columns)>& each,
     FileError& error) {
-    std::vector<CsvRow> rows;
-    if (!split_csv(text, rows, error)) return false;
     std::string shown;
     for (const char* name : names) shown += (shown.empty() ? "" : ",") + std::string(name);
-    if (rows.empty()) {
-        error = {0, "the file is empty: the heading " + shown + " is missing"};
-        return false;
-    }
-    const CsvRow& heading = rows.front();
+    bool have_heading = false;
+    std::size_t width = 0;
     std::vector<int> columns;
-    for (std::size_t n = 0; n < names.size(); ++n) {
-        columns.push_back(heading_column(heading, names[n]));
-        if (n < required && columns.back() < 0) {
-            error = {heading.line, "the first row is not the heading " + shown};
-            return false;
+    CsvReader reader([&](std::vector<std::string>& cells, std::int32_t line, FileError& fault) {
+        CsvRow row;
+        row.line = line;
+        row.cells = std::move(cells);
+        bool blank = true;
+        for (std::string& cell : row.cells) {
+            const std::size_t first = cell.find_first_not_of(" \t");
+            const std::size_t last = cell.find_last_not_of(" \t");
+            cell =
+                first == std::string::npos ? std::string() : cell.substr(first, last + 1 - first);
+            blank = blank && cell.empty();
         }
-    }
-    for (std::size_t r = 1; r < rows.size(); ++r) {
-        const CsvRow& row = rows[r];
-        for (std::size_t c = heading.cells.size(); c < row.cells.size(); ++c)
+        if (blank) return true;
+        if (!have_heading) {
+            have_heading = true;
+            width = row.cells.size();
+            for (std::size_t n = 0; n < names.size(); ++n) {
+                columns.push_back(heading_column(row, names[n]));
+                if (n < required && columns.back() < 0) {
+                    fault = {line, "the first row is not the heading " + shown};
+                    return false;
+                }
+            }
+            return true;
+        }
+        for (std::size_t c = width; c < row.cells.size(); ++c)
             if (!row.cells[c].empty()) {
-                error = {row.line, "the row has more cells than the heading"};
+                fault = {line, "the row has more cells than the heading"};
                 return false;
             }
-        if (!each(row, columns)) return false;
+        return each(row, columns) || (fault = error, false);
+    });
+    reader.add(text.data(), text.size());
+    if (!reader.finish(error)) return false;
+    if (!have_heading) {
+        error = {0, "the file is empty: the heading " + shown + " is missing"};
+        return false;
     }
     return true;
 }

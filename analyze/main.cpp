@@ -112,50 +112,41 @@ void define_options(CLI::App& app, Settings& settings) {
         ->option_text("FILE");
 }
 
-// Reports a fault of a version map or tag file, by its line when it has one.
+// Reports why an input file beside the report (class list, version map, tag
+// file) cannot be used: a read error, a fault of the whole file, or a fault
+// at a line.
 void report_file_error(const std::string& name, const FileError& error) {
-    if (error.line > 0)
-        send_message("%s:%d: %s\n", name.c_str(), error.line, error.message.c_str());
-    else
-        send_message("%s: %s\n", name.c_str(), error.message.c_str());
-}
-
-// Reads a version map or tag file with its parser; false after reporting
-// why it cannot be used.
-template <typename Contents>
-bool read_input(const std::string& name, Contents& contents,
-                bool (*parse)(const std::string&, Contents&, FileError&)) {
-    std::string text;
-    std::string why;
-    if (!read_input_file(name, text, why)) {
-        send_message("Can't read %s: %s\n", name.c_str(), why.c_str());
-        return false;
-    }
-    FileError error;
-    if (parse(text, contents, error)) return true;
-    report_file_error(name, error);
-    return false;
-}
-
-// Reads the class list named on the command line; yields false after
-// reporting why it cannot be used.
-bool read_class_list_file(const std::string& name, ClassList& list) {
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (!file) {
-        send_message("Can't open %s: %s\n", name.c_str(), system_error_text(errno));
-        return false;
-    }
-    ClassListError error;
-    const bool read = read_class_list(file, list, error);
-    std::fclose(file);
-    if (read) return true;
     if (error.line < 0)
         send_message("Error reading %s: %s\n", name.c_str(), error.message.c_str());
     else if (error.line == 0)
         send_message("%s: %s\n", name.c_str(), error.message.c_str());
     else
         send_message("%s:%d: %s\n", name.c_str(), error.line, error.message.c_str());
-    return false;
+}
+
+// Reads such a file with `read`, which takes it opened in binary mode;
+// false after reporting why it cannot be used.
+template <typename Contents, typename Read>
+bool read_input(const std::string& name, Contents& contents, Read read) {
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (!file) {
+        send_message("Can't open %s: %s\n", name.c_str(), system_error_text(errno));
+        return false;
+    }
+    FileError error;
+    const bool done = read(file, contents, error);
+    std::fclose(file);
+    if (!done) report_file_error(name, error);
+    return done;
+}
+
+// A version map or tag file, read whole and parsed by `parse`.
+template <typename Contents>
+auto whole_file(bool (*parse)(const std::string&, Contents&, FileError&)) {
+    return [parse](std::FILE* file, Contents& contents, FileError& error) {
+        std::string text;
+        return read_whole_file(file, text, error) && parse(text, contents, error);
+    };
 }
 
 // Reads and analyses the report and writes every output; false after a
@@ -280,9 +271,13 @@ int main(int argc, char** argv) {
         const bool with_versions = !settings.versions.empty();
         const bool with_tags = !settings.tags.empty();
         if ((settings.class_list.empty() ||
-             read_class_list_file(settings.class_list, class_list)) &&
-            (!with_versions || read_input(settings.versions, versions, parse_version_map)) &&
-            (!with_tags || read_input(settings.tags, tags, parse_tag_file))) {
+             read_input(settings.class_list, class_list,
+                        [](std::FILE* file, ClassList& list, FileError& error) {
+                            return read_class_list(file, list, error);
+                        })) &&
+            (!with_versions ||
+             read_input(settings.versions, versions, whole_file(parse_version_map))) &&
+            (!with_tags || read_input(settings.tags, tags, whole_file(parse_tag_file)))) {
             AnalysisInputs inputs;
             inputs.versions = with_versions ? &versions : nullptr;
             inputs.tags = with_tags ? &tags : nullptr;

@@ -571,6 +571,9 @@ std::vector<KeyAmendment> disagreeing_keys(const VersionMap& map, const ReportTa
                                letters_text(mask_letters(static_cast<std::uint32_t>(distinct[k]))));
             }
             detail += ": " + decision;
+            for (char letter : amendment.accept)
+                if (letter > LAST_KEY_LETTER)
+                    detail += std::string("; ") + letter + " comes after P: no key accepts it";
             amendments.push_back(std::move(amendment));
         }
     }

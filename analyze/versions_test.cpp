@@ -49,8 +49,7 @@ TEST(VersionMap, EachFaultNamesItsLine) {
         {std::string(HEADING) + "A,1,7,\nB,2,7,\nA,2,7,\n", 4,
          "master question 7 is reached twice from form A (first on line 2)"},
         {std::string(HEADING) + "A,\"1,1,\n", 2, "a quoted cell is not closed"},
-        {std::string(HEADING) + "A,\"1\"2,1,\n", 2,
-         "a quoted cell has text after its closing quote"},
+        {std::string(HEADING) + "A,\"1\"2,1,\n", 2, "text after the closing quote of a cell"},
         // Blank rows and a cell spread over two lines still count as lines.
         {"Form,Question,Master,Options,Note\r\n\r\nA,1,1,BA,\"two\r\nlines\"\r\nK,2,2,\r\n", 5,
          "\"K\" is not a form letter A to J"},
@@ -175,6 +174,26 @@ TEST(VersionKeys, TheFormsAgainstTheMostKeysGetTheirLines) {
     EXPECT_EQ(found[1].detail,
               "question 1 is master question 4 and is dropped; forms A and B accept master C; "
               "form C accepts master D: the key of 2 of the 4 forms");
+}
+
+TEST(VersionKeys, ALetterAfterPIsNamedInTheDetail) {
+    // A and B accept master C, which form C shows as Q; C accepts its A.
+    VersionMap map;
+    FileError error;
+    ASSERT_TRUE(
+        parse_version_map(std::string(HEADING) + "A,1,1,\nB,1,1,\nC,1,1,ABQDEFGHIJKLMNOPC\n", map,
+                          error));
+    ReportTables tables;
+    for (const char form : {'A', 'B', 'C'}) tables.forms.push_back(form_scores(form, 1, {1}));
+    std::vector<FormAnalysis> forms(3);
+    forms[0].questions = forms[1].questions = {keyed(1, "C", {{'C', 0.4L}})};
+    forms[2].questions = {keyed(1, "A", {{'A', 0.4L}})};
+    const std::vector<KeyAmendment> found = disagreeing_keys(map, tables, forms);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].accept, "Q");
+    EXPECT_EQ(found[0].detail,
+              "question 1 is master question 1 and accepts A (master A); forms A and B accept "
+              "master C: the key of 2 of the 3 forms; Q comes after P: no key accepts it");
 }
 
 TEST(VersionKeys, WithoutAMajorityTheStudentsAnswersDecide) {
