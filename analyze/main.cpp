@@ -216,7 +216,10 @@ bool analyse_report(const Settings& settings, const AnalysisInputs& inputs, Outp
     if (settings.fix_output != NO_OUTPUT) files.write(settings.fix_output, fix_options(analysis));
     if (settings.gradebook_output != NO_OUTPUT)
         files.write(settings.gradebook_output,
-                    gradebook_csv(analysis, tables.identities, inputs.class_list));
+                    gradebook_csv(analysis, tables.identities, inputs.class_list,
+                                  analysis.tags
+                                      ? tag_score_columns(*analysis.tags, tables.identities.size())
+                                      : std::vector<GradebookColumn>()));
     return files.finish();
 }
 
