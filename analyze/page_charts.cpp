@@ -35,6 +35,12 @@ constexpr std::size_t MANY_QUESTIONS = 200;
 // The scores each bar of a histogram of `scores` scores counts: 1, 2 or 5
 // times a power of ten, the least that keeps to MOST_BARS bars, so that the
 // bars start at round scores.
+// "form A", or "the whole exam" for the whole exam of a version map.
+std::string form_name(const FormAnalysis& form) {
+    return form.form == WHOLE_EXAM ? std::string("the whole exam")
+                                   : "form " + std::string(1, form.form);
+}
+
 std::int32_t bar_width_in_scores(std::int32_t scores) {
     for (std::int64_t power = 1;; power *= 10)
         for (const std::int64_t factor : {1, 2, 5})
@@ -300,8 +306,7 @@ void write_score_histogram(Markup& out, const FormAnalysis& form) {
                      " and so on), to keep the chart small.");
     caption.text(" Hover over a bar for its count.");
     open_figure(out, "histogram", caption);
-    open_chart(out, frame, "hist",
-               "Histogram of the raw scores of form " + std::string(1, form.form));
+    open_chart(out, frame, "hist", "Histogram of the raw scores of " + form_name(form));
     for (std::int64_t c = 0; c <= top; c += step)
         grid_line_across(out, frame, y_of(c), std::to_string(c));
     // Score labels under at most about 20 bars.
@@ -370,6 +375,51 @@ void write_grade_chart(Markup& out, const Analysis& analysis) {
     close_figure(out);
 }
 
+void write_tag_chart(Markup& out, const TagScores& tags) {
+    const std::vector<TagSummary>& summaries = tags.summaries();
+    if (summaries.empty()) return;
+    const ChartFrame frame = page_chart_frame(HIST_BOTTOM, HIST_HEIGHT);
+    const double slot = (frame.right - frame.left) / static_cast<double>(summaries.size());
+    const Scale y_of{0, 100, frame.bottom, frame.top};
+    // A name longer than its slot holds (about 6.5 units a character) is
+    // cut, with an ellipsis; the bar's title and the table give it whole.
+    const auto shown_chars = static_cast<std::size_t>(slot / 6.5 > 1 ? slot / 6.5 : 1);
+
+    open_figure(out, "histogram",
+                Markup().text("Mean per cent of each tag's questions answered right, tags in "
+                              "the tag file's order; each bar is labelled with its figure. A tag "
+                              "without scored questions has no bar."));
+    open_chart(out, frame, "tags", "Mean per cent right by tag");
+    for (int percent = 0; percent <= 100; percent += 20)
+        grid_line_across(out, frame, y_of(percent), std::to_string(percent));
+    for (std::size_t t = 0; t < summaries.size(); ++t) {
+        const TagSummary& tag = summaries[t];
+        const double x = frame.left + static_cast<double>(t) * slot;
+        if (tag.mean_percent) {
+            const double y = y_of(*tag.mean_percent);
+            bar(out, frame, x + slot * 0.1, slot * 0.8, y,
+                tag.tag + ": " + figure_text(*tag.mean_percent) + "% (" +
+                    count_of(tag.questions, "question") + ")");
+            label(out, x + slot / 2, y - 4, "middle",
+                  formatted("%.1f", static_cast<double>(*tag.mean_percent)));
+        }
+        std::string name = tag.tag;
+        if (name.size() > shown_chars) {
+            // Cut at a character's start, not inside a UTF-8 sequence.
+            std::size_t end = shown_chars > 1 ? shown_chars - 1 : 1;
+            while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+            name = name.substr(0, end) + "\xe2\x80\xa6";
+        }
+        label(out, x + slot / 2, frame.bottom + 16, "middle", name);
+        out.text("\n");
+    }
+    chart_axes(out, frame);
+    x_axis_title(out, frame, frame.height - 12, "Tag");
+    y_axis_title(out, frame, 18, "Mean % right");
+    close_chart(out);
+    close_figure(out);
+}
+
 void write_item_map(Markup& out, const FormAnalysis& form) {
     // The point-biserial axis spans -0.2 to 0.6 at least, widened in steps
     // of 0.1 to every point's value.
@@ -396,7 +446,7 @@ void write_item_map(Markup& out, const FormAnalysis& form) {
                     "them; dashed lines mark where the flags begin. Hover over a point for its "
                     "figures. Questions whose point-biserial cannot be worked out stand in the "
                     "row below the chart."));
-    open_chart(out, frame, "map", "Item map of form " + std::string(1, form.form));
+    open_chart(out, frame, "map", "Item map of " + form_name(form));
     for (int t = 0; t <= 10; ++t)
         grid_line_up(out, frame, x_of(t / 10.0L), MAP_NO_R + 22, formatted("%.1f", t / 10.0));
     const int step = high_tenths - low_tenths > 10 ? 2 : 1;
@@ -542,7 +592,7 @@ void write_wright_map(Markup& out, const FormAnalysis& form, const RaschAnalysis
                     "(difficulty). Misfitting questions (infit or outfit outside 0.7 to 1.3 with "
                     "|Z| above 2) have their own shape and their number beside them. Hover over "
                     "a bar or a point for its figures."));
-    open_chart(out, frame, "wright", "Wright map of form " + std::string(1, form.form));
+    open_chart(out, frame, "wright", "Wright map of " + form_name(form));
     for (std::int64_t c = 0; c <= top; c += step)
         grid_line_across(out, frame, y_of(c), std::to_string(c));
     logit_axis(out, frame, x_of, low, high);
@@ -641,7 +691,7 @@ void write_test_information(Markup& out, const FormAnalysis& form, const RaschAn
                     "Test information (solid line, left axis): the sum of p(1 \xe2\x88\x92 p) over "
                     "the calibrated questions at each measure; its standard error of "
                     "measurement 1/\xe2\x88\x9aI (dashed line, right axis, in logits, cut at 2)."));
-    open_chart(out, frame, "info", "Test information of form " + std::string(1, form.form));
+    open_chart(out, frame, "info", "Test information of " + form_name(form));
     for (int t = 0; t <= 4; ++t) {
         const double y = frame.bottom + (frame.top - frame.bottom) * t / 4.0;
         grid_line_across(out, frame, y, formatted("%.1f", info_top * t / 4.0));
