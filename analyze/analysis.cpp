@@ -20,7 +20,8 @@ std::vector<long double> percent_of_scores(std::int32_t items) {
 // The whole exam, the cross-check of the versions' keys and the scores by
 // tag, from the forms' tables of answers and the sums their analyses made.
 void analyse_exam(ReportTables& tables, const AnalysisInputs& inputs,
-                  const std::vector<QuestionTallies>& form_sums, Analysis& analysis) {
+                  const std::vector<QuestionTallies>& form_sums,
+                  const std::vector<RaschCounts>& form_counts, Analysis& analysis) {
     const VersionMap* versions = inputs.versions;
     if (versions) {
         analysis.key_amendments = disagreeing_keys(*versions, tables, analysis.forms);
@@ -43,6 +44,9 @@ void analyse_exam(ReportTables& tables, const AnalysisInputs& inputs,
             exam.questions.push_back({layout.masters[j], std::move(figures.items[j])});
         exam.percent_of_score = percent_of_scores(exam.test.items);
         analysis.exam_versions = layout.places;
+        if (inputs.rasch)
+            exam.rasch =
+                rasch_analysis(exam_rasch_counts(tables, layout, form_counts), layout.masters);
     }
     if (inputs.tags) {
         const std::vector<std::vector<std::size_t>> columns =
@@ -77,6 +81,8 @@ Analysis analyse(ReportTables& tables, const AnalysisInputs& inputs) {
     // for it.
     const bool whole_exam = inputs.versions != nullptr || inputs.tags != nullptr;
     std::vector<QuestionTallies> form_sums(tables.forms.size());
+    // Each form's Rasch counts, kept for the whole exam's.
+    std::vector<RaschCounts> form_counts(whole_exam && inputs.rasch ? tables.forms.size() : 0);
     for (std::size_t f = 0; f < tables.forms.size(); ++f) {
         FormScores& scores = tables.forms[f];
         FormAnalysis form;
@@ -86,8 +92,11 @@ Analysis analyse(ReportTables& tables, const AnalysisInputs& inputs) {
         for (std::size_t i = 0; i < items.size(); ++i)
             form.questions.push_back({scores.question_numbers[i], std::move(items[i])});
         form.percent_of_score = percent_of_scores(form.test.items);
-        if (inputs.rasch)
-            form.rasch = rasch_analysis(rasch_counts(scores.matrix), scores.question_numbers);
+        if (inputs.rasch) {
+            RaschCounts counts = rasch_counts(scores.matrix);
+            form.rasch = rasch_analysis(counts, scores.question_numbers);
+            if (f < form_counts.size()) form_counts[f] = std::move(counts);
+        }
         if (!whole_exam) {
             scores.matrix.cells = ByteArray();
             form_sums[f] = QuestionTallies();
@@ -95,7 +104,7 @@ Analysis analyse(ReportTables& tables, const AnalysisInputs& inputs) {
         analysis.forms.push_back(std::move(form));
     }
     if (whole_exam) {
-        analyse_exam(tables, inputs, form_sums, analysis);
+        analyse_exam(tables, inputs, form_sums, form_counts, analysis);
         for (FormScores& scores : tables.forms) scores.matrix.cells = ByteArray();
     }
     return analysis;

@@ -492,11 +492,11 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
         .open("style")
         .raw("\n")
         .raw(STYLE);
+    bool rasch_charts =
+        analysis.exam && analysis.exam->rasch && analysis.exam->rasch->message.empty();
     for (const FormAnalysis& form : analysis.forms)
-        if (form.rasch && form.rasch->message.empty()) {
-            out.raw(RASCH_STYLE);
-            break;
-        }
+        rasch_charts = rasch_charts || (form.rasch && form.rasch->message.empty());
+    if (rasch_charts) out.raw(RASCH_STYLE);
     out.close("style")
         .close("head")
         .text("\n")

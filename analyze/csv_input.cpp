@@ -12,7 +12,6 @@ namespace {
 
 constexpr char BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
 
-
 char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The column of a heading row whose cell is `name`, in any case; -1 when

@@ -187,19 +187,15 @@ bool analyse_report(const Settings& settings, const AnalysisInputs& inputs, Outp
     const Analysis analysis = analyse(tables, inputs);
 
     std::FILE* out = files.stream(tables_output);
-    if (analysis.exam) {
-        print_form_tables(out, *analysis.exam);
-        files.check(tables_output);
-        print_score_histogram(stderr, *analysis.exam);
-        end_message();
-    }
-    for (const FormAnalysis& form : analysis.forms) {
+    const auto print_form = [&](const FormAnalysis& form) {
         print_form_tables(out, form);
         files.check(tables_output);
         print_score_histogram(stderr, form);
         if (form.rasch) print_rasch_notes(stderr, form, *form.rasch);
         end_message();
-    }
+    };
+    if (analysis.exam) print_form(*analysis.exam);
+    for (const FormAnalysis& form : analysis.forms) print_form(form);
     if (analysis.tags) {
         print_tag_table(out, *analysis.tags);
         files.check(tables_output);

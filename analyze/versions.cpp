@@ -430,6 +430,39 @@ std::vector<std::uint16_t> exam_right_sums(const ReportTables& tables, const Exa
     return sums;
 }
 
+RaschCounts exam_rasch_counts(const ReportTables& tables, const ExamLayout& layout,
+                              const std::vector<RaschCounts>& form_counts) {
+    const std::size_t items = layout.masters.size();
+    RaschCounts exam;
+    exam.items = static_cast<std::int32_t>(items);
+    exam.sheets.assign(items + 1, 0);
+    exam.right.assign((items + 1) * items, 0);
+    for (std::size_t f = 0; f < tables.forms.size(); ++f) {
+        const ResponseMatrix& matrix = tables.forms[f].matrix;
+        const auto k = static_cast<std::size_t>(matrix.items);
+        const std::vector<std::int32_t>& source = layout.forms[f].source;
+        if (items == k && f < form_counts.size()) {
+            const RaschCounts& own = form_counts[f];
+            for (std::size_t r = 0; r <= k; ++r) {
+                exam.sheets[r] += own.sheets[r];
+                for (std::size_t j = 0; j < items; ++j)
+                    exam.right[r * items + j] +=
+                        own.right[r * k + static_cast<std::size_t>(source[j])];
+            }
+            continue;
+        }
+        const unsigned char* row = matrix.cells.data();
+        for (std::int32_t s = 0; s < matrix.sheets; ++s, row += k) {
+            std::size_t total = 0;
+            for (std::int32_t column : source) total += row[column] >> 7;
+            ++exam.sheets[total];
+            std::int32_t* right = &exam.right[total * items];
+            for (std::size_t j = 0; j < items; ++j) right[j] += row[source[j]] >> 7;
+        }
+    }
+    return exam;
+}
+
 std::vector<std::int64_t> exam_right_counts(const ExamLayout& layout,
                                             const std::vector<FormAnalysis>& forms) {
     std::vector<std::int64_t> right(layout.masters.size(), 0);

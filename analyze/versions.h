@@ -12,6 +12,7 @@
 
 #include "analyze/analysis.h"
 #include "analyze/csv_input.h"
+#include "analyze/rasch.h"
 #include "analyze/report_reader.h"
 
 namespace quillmark {
@@ -106,6 +107,14 @@ ExamFigures exam_figures(const ReportTables& tables, const ExamLayout& layout,
 std::vector<std::uint16_t> exam_right_sums(const ReportTables& tables, const ExamLayout& layout,
                                            const ExamSheets& sheets,
                                            const std::vector<std::vector<std::size_t>>& sets);
+
+// The whole exam's Rasch sufficient statistics: every sheet's raw score on
+// the exam's questions and which of them it got right, each form's counts
+// (`form_counts`, in the order of `tables.forms`) moved to the exam's
+// questions where the exam has every question of the form (its sheets'
+// raw scores are then their own), else counted again from its answers.
+RaschCounts exam_rasch_counts(const ReportTables& tables, const ExamLayout& layout,
+                              const std::vector<RaschCounts>& form_counts);
 
 // The number of sheets right on each exam question, from the forms'
 // analyses (in the order of `tables.forms`).

@@ -251,6 +251,8 @@ def check_invariance(c, rng):
     a_json.pop("form"), all_json.pop("form")
     if a_json != all_json:
         c.fail("invariance: the JSON of all differs from form A's")
+    if rasch_of(c, single_report, "A") != rasch_of(c, versions_report, "all", "--versions", map_file):
+        c.fail("invariance: the Rasch measures of all differ from form A's")
     first = places[0]
     want = sorted((f, versions[f][0].index(0) + 1, versions[f][1][0]) for f in "ABCD")
     if sorted((p["form"], p["question"], p["options"]) for p in first) != want:
@@ -285,6 +287,17 @@ def check_invariance(c, rng):
         c.fail(f"the whole-test tag {whole} disagrees with the test statistics {test}")
     print("invariance and tags: checked on", STUDENTS, "sheets")
     return key, students, versions, assignment
+
+
+def rasch_of(c, report, form, *options):
+    """The Rasch measurement of one form ("all": the whole exam) in the JSON of --rasch."""
+    c.analyse(report, "--rasch", "--json", c.path("rasch.json"), *options)
+    with open(c.path("rasch.json")) as f:
+        document = json.load(f)
+    found = document["all"] if form == "all" else next(x for x in document["forms"] if x["form"] == form)
+    if "rasch" not in found or found["rasch"]["message"] is not None:
+        c.fail(f"form {form} has no Rasch measures")
+    return found["rasch"]
 
 
 def keys_disagree_rows(t):
@@ -395,6 +408,8 @@ def check_dropped_on_one_form(c, key, students, versions, assignment):
     one, _ = c.analyse(c.grade(single))
     if form_rows(tables(both), "all") != form_rows(tables(one), "A"):
         c.fail("a question dropped on one version: the all rows are not the single form's without it")
+    if rasch_of(c, c.grade(single), "A") != rasch_of(c, c.grade(sheets), "all", "--versions", c.path("map.csv")):
+        c.fail("a question dropped on one version: the Rasch measures of all are not the single form's")
 
 
 def check_nothing_written(c, report, map_file):
