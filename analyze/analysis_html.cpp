@@ -373,6 +373,29 @@ void write_fix_options(Markup& out, const Analysis& analysis) {
         .text("\n");
 }
 
+// A form's figures: its summary, histogram, item map, Rasch charts and
+// table when it has them, and its question table (with `places` for the
+// whole exam).
+void write_form_figures(Markup& out, const FormAnalysis& form,
+                        const std::vector<std::vector<VersionPlace>>* places = nullptr) {
+    write_summary(out, form);
+    out.element("p", {{"class", "note"}}, reading_note()).text("\n");
+    out.element("h3", {}, "Scores").text("\n");
+    write_score_histogram(out, form);
+    out.element("h3", {}, "Item map").text("\n");
+    write_item_map(out, form);
+    if (form.rasch && form.rasch->message.empty()) {
+        out.element("h3", {}, "Wright map").text("\n");
+        write_wright_map(out, form, *form.rasch);
+        out.element("h3", {}, "Test information").text("\n");
+        write_test_information(out, form, *form.rasch);
+        out.element("h3", {}, "Rasch measures").text("\n");
+        write_rasch_table(out, form, *form.rasch);
+    }
+    out.element("h3", {}, "Questions").text("\n");
+    write_item_table(out, form, places);
+}
+
 // The whole exam of a version map: its summary, histogram, item map and
 // question table by master question, and the keys held across versions.
 void write_exam(Markup& out, const Analysis& analysis) {
@@ -384,22 +407,7 @@ void write_exam(Markup& out, const Analysis& analysis) {
                  "Every scored sheet of every form, by master question and in master letters: "
                  "the figures of the same answers given as one form.")
         .text("\n");
-    write_summary(out, exam);
-    out.element("p", {{"class", "note"}}, reading_note()).text("\n");
-    out.element("h3", {}, "Scores").text("\n");
-    write_score_histogram(out, exam);
-    out.element("h3", {}, "Item map").text("\n");
-    write_item_map(out, exam);
-    if (exam.rasch && exam.rasch->message.empty()) {
-        out.element("h3", {}, "Wright map").text("\n");
-        write_wright_map(out, exam, *exam.rasch);
-        out.element("h3", {}, "Test information").text("\n");
-        write_test_information(out, exam, *exam.rasch);
-        out.element("h3", {}, "Rasch measures").text("\n");
-        write_rasch_table(out, exam, *exam.rasch);
-    }
-    out.element("h3", {}, "Questions").text("\n");
-    write_item_table(out, exam, &analysis.exam_versions);
+    write_form_figures(out, exam, &analysis.exam_versions);
     out.element("h3", {}, "Keys across versions").text("\n");
     const auto disagree = [](const SheetCheck& check) {
         return check.kind == CheckKind::keys_disagree;
@@ -444,22 +452,7 @@ void write_form(Markup& out, const FormAnalysis& form, std::size_t position) {
     out.open("section", {{"class", "form"}, {"id", form_anchor(form, position)}})
         .element("h2", {}, "Form " + letter)
         .text("\n");
-    write_summary(out, form);
-    out.element("p", {{"class", "note"}}, reading_note()).text("\n");
-    out.element("h3", {}, "Scores").text("\n");
-    write_score_histogram(out, form);
-    out.element("h3", {}, "Item map").text("\n");
-    write_item_map(out, form);
-    if (form.rasch && form.rasch->message.empty()) {
-        out.element("h3", {}, "Wright map").text("\n");
-        write_wright_map(out, form, *form.rasch);
-        out.element("h3", {}, "Test information").text("\n");
-        write_test_information(out, form, *form.rasch);
-        out.element("h3", {}, "Rasch measures").text("\n");
-        write_rasch_table(out, form, *form.rasch);
-    }
-    out.element("h3", {}, "Questions").text("\n");
-    write_item_table(out, form);
+    write_form_figures(out, form);
     out.close("section").text("\n");
 }
 

@@ -41,6 +41,20 @@ std::string form_name(const FormAnalysis& form) {
                                    : "form " + std::string(1, form.form);
 }
 
+// One bar of a chart of labelled bars: its name under it and, when it has a
+// value, the bar up to it with its figure above and its hover text.
+struct LabelledBar {
+    std::string name;
+    std::optional<double> value;
+    std::string value_text;
+    std::string title;
+};
+
+// The bars side by side across the plot, each in a slot of its own; ends
+// each bar's line. (Declared here, defined after the building blocks.)
+void labelled_bars(Markup& out, const ChartFrame& frame, const Scale& y_of,
+                   const std::vector<LabelledBar>& bars);
+
 std::int32_t bar_width_in_scores(std::int32_t scores) {
     for (std::int64_t power = 1;; power *= 10)
         for (const std::int64_t factor : {1, 2, 5})
@@ -348,7 +362,6 @@ void write_grade_chart(Markup& out, const Analysis& analysis) {
     const std::int64_t step = axis.step;
     const std::int64_t top = axis.top;
     const ChartFrame frame = page_chart_frame(HIST_BOTTOM, HIST_HEIGHT);
-    const double slot = (frame.right - frame.left) / static_cast<double>(bars);
     const Scale y_of{0, static_cast<double>(top), frame.bottom, frame.top};
 
     Markup caption;
@@ -359,21 +372,38 @@ void write_grade_chart(Markup& out, const Analysis& analysis) {
     open_chart(out, frame, "grades", "Sheets per grade");
     for (std::int64_t c = 0; c <= top; c += step)
         grid_line_across(out, frame, y_of(c), std::to_string(c));
+    std::vector<LabelledBar> labelled(bars);
     for (std::size_t g = 0; g < bars; ++g) {
-        const double x = frame.left + static_cast<double>(g) * slot;
-        const double y = y_of(counts[g]);
         const std::string& grade = analysis.grades[g].grade;
-        bar(out, frame, x + slot * 0.1, slot * 0.8, y, grade + ": " + count_of(counts[g], "sheet"));
-        label(out, x + slot / 2, y - 4, "middle", std::to_string(counts[g]));
-        label(out, x + slot / 2, frame.bottom + 16, "middle", grade);
-        out.text("\n");
+        labelled[g] = {grade, static_cast<double>(counts[g]), std::to_string(counts[g]),
+                       grade + ": " + count_of(counts[g], "sheet")};
     }
+    labelled_bars(out, frame, y_of, labelled);
     chart_axes(out, frame);
     x_axis_title(out, frame, frame.height - 12, "Grade");
     y_axis_title(out, frame, 18, "Sheets");
     close_chart(out);
     close_figure(out);
 }
+
+namespace {
+
+void labelled_bars(Markup& out, const ChartFrame& frame, const Scale& y_of,
+                   const std::vector<LabelledBar>& bars) {
+    const double slot = (frame.right - frame.left) / static_cast<double>(bars.size());
+    for (std::size_t b = 0; b < bars.size(); ++b) {
+        const double x = frame.left + static_cast<double>(b) * slot;
+        if (bars[b].value) {
+            const double y = y_of(*bars[b].value);
+            bar(out, frame, x + slot * 0.1, slot * 0.8, y, bars[b].title);
+            label(out, x + slot / 2, y - 4, "middle", bars[b].value_text);
+        }
+        label(out, x + slot / 2, frame.bottom + 16, "middle", bars[b].name);
+        out.text("\n");
+    }
+}
+
+} // namespace
 
 void write_tag_chart(Markup& out, const TagScores& tags) {
     const std::vector<TagSummary>& summaries = tags.summaries();
@@ -392,27 +422,24 @@ void write_tag_chart(Markup& out, const TagScores& tags) {
     open_chart(out, frame, "tags", "Mean per cent right by tag");
     for (int percent = 0; percent <= 100; percent += 20)
         grid_line_across(out, frame, y_of(percent), std::to_string(percent));
+    std::vector<LabelledBar> labelled(summaries.size());
     for (std::size_t t = 0; t < summaries.size(); ++t) {
         const TagSummary& tag = summaries[t];
-        const double x = frame.left + static_cast<double>(t) * slot;
-        if (tag.mean_percent) {
-            const double y = y_of(*tag.mean_percent);
-            bar(out, frame, x + slot * 0.1, slot * 0.8, y,
-                tag.tag + ": " + figure_text(*tag.mean_percent) + "% (" +
-                    count_of(tag.questions, "question") + ")");
-            label(out, x + slot / 2, y - 4, "middle",
-                  formatted("%.1f", static_cast<double>(*tag.mean_percent)));
-        }
-        std::string name = tag.tag;
-        if (name.size() > shown_chars) {
+        LabelledBar& b = labelled[t];
+        b.name = tag.tag;
+        if (b.name.size() > shown_chars) {
             // Cut at a character's start, not inside a UTF-8 sequence.
             std::size_t end = shown_chars > 1 ? shown_chars - 1 : 1;
-            while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
-            name = name.substr(0, end) + "\xe2\x80\xa6";
+            while (end > 0 && (static_cast<unsigned char>(b.name[end]) & 0xC0) == 0x80) --end;
+            b.name = b.name.substr(0, end) + "\xe2\x80\xa6";
         }
-        label(out, x + slot / 2, frame.bottom + 16, "middle", name);
-        out.text("\n");
+        if (!tag.mean_percent) continue;
+        b.value = static_cast<double>(*tag.mean_percent);
+        b.value_text = formatted("%.1f", *b.value);
+        b.title = tag.tag + ": " + figure_text(*tag.mean_percent) + "% (" +
+                  count_of(tag.questions, "question") + ")";
     }
+    labelled_bars(out, frame, y_of, labelled);
     chart_axes(out, frame);
     x_axis_title(out, frame, frame.height - 12, "Tag");
     y_axis_title(out, frame, 18, "Mean % right");
