@@ -48,7 +48,7 @@ void analyse_exam(ReportTables& tables, const AnalysisInputs& inputs,
             exam.rasch =
                 rasch_analysis(exam_rasch_counts(tables, layout, form_counts), layout.masters);
     }
-    if (inputs.tags) {
+    if (inputs.tags && !tables.forms.empty()) {
         const std::vector<std::vector<std::size_t>> columns =
             tag_columns(*inputs.tags, layout.masters);
         std::vector<std::uint16_t> scores = exam_right_sums(tables, layout, sheets, columns);

@@ -76,7 +76,8 @@ struct KeyAmendment {
 // also the whole exam, every sheet of every form by master question and
 // letter (its form WHOLE_EXAM) with, for each of its questions, where it
 // stands on each form, and the keys that disagree across versions (each a
-// "keys disagree" finding too); with a tag file the scores by tag.
+// "keys disagree" finding too); with a tag file and scored sheets the
+// scores by tag.
 struct Analysis {
     std::vector<FormAnalysis> forms;
     std::vector<SheetCheck> checks;

@@ -179,7 +179,9 @@ bool analyse_report(const Settings& settings, const AnalysisInputs& inputs, Outp
         report_file_error(settings.versions, file_error);
         return false;
     }
-    if (inputs.tags &&
+    // Without scored sheets there is no exam to hold the tags against, and
+    // no scores by tag.
+    if (inputs.tags && !tables.forms.empty() &&
         !check_tags(*inputs.tags, exam_question_numbers(inputs.versions, tables), file_error)) {
         report_file_error(settings.tags, file_error);
         return false;
