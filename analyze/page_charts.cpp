@@ -50,10 +50,12 @@ struct LabelledBar {
     std::string title;
 };
 
-// The bars side by side across the plot, each in a slot of its own; ends
-// each bar's line. (Declared here, defined after the building blocks.)
+// The bars side by side across the plot, each in a slot of its own (each
+// bar's line ended), then the axes with their titles; closes the chart and
+// its figure. (Declared here, defined after the building blocks.)
 void labelled_bars(Markup& out, const ChartFrame& frame, const Scale& y_of,
-                   const std::vector<LabelledBar>& bars);
+                   const std::vector<LabelledBar>& bars, std::string_view x_title,
+                   std::string_view y_title);
 
 std::int32_t bar_width_in_scores(std::int32_t scores) {
     for (std::int64_t power = 1;; power *= 10)
@@ -378,18 +380,14 @@ void write_grade_chart(Markup& out, const Analysis& analysis) {
         labelled[g] = {grade, static_cast<double>(counts[g]), std::to_string(counts[g]),
                        grade + ": " + count_of(counts[g], "sheet")};
     }
-    labelled_bars(out, frame, y_of, labelled);
-    chart_axes(out, frame);
-    x_axis_title(out, frame, frame.height - 12, "Grade");
-    y_axis_title(out, frame, 18, "Sheets");
-    close_chart(out);
-    close_figure(out);
+    labelled_bars(out, frame, y_of, labelled, "Grade", "Sheets");
 }
 
 namespace {
 
 void labelled_bars(Markup& out, const ChartFrame& frame, const Scale& y_of,
-                   const std::vector<LabelledBar>& bars) {
+                   const std::vector<LabelledBar>& bars, std::string_view x_title,
+                   std::string_view y_title) {
     const double slot = (frame.right - frame.left) / static_cast<double>(bars.size());
     for (std::size_t b = 0; b < bars.size(); ++b) {
         const double x = frame.left + static_cast<double>(b) * slot;
@@ -401,6 +399,11 @@ void labelled_bars(Markup& out, const ChartFrame& frame, const Scale& y_of,
         label(out, x + slot / 2, frame.bottom + 16, "middle", bars[b].name);
         out.text("\n");
     }
+    chart_axes(out, frame);
+    x_axis_title(out, frame, frame.height - 12, x_title);
+    y_axis_title(out, frame, 18, y_title);
+    close_chart(out);
+    close_figure(out);
 }
 
 } // namespace
@@ -439,12 +442,7 @@ void write_tag_chart(Markup& out, const TagScores& tags) {
         b.title = tag.tag + ": " + figure_text(*tag.mean_percent) + "% (" +
                   count_of(tag.questions, "question") + ")";
     }
-    labelled_bars(out, frame, y_of, labelled);
-    chart_axes(out, frame);
-    x_axis_title(out, frame, frame.height - 12, "Tag");
-    y_axis_title(out, frame, 18, "Mean % right");
-    close_chart(out);
-    close_figure(out);
+    labelled_bars(out, frame, y_of, labelled, "Tag", "Mean % right");
 }
 
 void write_item_map(Markup& out, const FormAnalysis& form) {
