@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "analyze/class_list.h"
@@ -13,11 +14,29 @@
 #include "analyze/rasch.h"
 #include "analyze/report_reader.h"
 #include "analyze/sheet_checks.h"
+#include "analyze/tags.h"
 
 namespace quillmark {
 
+// Where a master question of an exam in versions stands on one form: its
+// number there, and the letters that master options A, B, C, ... carry
+// there (empty: the same letters).
+struct VersionPlace {
+    char form = 0;
+    std::int32_t question = 0;
+    std::string options;
+};
+
+// The letter that master letter `master` carries on a form whose question
+// has the letters `options` (as VersionPlace::options): its place there, or
+// its own letter past their end.
+inline char version_letter(char master, const std::string& options) {
+    const auto m = static_cast<std::size_t>(master - 'A');
+    return m < options.size() ? options[m] : master;
+}
+
 // One scored question of a form: its number on the key and its figures,
-// option rows included.
+// option rows included (for the whole exam, its master number).
 struct QuestionAnalysis {
     std::int32_t question = 0;
     ItemStatistics statistics;
@@ -35,11 +54,30 @@ struct FormAnalysis {
     std::optional<RaschAnalysis> rasch;
 };
 
+// The form of the whole exam's FormAnalysis: its rows show "all".
+constexpr char WHOLE_EXAM = 0;
+
+// A form's key that disagrees with the other versions of its master
+// question: the question on the form, the letters it should accept in its
+// own letters (empty: it should drop the question) and why.
+struct KeyAmendment {
+    char form = 0;
+    std::int32_t question = 0;
+    std::int32_t master = 0;
+    std::string accept;
+    std::string detail;
+};
+
 // The whole analysis: the forms in letter order and the findings of the
 // sheet checks (with those of the class list, when there is one). When the
 // run asks for them: every sheet row's score and grade, in report order,
 // the grade scale with the number of sheets that got each of its grades (in
-// its order), and the sheets matched to the class list.
+// its order), and the sheets matched to the class list. With a version map
+// also the whole exam, every sheet of every form by master question and
+// letter (its form WHOLE_EXAM) with, for each of its questions, where it
+// stands on each form, and the keys that disagree across versions (each a
+// "keys disagree" finding too); with a tag file and scored sheets the
+// scores by tag.
 struct Analysis {
     std::vector<FormAnalysis> forms;
     std::vector<SheetCheck> checks;
@@ -47,21 +85,31 @@ struct Analysis {
     GradeScale grades;
     std::vector<std::int64_t> grade_counts;
     std::optional<ClassListMatch> class_list;
+    std::optional<FormAnalysis> exam;
+    std::vector<std::vector<VersionPlace>> exam_versions; // parallel to exam->questions
+    std::vector<KeyAmendment> key_amendments;
+    std::optional<TagScores> tags;
 };
 
+struct VersionMap;
+
 // What a run may bring beside the report, each optional: a class list, a
-// grade scale, and whether every sheet's score is wanted (for a gradebook).
+// grade scale, whether every sheet's score is wanted (for a gradebook), a
+// version map and a tag list (each already checked against the report).
 struct AnalysisInputs {
     const ClassList* class_list = nullptr;
     const GradeScale* grades = nullptr;
     bool sheet_scores = false;
     bool rasch = false; // each form's Rasch measurement
+    const VersionMap* versions = nullptr;
+    const TagList* tags = nullptr;
 };
 
 // Analyses what the reader found. Each form's table of answers is released
 // as soon as its figures are worked out, so `tables.forms` is left without
 // them. The sheets' scores are worked out when `inputs` asks for them or
-// brings a class list or a scale.
+// brings a class list or a scale. With a version map, the whole exam and
+// the cross-check of the keys; with a tag list, the scores by tag.
 Analysis analyse(ReportTables& tables, const AnalysisInputs& inputs = {});
 
 } // namespace quillmark

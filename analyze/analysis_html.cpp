@@ -171,7 +171,22 @@ void write_option_bars(Markup& out, const ItemStatistics& item) {
     out.close("svg");
 }
 
-void write_item_table(Markup& out, const FormAnalysis& form) {
+// Where a master question stands on each form: "A 3, B 17 (CADBE)", the
+// form's letters after its number where they are shuffled.
+std::string places_text(const std::vector<VersionPlace>& places) {
+    std::string text;
+    for (const VersionPlace& place : places) {
+        if (!text.empty()) text += ", ";
+        text += std::string(1, place.form) + " " + std::to_string(place.question);
+        if (!place.options.empty()) text += " (" + place.options + ")";
+    }
+    return text;
+}
+
+// The question table; for the whole exam, `places` (parallel to its
+// questions) adds where each stands on the forms.
+void write_item_table(Markup& out, const FormAnalysis& form,
+                      const std::vector<std::vector<VersionPlace>>* places = nullptr) {
     out.open("table", {{"class", "items"}});
     // The program's own words, their apostrophe written as it stands.
     out.open("caption", {{"class", "text"}})
@@ -190,6 +205,7 @@ void write_item_table(Markup& out, const FormAnalysis& form) {
             out.element("th", {{"scope", "col"}}, words);
     };
     heading("Question", false);
+    if (places) heading("On the forms", true);
     heading("Key", true);
     heading("Difficulty", false);
     heading("Point-biserial", false);
@@ -197,7 +213,8 @@ void write_item_table(Markup& out, const FormAnalysis& form) {
     heading("Flag", true);
     heading("Options", true);
     out.close("tr").close("thead").text("\n").open("tbody").text("\n");
-    for (const QuestionAnalysis& question : form.questions) {
+    for (std::size_t q = 0; q < form.questions.size(); ++q) {
+        const QuestionAnalysis& question = form.questions[q];
         const ItemStatistics& item = question.statistics;
         std::string key;
         for (const OptionStatistics& option : item.options)
@@ -206,8 +223,10 @@ void write_item_table(Markup& out, const FormAnalysis& form) {
             out.open("tr");
         else
             out.open("tr", {{"class", "flagged"}});
-        out.element("th", {{"scope", "row"}}, std::to_string(question.question))
-            .element("td", {{"class", "text"}}, key.empty() ? std::string(NO_FIGURE) : key)
+        out.element("th", {{"scope", "row"}}, std::to_string(question.question));
+        if (places && q < places->size())
+            out.element("td", {{"class", "text"}}, places_text((*places)[q]));
+        out.element("td", {{"class", "text"}}, key.empty() ? std::string(NO_FIGURE) : key)
             .element("td", {}, figure_text(item.difficulty))
             .element("td", {}, figure_text(item.point_biserial, NO_FIGURE))
             .element("td", {}, figure_text(item.discrimination, NO_FIGURE))
@@ -354,11 +373,11 @@ void write_fix_options(Markup& out, const Analysis& analysis) {
         .text("\n");
 }
 
-void write_form(Markup& out, const FormAnalysis& form, std::size_t position) {
-    const std::string letter(1, form.form);
-    out.open("section", {{"class", "form"}, {"id", form_anchor(form, position)}})
-        .element("h2", {}, "Form " + letter)
-        .text("\n");
+// A form's figures: its summary, histogram, item map, Rasch charts and
+// table when it has them, and its question table (with `places` for the
+// whole exam).
+void write_form_figures(Markup& out, const FormAnalysis& form,
+                        const std::vector<std::vector<VersionPlace>>* places = nullptr) {
     write_summary(out, form);
     out.element("p", {{"class", "note"}}, reading_note()).text("\n");
     out.element("h3", {}, "Scores").text("\n");
@@ -374,7 +393,66 @@ void write_form(Markup& out, const FormAnalysis& form, std::size_t position) {
         write_rasch_table(out, form, *form.rasch);
     }
     out.element("h3", {}, "Questions").text("\n");
-    write_item_table(out, form);
+    write_item_table(out, form, places);
+}
+
+// The whole exam of a version map: its summary, histogram, item map and
+// question table by master question, and the keys held across versions.
+void write_exam(Markup& out, const Analysis& analysis) {
+    const FormAnalysis& exam = *analysis.exam;
+    out.open("section", {{"class", "form"}, {"id", "exam"}})
+        .element("h2", {}, "Whole exam")
+        .text("\n")
+        .element("p", {},
+                 "Every scored sheet of every form, by master question and in master letters: "
+                 "the figures of the same answers given as one form.")
+        .text("\n");
+    write_form_figures(out, exam, &analysis.exam_versions);
+    out.element("h3", {}, "Keys across versions").text("\n");
+    const auto disagree = [](const SheetCheck& check) {
+        return check.kind == CheckKind::keys_disagree;
+    };
+    if (analysis.key_amendments.empty())
+        out.element("p", {}, "The keys of every form agree on every master question.");
+    else
+        write_check_table(out, analysis.checks, disagree);
+    out.text("\n").close("section").text("\n");
+}
+
+// The scores by tag: a chart of each tag's mean per cent and its table.
+void write_topics(Markup& out, const TagScores& tags) {
+    out.open("section", {{"id", "topics"}}).element("h2", {}, "Topics").text("\n");
+    write_tag_chart(out, tags);
+    out.open("table", {{"class", "topics"}})
+        .element("caption", {{"class", "text"}},
+                 "Scores by tag: the number of the tag's questions a sheet answered right")
+        .text("\n")
+        .open("thead")
+        .open("tr");
+    out.element("th", {{"scope", "col"}, {"class", "text"}}, "Tag");
+    for (const char* words : {"Questions", "Sheets", "Mean", "Mean %", "Std dev", "KR-20"})
+        out.element("th", {{"scope", "col"}}, words);
+    out.close("tr").close("thead").text("\n").open("tbody").text("\n");
+    for (const TagSummary& tag : tags.summaries())
+        out.open("tr")
+            .element("th", {{"scope", "row"}, {"class", "text"}}, tag.tag)
+            .element("td", {}, std::to_string(tag.questions))
+            .element("td", {}, std::to_string(tag.sheets))
+            .element("td", {}, figure_text(tag.mean))
+            .element("td", {}, figure_text(tag.mean_percent, NO_FIGURE))
+            .element("td", {}, figure_text(tag.std_dev))
+            .element("td", {}, figure_text(tag.kr20, NO_FIGURE))
+            .close("tr")
+            .text("\n");
+    out.close("tbody").close("table").text("\n").close("section").text("\n");
+}
+
+void write_form(Markup& out, const FormAnalysis& form, std::size_t position) {
+    const std::string letter(1, form.form);
+    out.open("section", {{"class", "form"}, {"id", form_anchor(form, position)}})
+        .element("h2", {}, "Form " + letter)
+        .text("\n");
+    write_form_figures(out, form);
     out.close("section").text("\n");
 }
 
@@ -391,6 +469,10 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
         for (const QuestionAnalysis& question : form.questions)
             key_errors = key_errors || question.statistics.flag == ItemFlag::key_error;
     }
+    if (analysis.exam)
+        for (const QuestionAnalysis& question : analysis.exam->questions)
+            key_errors = key_errors || question.statistics.flag == ItemFlag::key_error;
+    key_errors = key_errors || !analysis.key_amendments.empty();
     Markup out;
     out.reserve(4096 + questions * 1600);
     out.raw("<!DOCTYPE html>\n").open("html", {{"lang", "en"}}).open("head");
@@ -403,11 +485,11 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
         .open("style")
         .raw("\n")
         .raw(STYLE);
+    bool rasch_charts =
+        analysis.exam && analysis.exam->rasch && analysis.exam->rasch->message.empty();
     for (const FormAnalysis& form : analysis.forms)
-        if (form.rasch && form.rasch->message.empty()) {
-            out.raw(RASCH_STYLE);
-            break;
-        }
+        rasch_charts = rasch_charts || (form.rasch && form.rasch->message.empty());
+    if (rasch_charts) out.raw(RASCH_STYLE);
     out.close("style")
         .close("head")
         .text("\n")
@@ -427,6 +509,8 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
         .text("\n")
         .open("nav")
         .open("ul");
+    if (analysis.exam) out.open("li").element("a", {{"href", "#exam"}}, "Whole exam").close("li");
+    if (analysis.tags) out.open("li").element("a", {{"href", "#topics"}}, "Topics").close("li");
     for (std::size_t f = 0; f < analysis.forms.size(); ++f)
         out.open("li")
             .element("a", {{"href", "#" + form_anchor(analysis.forms[f], f)}},
@@ -447,6 +531,8 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
                     "checks say why, where a sheet row shows it.")
             .text("\n");
 
+    if (analysis.exam) write_exam(out, analysis);
+    if (analysis.tags) write_topics(out, *analysis.tags);
     if (!analysis.checks.empty()) write_checks(out, analysis.checks);
     if (analysis.class_list) write_class_list(out, analysis);
     if (!analysis.grades.empty()) write_grades(out, analysis);

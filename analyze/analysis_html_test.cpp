@@ -129,6 +129,43 @@ TEST(AnalysisHtml, OnePointAndOneRowPerScoredQuestionFlaggedOnesLabelledByShape)
     EXPECT_NE(page.find("12 scored sheets on 2 forms"), std::string::npos);
 }
 
+TEST(AnalysisHtml, TheWholeExamAndTheTopicsComeBeforeTheForms) {
+    // The exam is form B's one question as master question 7, found on A
+    // as 1 and on B as 1 with letters BA; form C's key disagrees. Two tags,
+    // "<b>" at 62.5% and an empty one.
+    Analysis analysis = small_analysis();
+    FormAnalysis exam = analysis.forms[1];
+    exam.form = WHOLE_EXAM;
+    exam.questions[0].question = 7;
+    analysis.exam = exam;
+    analysis.exam_versions = {{{'A', 1, ""}, {'B', 1, "BA"}}};
+    analysis.key_amendments = {{'C', 4, 7, "B", "question 4 is master question 7"}};
+    analysis.checks.push_back(
+        {CheckKind::keys_disagree, 'C', 0, "", "question 4 is master question 7"});
+    analysis.tags = TagScores({{"<b>", 4, 2, 2.5L, 62.5L, 1, 0.5L},
+                               {"empty", 0, 2, 0, std::nullopt, 0, std::nullopt}},
+                              {1, 2}, {3, 0, 2, 0});
+    const std::string page = analysis_html(analysis, "quiz.csv");
+    const std::size_t exam_at =
+        page.find("<section class=\"form\" id=\"exam\"><h2>Whole exam</h2>");
+    const std::size_t topics_at = page.find("<section id=\"topics\"><h2>Topics</h2>");
+    const std::size_t form_at = page.find("<section class=\"form\" id=\"form-A\">");
+    ASSERT_NE(exam_at, std::string::npos);
+    EXPECT_LT(exam_at, topics_at);
+    EXPECT_LT(topics_at, form_at);
+    EXPECT_NE(page.find("Histogram of the raw scores of the whole exam"), std::string::npos);
+    EXPECT_NE(page.find("<th scope=\"row\">7</th><td class=\"text\">A 1, B 1 (BA)</td>"),
+              std::string::npos);
+    // The disagreeing key in the exam's section and among the checks.
+    EXPECT_EQ(count(page, "<td class=\"text\">question 4 is master question 7</td>"), 2u);
+    // One bar, for the tag with questions, at 62.5% of the 0 to 100 axis.
+    EXPECT_EQ(count(page, "<title>&lt;b&gt;: 62.500% (4 questions)</title>"), 1u);
+    EXPECT_EQ(count(page, "% (0 questions)"), 0u);
+    EXPECT_NE(page.find("<th scope=\"row\" class=\"text\">&lt;b&gt;</th><td>4</td><td>2</td>"
+                        "<td>2.500</td><td>62.500</td>"),
+              std::string::npos);
+}
+
 TEST(AnalysisHtml, GuideLinesStandWhereTheFlagsBegin) {
     const std::string page = analysis_html(small_analysis(), "quiz.csv");
     // Question 1 (difficulty 0.30) and 2 (0.90, point-biserial 0) sit on the lines.

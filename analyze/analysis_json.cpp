@@ -1,5 +1,7 @@
 #include "analyze/analysis_json.h"
 
+#include <charconv>
+
 #include <nlohmann/json.hpp>
 
 #include "analyze/display_rules.h"
@@ -17,10 +19,13 @@ json figure(const std::optional<long double>& value) {
 
 json number(long double value) { return json(static_cast<double>(value)); }
 
-json form_json(const FormAnalysis& form) {
+// A form's figures; `versions`, for the whole exam, tells where each of
+// its questions stands on each form.
+json form_json(const FormAnalysis& form,
+               const std::vector<std::vector<VersionPlace>>* versions = nullptr) {
     const TestStatistics& test = form.test;
     json result = {
-        {"form", std::string(1, form.form)},
+        {"form", form_label(form.form)},
         {"sheets", test.sheets},
         {"questions", test.items},
         {"mean", number(test.mean)},
@@ -34,7 +39,8 @@ json form_json(const FormAnalysis& form) {
         {"kurtosis", figure(test.kurtosis)},
     };
     json items = json::array();
-    for (const QuestionAnalysis& question : form.questions) {
+    for (std::size_t q = 0; q < form.questions.size(); ++q) {
+        const QuestionAnalysis& question = form.questions[q];
         const ItemStatistics& item = question.statistics;
         json options = json::array();
         for (const OptionStatistics& option : item.options)
@@ -59,10 +65,62 @@ json form_json(const FormAnalysis& form) {
              item.key_error != 0 ? json(std::string(1, item.key_error)) : json(nullptr)},
             {"options", std::move(options)},
         });
+        if (versions) {
+            json places = json::array();
+            for (const VersionPlace& place : (*versions)[q])
+                places.push_back({{"form", std::string(1, place.form)},
+                                  {"question", place.question},
+                                  {"options", place.options}});
+            items.back()["versions"] = std::move(places);
+        }
     }
     result["items"] = std::move(items);
     if (form.rasch) result["rasch"] = rasch_json(form, *form.rasch);
     return result;
+}
+
+// A list of whole numbers on one line: "[1,2,3]".
+template <typename Value> void append_numbers(std::string& text, std::size_t count, Value value) {
+    text += '[';
+    char number[16];
+    for (std::size_t i = 0; i < count; ++i) {
+        char* end = std::to_chars(number, number + sizeof number, value(i)).ptr;
+        if (i > 0) text += ',';
+        text.append(number, static_cast<std::size_t>(end - number));
+    }
+    text += ']';
+}
+
+// The "tags" member, each sheet's scores as lists on one line: a sheet's
+// numbers are written straight into the text, not held as a JSON value
+// each, so that a million sheets take megabytes, not hundreds.
+void append_tags(std::string& text, const TagScores& scores) {
+    const std::size_t sheets = scores.orders().size();
+    // Room for every number: an Order of up to 7 digits, a score of up to 4,
+    // each with its comma.
+    text.reserve(text.size() + sheets * (8 + 5 * scores.summaries().size()) + 4096);
+    text += "{\n  \"orders\": ";
+    append_numbers(text, sheets, [&](std::size_t s) { return scores.orders()[s]; });
+    text += ",\n  \"tags\": [";
+    for (std::size_t t = 0; t < scores.summaries().size(); ++t) {
+        const TagSummary& tag = scores.summaries()[t];
+        const json summary = {
+            {"tag", tag.tag},
+            {"questions", tag.questions},
+            {"sheets", tag.sheets},
+            {"mean", number(tag.mean)},
+            {"mean_percent", figure(tag.mean_percent)},
+            {"std_dev", number(tag.std_dev)},
+            {"kr20", figure(tag.kr20)},
+        };
+        std::string object = summary.dump(-1, ' ', false, json::error_handler_t::replace);
+        object.pop_back(); // its closing brace, after which the scores come
+        text += t == 0 ? "\n   " : ",\n   ";
+        text += object + ",\"scores\":";
+        append_numbers(text, sheets, [&](std::size_t s) { return scores.score(s, t); });
+        text += '}';
+    }
+    text += "\n  ]\n }";
 }
 
 } // namespace
@@ -80,8 +138,18 @@ std::string analysis_json(const Analysis& analysis) {
              check.order > 0 || !check.student_id.empty() ? json(check.student_id) : json(nullptr)},
             {"detail", check.detail},
         });
-    const json document = {{"forms", std::move(forms)}, {"checks", std::move(checks)}};
-    return document.dump(1, ' ', false, json::error_handler_t::replace) + "\n";
+    json document = {{"forms", std::move(forms)}, {"checks", std::move(checks)}};
+    if (analysis.exam) document["all"] = form_json(*analysis.exam, &analysis.exam_versions);
+    std::string text = document.dump(1, ' ', false, json::error_handler_t::replace);
+    if (analysis.tags) {
+        // The last member, where the document's keys in order put it.
+        text.resize(text.size() - 2); // "\n}"
+        text += ",\n \"tags\": ";
+        append_tags(text, *analysis.tags);
+        text += "\n}";
+    }
+    text += '\n';
+    return text;
 }
 
 } // namespace quillmark

@@ -96,5 +96,44 @@ TEST(AnalysisJson, AQuestionWithoutAFlagHasANullFlag) {
     EXPECT_TRUE(document["forms"][0]["items"][0]["key_error"].is_null());
 }
 
+TEST(AnalysisJson, TheWholeExamWithItsVersionsAndTheTagsWithEachSheetsScores) {
+    Analysis analysis = small_analysis();
+    analysis.exam = analysis.forms[0];
+    analysis.exam->form = WHOLE_EXAM;
+    analysis.exam_versions = {{{'A', 7, ""}, {'B', 2, "CADBE"}}};
+    TagSummary tag;
+    tag.tag =
+        "alg\xe9"
+        "bre \"1\"";
+    tag.questions = 2;
+    tag.sheets = 3;
+    tag.mean = 2.0L / 3;
+    tag.std_dev = 0.25L;
+    analysis.tags = TagScores({tag, TagSummary{}}, {1, 2, 5}, {2, 0, 1, 0, 0, 0});
+    const json document = json::parse(analysis_json(analysis));
+
+    const json& all = document["all"];
+    EXPECT_EQ(all["form"], "all");
+    EXPECT_EQ(all["mean"].get<double>(), 2.0 / 3);
+    const json& places = all["items"][0]["versions"];
+    ASSERT_EQ(places.size(), 2u);
+    EXPECT_EQ(places[1]["form"], "B");
+    EXPECT_EQ(places[1]["question"], 2);
+    EXPECT_EQ(places[1]["options"], "CADBE");
+    EXPECT_FALSE(document["forms"][0]["items"][0].contains("versions"));
+
+    EXPECT_EQ(document["tags"]["orders"], json({1, 2, 5}));
+    const json& tags = document["tags"]["tags"];
+    ASSERT_EQ(tags.size(), 2u);
+    EXPECT_EQ(tags[0]["tag"],
+              "alg\xef\xbf\xbd"
+              "bre \"1\"");
+    EXPECT_EQ(tags[0]["mean"].get<double>(), 2.0 / 3);
+    EXPECT_TRUE(tags[0]["mean_percent"].is_null());
+    EXPECT_TRUE(tags[0]["kr20"].is_null());
+    EXPECT_EQ(tags[0]["scores"], json({2, 1, 0}));
+    EXPECT_EQ(tags[1]["scores"], json({0, 0, 0}));
+}
+
 } // namespace
 } // namespace quillmark

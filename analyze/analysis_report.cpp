@@ -30,7 +30,8 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
     std::fprintf(out,
                  "Form,Sheets,Questions,Mean,Median,\"Std dev\",Lowest,Highest,KR-20,SEM,"
                  "Skewness,Kurtosis\n");
-    std::fprintf(out, "%c,%d,%d", form.form, test.sheets, test.items);
+    const std::string label = form_label(form.form);
+    std::fprintf(out, "%s,%d,%d", label.c_str(), test.sheets, test.items);
     print_cell(out, test.mean);
     print_cell(out, test.median);
     print_cell(out, test.std_dev);
@@ -44,7 +45,7 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
     std::fprintf(out, "Form,Question,Difficulty,\"Point-biserial\",\"Upper-lower\",Flag\n");
     for (const QuestionAnalysis& question : form.questions) {
         const ItemStatistics& item = question.statistics;
-        std::fprintf(out, "%c,%d", form.form, question.question);
+        std::fprintf(out, "%s,%d", label.c_str(), question.question);
         print_cell(out, item.difficulty);
         print_optional(out, item.point_biserial);
         print_optional(out, item.discrimination);
@@ -58,7 +59,7 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form) {
     std::fprintf(out, "Form,Question,Option,Key,Count,Share,Upper,Lower,\"Point-biserial\"\n");
     for (const QuestionAnalysis& question : form.questions)
         for (const OptionStatistics& option : question.statistics.options) {
-            std::fprintf(out, "%c,%d,%s,%s,%d", form.form, question.question,
+            std::fprintf(out, "%s,%d,%s,%s,%d", label.c_str(), question.question,
                          option_label(option.option).c_str(), option.key ? "key" : "",
                          option.count);
             print_cell(out, option.share);
@@ -100,16 +101,36 @@ std::vector<long double> histogram_scores(const FormAnalysis& form) {
 
 void print_score_histogram(std::FILE* err, const FormAnalysis& form) {
     const std::vector<long double> values = histogram_scores(form);
-    std::fprintf(err, "Form %c: %% scores\n", form.form);
+    std::fprintf(err, "Form %s: %% scores\n", form_label(form.form).c_str());
     histogram_print(err, values.data(), static_cast<std::int32_t>(values.size()), nullptr, 0, 0,
                     100, 10);
 }
 
-void print_check_counts(std::FILE* err, const std::vector<SheetCheck>& checks, bool class_list) {
+void print_check_counts(std::FILE* err, const std::vector<SheetCheck>& checks, bool class_list,
+                        bool keys_checked) {
     std::int32_t counts[CHECK_KINDS] = {};
     for (const SheetCheck& check : checks) ++counts[static_cast<int>(check.kind)];
-    for (int kind = 0; kind < (class_list ? CHECK_KINDS : SHEET_CHECK_KINDS); ++kind)
+    auto print = [&](int kind) {
         std::fprintf(err, "%d %s\n", counts[kind], check_name(static_cast<CheckKind>(kind)));
+    };
+    for (int kind = 0; kind < SHEET_CHECK_KINDS; ++kind) print(kind);
+    if (class_list)
+        for (int kind = SHEET_CHECK_KINDS; kind < CLASS_LIST_CHECK_END; ++kind) print(kind);
+    if (keys_checked) print(static_cast<int>(CheckKind::keys_disagree));
+}
+
+void print_tag_table(std::FILE* out, const TagScores& tags) {
+    std::fprintf(out, "Tag,Questions,Sheets,Mean,\"Mean %%\",\"Std dev\",KR-20\n");
+    for (const TagSummary& tag : tags.summaries()) {
+        print_text_cell(out, tag.tag);
+        std::fprintf(out, ",%d,%d", tag.questions, tag.sheets);
+        print_cell(out, tag.mean);
+        print_optional(out, tag.mean_percent);
+        print_cell(out, tag.std_dev);
+        print_optional(out, tag.kr20);
+        std::fputc('\n', out);
+    }
+    std::fputc('\n', out);
 }
 
 } // namespace quillmark

@@ -14,7 +14,7 @@ namespace quillmark {
 // statistics (heading row and the form's row), the question table (heading
 // row and one row per scored question) and the option table (heading row and
 // one row per option of every scored question), then the Rasch tables when
-// the form has them.
+// the form has them. The whole exam's rows show "all" in the Form cell.
 void print_form_tables(std::FILE* out, const FormAnalysis& form);
 
 // The sheet checks table: its heading row and one row per finding.
@@ -30,8 +30,13 @@ std::vector<long double> histogram_scores(const FormAnalysis& form);
 void print_score_histogram(std::FILE* err, const FormAnalysis& form);
 
 // One line per check, "<count> <check>" (e.g. "2 duplicate student"), to
-// `err`; the checks of a class list only when the run has one.
+// `err`; the checks of a class list only when the run has one, "keys
+// disagree" only when the keys of versions were checked.
 void print_check_counts(std::FILE* err, const std::vector<SheetCheck>& checks,
-                        bool class_list = false);
+                        bool class_list = false, bool keys_checked = false);
+
+// The tag table, followed by an empty line: its heading row and one row
+// per tag.
+void print_tag_table(std::FILE* out, const TagScores& tags);
 
 } // namespace quillmark

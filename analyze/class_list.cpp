@@ -33,8 +33,6 @@ bool heading_is(std::string_view heading, std::string_view name) {
     return true;
 }
 
-constexpr char BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
-
 // "a", "a and b", "a, b and c".
 std::string listed(const std::vector<std::string>& items) {
     std::string text;
@@ -47,117 +45,17 @@ std::string listed(const std::vector<std::string>& items) {
 
 } // namespace
 
-bool ClassListReader::refuse(std::int32_t line, std::string message) {
-    failed_ = true;
-    error_ = {line, std::move(message)};
-    return false;
-}
+ClassListReader::ClassListReader()
+    : csv_([this](std::vector<std::string>& cells, std::int32_t line, FileError& error) {
+          return take_row(cells, line, error);
+      }) {}
 
-bool ClassListReader::add(const char* data, std::size_t size) {
-    if (failed_) return false;
-    std::size_t i = 0;
-    // The heading row is kept until its line end, then read with the
-    // separator it shows; blank lines before it are passed over.
-    for (; i < size && !separator_known_; ++i) {
-        const char c = data[i];
-        heading_text_ += c;
-        if (heading_text_.size() > MAX_CLASS_LIST_ROW)
-            return refuse(1, "the heading row is longer than " +
-                                 std::to_string(MAX_CLASS_LIST_ROW) + " bytes");
-        if (c == '"') {
-            heading_in_quotes_ = !heading_in_quotes_;
-        } else if (!heading_in_quotes_) {
-            commas_ += c == ',';
-            semicolons_ += c == ';';
-            if ((c == '\n' || c == '\r') &&
-                heading_text_.find_first_not_of(std::string(BYTE_ORDER_MARK) + "\r\n") !=
-                    std::string::npos &&
-                !start_rows())
-                return false;
-        }
-    }
-    for (; i < size; ++i)
-        if (!put(static_cast<unsigned char>(data[i]))) return false;
-    return true;
-}
-
-bool ClassListReader::start_rows() {
-    separator_known_ = true;
-    separator_ = semicolons_ > commas_ ? ';' : ',';
-    const std::string text = std::move(heading_text_);
-    heading_text_.clear();
-    const std::size_t start = text.compare(0, 3, BYTE_ORDER_MARK) == 0 ? 3 : 0;
-    for (std::size_t j = start; j < text.size(); ++j)
-        if (!put(static_cast<unsigned char>(text[j]))) return false;
-    return true;
-}
-
-bool ClassListReader::put(unsigned char byte) {
-    const char c = static_cast<char>(byte);
-    // The line feed of a CR LF pair belongs to the line end the CR began:
-    // text inside quotes, else already the end of the row.
-    const bool second_of_pair = after_cr_ && c == '\n';
-    after_cr_ = c == '\r';
-    if (second_of_pair) {
-        if (state_ == Cell::quoted) cell_ += c;
-        return true;
-    }
-    if (++row_bytes_ > MAX_CLASS_LIST_ROW)
-        return refuse(row_line_,
-                      "a row longer than " + std::to_string(MAX_CLASS_LIST_ROW) + " bytes");
-    const bool line_end = c == '\n' || c == '\r';
-    bool row_ended = false;
-    if (state_ != Cell::quoted && (c == separator_ || line_end)) {
-        if (line_end) {
-            row_ended = true;
-        } else {
-            row_.push_back(std::move(cell_));
-            cell_.clear();
-            state_ = Cell::start;
-        }
-    } else {
-        switch (state_) {
-        case Cell::start:
-            state_ = c == '"' ? Cell::quoted : Cell::plain;
-            if (c == '"')
-                quote_line_ = line_;
-            else
-                cell_ += c;
-            break;
-        case Cell::plain: cell_ += c; break; // a quote inside an unquoted cell is text
-        case Cell::quoted:
-            if (c == '"')
-                state_ = Cell::quote_in_quoted;
-            else
-                cell_ += c;
-            break;
-        case Cell::quote_in_quoted:
-            if (c != '"') return refuse(line_, "text after the closing quote of a cell");
-            cell_ += c; // a doubled quote
-            state_ = Cell::quoted;
-            break;
-        }
-    }
-    if (line_end) ++line_;
-    return !row_ended || end_row();
-}
-
-bool ClassListReader::end_row() {
-    row_.push_back(std::move(cell_));
-    cell_.clear();
-    state_ = Cell::start;
-    row_bytes_ = 0;
-    std::vector<std::string> cells = std::move(row_);
-    row_.clear();
-    const std::int32_t line = row_line_;
-    row_line_ = line_;
-    return take_row(cells, line);
-}
-
-bool ClassListReader::take_row(std::vector<std::string>& cells, std::int32_t line) {
-    if (std::all_of(cells.begin(), cells.end(),
-                    [](const std::string& cell) { return cell.empty(); }))
-        return true;
+bool ClassListReader::take_row(std::vector<std::string>& cells, std::int32_t line,
+                               FileError& error) {
+    const auto refuse = [&](std::int32_t at, std::string message) {
+        error = {at, std::move(message)};
+        return false;
+    };
     if (!have_headings_) {
         have_headings_ = true;
         list_.headings = std::move(cells);
@@ -197,42 +95,28 @@ bool ClassListReader::take_row(std::vector<std::string>& cells, std::int32_t lin
 }
 
 bool ClassListReader::finish(ClassList& list, ClassListError& error) {
-    if (!failed_ && !separator_known_ && !heading_text_.empty()) start_rows();
-    if (!failed_ && state_ == Cell::quoted) refuse(quote_line_, "a quoted cell is not closed");
-    if (!failed_ && (state_ != Cell::start || !row_.empty())) end_row();
-    if (!failed_ && !have_headings_) refuse(0, "the class list is empty");
-    if (!failed_ && list_.rows.empty())
-        refuse(heading_line_, "no student row after the heading row");
+    if (!csv_.finish(error)) return false;
+    const auto refuse = [&](std::int32_t at, std::string message) {
+        error = {at, std::move(message)};
+        return false;
+    };
+    if (!have_headings_) return refuse(0, "the class list is empty");
+    if (list_.rows.empty()) return refuse(heading_line_, "no student row after the heading row");
     const auto has_digit = [](const std::vector<std::string>& row) {
         return std::any_of(row[0].begin(), row[0].end(), is_digit);
     };
-    if (!failed_ && !id_named_ && std::none_of(list_.rows.begin(), list_.rows.end(), has_digit))
-        refuse(heading_line_, "no column is headed Student ID or ID, and the first column (" +
-                                  list_.headings[0] + ") holds no identifier");
-    if (failed_) {
-        error = error_;
-        return false;
-    }
+    if (!id_named_ && std::none_of(list_.rows.begin(), list_.rows.end(), has_digit))
+        return refuse(heading_line_,
+                      "no column is headed Student ID or ID, and the first column (" +
+                          list_.headings[0] + ") holds no identifier");
     list = std::move(list_);
     return true;
 }
 
 bool read_class_list(std::FILE* file, ClassList& list, ClassListError& error) {
     ClassListReader reader;
-    std::vector<char> buffer(1 << 16);
-    for (;;) {
-        errno = 0;
-        const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
-        if (got > 0 && !reader.add(buffer.data(), got)) break;
-        if (got < buffer.size()) {
-            if (std::ferror(file)) {
-                error = {-1, system_error_text(failed_call_error(errno))};
-                return false;
-            }
-            break;
-        }
-    }
-    return reader.finish(list, error);
+    const auto take = [&](const char* data, std::size_t size) { return reader.add(data, size); };
+    return read_pieces(file, take, error) && reader.finish(list, error);
 }
 
 bool read_class_list(std::string_view text, ClassList& list, ClassListError& error) {

@@ -12,13 +12,14 @@
 #include <string_view>
 #include <vector>
 
+#include "analyze/csv_input.h"
 #include "analyze/report_reader.h"
 #include "analyze/sheet_checks.h"
 
 namespace quillmark {
 
 // The longest row (heading row included) a class list may have, in bytes.
-constexpr std::size_t MAX_CLASS_LIST_ROW = 1 << 20;
+constexpr std::size_t MAX_CLASS_LIST_ROW = MAX_CSV_ROW;
 
 // A class list as read: the heading row's cells, which of them is the
 // identifier column, and every student's row with exactly one cell per
@@ -33,60 +34,34 @@ struct ClassList {
 
 // A class list that cannot be used: the line that shows it (0 for the whole
 // file, -1 for a read error, whose message is the system's text) and why.
-struct ClassListError {
-    std::int32_t line = 0;
-    std::string message;
-};
+using ClassListError = FileError;
 
-// Reads a class list in pieces of any size, as a spreadsheet saves it:
-// UTF-8 with or without a byte order mark; lines ended by CR LF, LF or CR;
-// cells separated by commas, or by semicolons when the heading row holds
-// more semicolons than commas outside quotes; a cell in double quotes may
-// hold separators, line ends and doubled quotes. Empty rows are passed over.
-// The first row is the heading row; the identifier column is the one headed
-// "Student ID", else "ID" (any case, blanks around ignored), else the first.
-// Refused: an empty file; a row longer than MAX_CLASS_LIST_ROW; text after a
-// closing quote; a quote left open; a row with more non-empty cells than
-// headings; no student row; an empty identifier heading; and, where the
-// first column is taken for want of a named one, a heading row whose first
-// cell is an identifier (all digits: no heading row) or a first column that
-// holds no digit on any row (no identifier column). A shorter row gets empty
-// cells to the heading row's width.
+// Reads a class list in pieces of any size, cut into rows as CsvReader
+// cuts them (csv_input.h). The first row is the heading row; the
+// identifier column is the one headed "Student ID", else "ID" (any case,
+// blanks around ignored), else the first. Refused, besides what CsvReader
+// refuses: an empty file; a row with more non-empty cells than headings; no
+// student row; an empty identifier heading; and, where the first column is
+// taken for want of a named one, a heading row whose first cell is an
+// identifier (all digits: no heading row) or a first column that holds no
+// digit on any row (no identifier column). A shorter row gets empty cells
+// to the heading row's width.
 class ClassListReader {
 public:
-    bool add(const char* data, std::size_t size);
+    ClassListReader();
+    ClassListReader(const ClassListReader&) = delete;
+    ClassListReader& operator=(const ClassListReader&) = delete;
+    bool add(const char* data, std::size_t size) { return csv_.add(data, size); }
     bool finish(ClassList& list, ClassListError& error);
 
 private:
-    enum class Cell { start, plain, quoted, quote_in_quoted };
-    bool put(unsigned char c);
-    bool end_row();
-    bool take_row(std::vector<std::string>& cells, std::int32_t line);
-    bool start_rows();
-    bool refuse(std::int32_t line, std::string message);
+    bool take_row(std::vector<std::string>& cells, std::int32_t line, FileError& error);
 
     ClassList list_;
-    ClassListError error_;
-    bool failed_ = false;
     bool have_headings_ = false;
     std::int32_t heading_line_ = 0;
     bool id_named_ = false; // a heading names the identifier column
-    // Until its first line end outside quotes, the text is kept here, so
-    // that the heading row can tell the separator.
-    bool separator_known_ = false;
-    std::string heading_text_;
-    bool heading_in_quotes_ = false;
-    std::size_t commas_ = 0;
-    std::size_t semicolons_ = 0;
-    char separator_ = ',';
-    Cell state_ = Cell::start;
-    bool after_cr_ = false;
-    std::int32_t line_ = 1;       // the line of the byte being read
-    std::int32_t row_line_ = 1;   // the line the row being read began on
-    std::int32_t quote_line_ = 1; // the line the open quoted cell began on
-    std::size_t row_bytes_ = 0;
-    std::string cell_;
-    std::vector<std::string> row_;
+    CsvReader csv_;
 };
 
 // Reads a whole class list from a file opened in binary mode; a read error

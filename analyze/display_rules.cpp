@@ -93,6 +93,8 @@ std::string reliability_scale() {
     return text + "below " + hundredths_text(above) + " " + BELOW_BANDS;
 }
 
+std::string form_label(char form) { return form == WHOLE_EXAM ? "all" : std::string(1, form); }
+
 bool has_amend_option(char form) { return form >= 'A' && form <= 'D'; }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "analyze/analysis.h"
 #include "analyze/item_statistics.h"
 #include "analyze/rasch.h"
 
@@ -61,6 +62,10 @@ const char* reliability_reading(long double kr20);
 // "0.90 and above excellent, 0.80 to 0.89 good, 0.70 to 0.79 acceptable,
 // 0.60 to 0.69 poor, below 0.60 unreliable".
 std::string reliability_scale();
+
+// The Form cell of a form's rows: its letter, or "all" for the whole exam
+// (WHOLE_EXAM).
+std::string form_label(char form);
 
 // Whether quillmark has an option that amends single questions of the
 // form's key: forms A to D (alta: to altd:); forms E to J have none.

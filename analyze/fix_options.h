@@ -16,7 +16,11 @@ namespace quillmark {
 // A suspected letter after P, which no key accepts, gets a comment that
 // says so and no "alt" line.
 // A first comment line says what the file is; with no flagged question the
-// file holds only comments.
+// file holds only comments. With a version map, each possible key error of
+// the whole exam follows, with a line for each form in its own question
+// number and letter, and then each key that disagrees with the other
+// versions, with the lines that make it accept what they accept ("altc:17A"
+// and "altc:17+D" for a further letter, "altc:17X" to drop the question).
 std::string fix_options(const Analysis& analysis);
 
 } // namespace quillmark

@@ -38,5 +38,34 @@ TEST(FixOptions, AnAmendmentForFormsAToDAndAKeySheetToCorrectForTheOthers) {
               "# Written by quillmark-analyze: each question below may be keyed wrong.\n");
 }
 
+TEST(FixOptions, TheWholeExamsKeyErrorsOnEachFormAndTheKeysThatDisagree) {
+    // Master question 7 suspected C: on form B it is question 2, whose
+    // letters put master C at D; on form E, question 9, same letters.
+    Analysis analysis;
+    analysis.exam = form_with_key_error(WHOLE_EXAM);
+    analysis.exam->questions.pop_back();
+    analysis.exam_versions = {{{'B', 2, "BADCE"}, {'E', 9, ""}, {'A', 4, "ABQDEFGHIJKLMNOPC"}}};
+    analysis.key_amendments = {{'C', 17, 4, "AD", "question 17 is master question 4 and accepts B"},
+                               {'D', 3, 5, "", "question 3 is master question 5 and accepts E"},
+                               {'F', 1, 1, "A", "question 1 is master question 1 and accepts B"},
+                               {'B', 6, 8, "AR", "question 6 is master question 8 and accepts A"}};
+    EXPECT_EQ(
+        fix_options(analysis),
+        "# Written by quillmark-analyze: each question below may be keyed wrong.\n"
+        "# all forms, master question 7: the key's B has point-biserial -0.301, C has 0.482\n"
+        "altb:2D\n"
+        "# no option amends the key of form E: correct its key sheet instead\n"
+        "# Q comes after P: no key accepts it, so no option can make it the answer\n"
+        "# form C question 17: keys disagree: question 17 is master question 4 and accepts B\n"
+        "altc:17A\n"
+        "altc:17+D\n"
+        "# form D question 3: keys disagree: question 3 is master question 5 and accepts E\n"
+        "altd:3X\n"
+        "# form F question 1: keys disagree: question 1 is master question 1 and accepts B\n"
+        "# no option amends the key of form F: correct its key sheet instead\n"
+        "# form B question 6: keys disagree: question 6 is master question 8 and accepts A\n"
+        "# R comes after P: no key accepts it, so no option can make it the answer\n");
+}
+
 } // namespace
 } // namespace quillmark

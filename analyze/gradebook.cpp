@@ -176,6 +176,23 @@ private:
 
 } // namespace
 
+std::vector<GradebookColumn> tag_score_columns(const TagScores& tags, std::size_t sheet_rows) {
+    std::vector<GradebookColumn> columns(tags.summaries().size());
+    for (std::size_t t = 0; t < columns.size(); ++t) {
+        columns[t].heading = tags.summaries()[t].tag;
+        columns[t].value_of_sheet.assign(sheet_rows, NO_VALUE);
+    }
+    // The scored sheets' Orders are ascending and each is its row's place
+    // from 1.
+    for (std::size_t s = 0; s < tags.orders().size(); ++s) {
+        const auto row = static_cast<std::size_t>(tags.orders()[s] - 1);
+        if (row >= sheet_rows) continue;
+        for (std::size_t t = 0; t < columns.size(); ++t)
+            columns[t].value_of_sheet[row] = tags.score(s, t);
+    }
+    return columns;
+}
+
 std::string gradebook_csv(const Analysis& analysis, const std::vector<SheetIdentity>& identities,
                           const ClassList* list,
                           const std::vector<GradebookColumn>& extra_columns) {

@@ -21,6 +21,12 @@ struct GradebookColumn {
     std::vector<std::int32_t> value_of_sheet;
 };
 
+// The columns of the scores by tag: one per tag, in the tags' order, headed
+// by its name; each sheet row's score on the tag, the number of the tag's
+// questions it answered right (NO_VALUE for a row that is not a scored
+// sheet). `sheet_rows` is the number of sheet rows of the report.
+std::vector<GradebookColumn> tag_score_columns(const TagScores& tags, std::size_t sheet_rows);
+
 // The gradebook's text: UTF-8 as its cells hold it, a heading row, one row
 // per line ended by a line feed, cells separated by commas; a cell that holds
 // a comma, a semicolon, a quote, a blank, a tab or a line end is in double

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "analyze/tags.h"
 #include "tests/support/quiz_report.h"
 
 namespace quillmark {
@@ -15,7 +16,7 @@ struct AnalysedRun {
 };
 
 void analyse_run(AnalysedRun& run, const std::vector<std::string>& report, const char* class_list,
-                 const char* scale) {
+                 const char* scale, const TagList* tags = nullptr) {
     ReportError error;
     ASSERT_TRUE(read_report(report, run.tables, error)) << error.line << ": " << error.message;
     AnalysisInputs inputs;
@@ -30,7 +31,29 @@ void analyse_run(AnalysedRun& run, const std::vector<std::string>& report, const
         ASSERT_TRUE(parse_grade_scale(scale, run.scale, message)) << message;
         inputs.grades = &run.scale;
     }
+    inputs.tags = tags;
     run.analysis = analyse(run.tables, inputs);
+}
+
+TEST(Gradebook, EachTagsScoreAfterTheNote) {
+    // Questions 1 and 2 tagged "x", 4 tagged "=y" (a heading a spreadsheet
+    // would take for a formula). The scores are the right answers among
+    // them: sheet 1 :cccc, sheet 2 :cccX, sheet 4 :ccXX, sheet 5 :cXXX; the
+    // "no key" row has none.
+    TagList tags;
+    FileError error;
+    ASSERT_TRUE(parse_tag_file("Master,Tag\n1,x\n2,x\n4,=y\n", tags, error)) << error.message;
+    AnalysedRun run;
+    analyse_run(run, quiz_report_lines(), nullptr, nullptr, &tags);
+    ASSERT_TRUE(run.analysis.tags);
+    EXPECT_EQ(gradebook_csv(run.analysis, run.tables.identities, nullptr,
+                            tag_score_columns(*run.analysis.tags, run.tables.identities.size())),
+              "\"Student ID\",Form,\"Raw score\",\"Score %\",Grade,Note,x,\"'=y\"\n"
+              "4024001417,A,4,100.000,,\"also Order 4\",2,1\n"
+              "4024001252,A,3,75.000,,,2,0\n"
+              "7000000001,K,,,,\"no key\",,\n"
+              "4024001417,A,2,50.000,,\"also Order 1\",2,0\n"
+              "55,A,1,25.000,,,1,0\n");
 }
 
 TEST(Gradebook, WithoutAClassListOneRowPerSheetAsBubbled) {

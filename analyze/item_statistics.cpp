@@ -9,9 +9,7 @@ namespace quillmark {
 
 namespace {
 
-// Option slots of the per-question tallies: the 25 letters, then "none".
 constexpr int NONE_SLOT = LETTER_OPTIONS;
-constexpr int SLOTS = LETTER_OPTIONS + 1;
 
 long double square_root(long double value) {
     return static_cast<long double>(std::sqrt(static_cast<double>(value)));
@@ -26,17 +24,6 @@ long double exact_cross(std::int64_t a, std::int64_t b, std::int64_t c, std::int
     const __int128 value = static_cast<__int128>(a) * b - static_cast<__int128>(c) * d;
     return static_cast<long double>(value);
 }
-
-// What the pass over a question's answers adds up for one option slot.
-// Counts fit 32 bits (a form has no more sheets than the report's 32-bit
-// Orders number); the sum of totals may not.
-struct OptionTally {
-    std::int64_t sum_total = 0; // the choosers' totals
-    std::int32_t count = 0;
-    std::int32_t right = 0; // choosers the grader counted right
-    std::int32_t upper = 0;
-    std::int32_t lower = 0;
-};
 
 } // namespace
 
@@ -91,20 +78,31 @@ std::vector<std::int32_t> total_scores(const ResponseMatrix& matrix) {
 }
 
 TestStatistics test_statistics(const ResponseMatrix& matrix) {
+    std::vector<std::int32_t> score_counts(static_cast<std::size_t>(matrix.items) + 1, 0);
+    for (std::int32_t t : total_scores(matrix)) ++score_counts[t];
+    const std::int32_t k = matrix.items;
+    std::vector<std::int64_t> right(static_cast<std::size_t>(k), 0);
+    const unsigned char* cell = matrix.cells.data();
+    for (std::int64_t s = 0; s < matrix.sheets; ++s, cell += k)
+        for (std::int32_t i = 0; i < k; ++i) right[i] += cell[i] >> 7;
+    return totals_statistics(std::move(score_counts), right);
+}
+
+TestStatistics totals_statistics(std::vector<std::int32_t> score_counts,
+                                 const std::vector<std::int64_t>& right) {
     TestStatistics result;
-    result.sheets = matrix.sheets;
-    result.items = matrix.items;
-    const std::int64_t n = matrix.sheets;
-    const std::vector<std::int32_t> totals = total_scores(matrix);
-    result.score_counts.assign(static_cast<std::size_t>(matrix.items) + 1, 0);
-    for (std::int32_t t : totals) ++result.score_counts[t];
+    result.items = static_cast<std::int32_t>(score_counts.size()) - 1;
+    std::int64_t n = 0;
+    for (std::int32_t c : score_counts) n += c;
+    result.sheets = static_cast<std::int32_t>(n);
+    result.score_counts = std::move(score_counts);
 
     // Sums of the totals and of their squares are whole numbers within 64
     // bits (below 2^31 sheets of at most 1000 questions: 2^51).
     std::int64_t sum = 0;
     std::int64_t sum_squares = 0;
     result.lowest = -1;
-    for (std::int32_t t = 0; t <= matrix.items; ++t) {
+    for (std::int32_t t = 0; t <= result.items; ++t) {
         const std::int64_t c = result.score_counts[t];
         if (c == 0) continue;
         if (result.lowest < 0) result.lowest = t;
@@ -125,7 +123,7 @@ TestStatistics test_statistics(const ResponseMatrix& matrix) {
     std::int64_t seen = 0;
     std::int32_t low_value = -1;
     std::int32_t high_value = -1;
-    for (std::int32_t t = 0; t <= matrix.items && high_value < 0; ++t) {
+    for (std::int32_t t = 0; t <= result.items && high_value < 0; ++t) {
         seen += result.score_counts[t];
         if (low_value < 0 && seen > low_rank) low_value = t;
         if (seen > high_rank) high_value = t;
@@ -149,12 +147,8 @@ TestStatistics test_statistics(const ResponseMatrix& matrix) {
     }
 
     // KR-20 = k / (k - 1) * (1 - sum of p*q / variance of the totals).
-    const std::int32_t k = matrix.items;
+    const std::int32_t k = result.items;
     if (k >= 2 && result.variance > 0) {
-        std::vector<std::int64_t> right(static_cast<std::size_t>(k), 0);
-        const unsigned char* cell = matrix.cells.data();
-        for (std::int64_t s = 0; s < n; ++s, cell += k)
-            for (std::int32_t i = 0; i < k; ++i) right[i] += cell[i] >> 7;
         long double sum_pq = 0;
         for (std::int32_t i = 0; i < k; ++i) {
             const long double p = static_cast<long double>(right[i]) / count;
@@ -260,31 +254,35 @@ char suspected_key(const std::vector<OptionStatistics>& options) {
     return suspect;
 }
 
-std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix) {
+void tally_answers(const ResponseMatrix& matrix, const std::int32_t* totals,
+                   const unsigned char* groups, OptionTally* tallies, RightTally* rights,
+                   bool groups_only) {
     const std::int64_t n = matrix.sheets;
     const auto k = static_cast<std::size_t>(matrix.items);
-    const std::vector<std::int32_t> totals = total_scores(matrix);
-    const std::int32_t size = group_size(matrix.sheets);
-    const std::vector<unsigned char> groups = extreme_groups(totals, size);
-
-    std::int64_t sum_totals = 0;
-    std::int64_t sum_total_squares = 0;
-    for (std::int32_t t : totals) {
-        sum_totals += t;
-        sum_total_squares += static_cast<std::int64_t>(t) * t;
-    }
-
     // One pass over the answers: per question and option slot, how many
     // chose it, how many of them were right, their totals, and how many of
     // them stand in each group.
-    std::vector<OptionTally> tallies(k * SLOTS);
     const unsigned char* cell = matrix.cells.data();
-    for (std::int64_t s = 0; s < n; ++s, cell += k) {
+    if (groups_only) {
+        for (std::int64_t s = 0; s < n; ++s, cell += k) {
+            if (groups[s] == 0) continue;
+            const int upper = groups[s] & UPPER_GROUP;
+            const int lower = (groups[s] & LOWER_GROUP) >> 1;
+            OptionTally* question = tallies;
+            for (std::size_t i = 0; i < k; ++i, question += OPTION_SLOTS) {
+                const int code = cell[i] & OPTION_BITS;
+                OptionTally& tally = question[code < LETTER_OPTIONS ? code : NONE_SLOT];
+                tally.upper += upper;
+                tally.lower += lower;
+            }
+        }
+    }
+    for (std::int64_t s = 0; s < n && !groups_only; ++s, cell += k) {
         const std::int64_t total = totals[s];
         const int upper = groups[s] & UPPER_GROUP;
         const int lower = (groups[s] & LOWER_GROUP) >> 1;
-        OptionTally* question = tallies.data();
-        for (std::size_t i = 0; i < k; ++i, question += SLOTS) {
+        OptionTally* question = tallies;
+        for (std::size_t i = 0; i < k; ++i, question += OPTION_SLOTS) {
             const unsigned char answer = cell[i];
             const int code = answer & OPTION_BITS;
             OptionTally& tally = question[code < LETTER_OPTIONS ? code : NONE_SLOT];
@@ -296,81 +294,119 @@ std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix) {
         }
     }
 
-    std::vector<ItemStatistics> items(k);
-    const auto count = static_cast<long double>(n);
     for (std::size_t i = 0; i < k; ++i) {
-        ItemStatistics& item = items[i];
-        const OptionTally* question = &tallies[i * SLOTS];
-        // Sums over the sheets of the question's mark x and of the rest
-        // score r = total - x.
-        std::int64_t right = 0;
-        std::int64_t right_totals = 0;
-        std::int64_t upper_right = 0;
-        std::int64_t lower_right = 0;
-        for (int slot = 0; slot < SLOTS; ++slot) {
+        const OptionTally* question = tallies + i * OPTION_SLOTS;
+        RightTally right;
+        for (int slot = 0; slot < OPTION_SLOTS; ++slot) {
             // The grader counts an answer right only when it is accepted, so
             // a slot's right answers are all of its choosers or none of them,
             // but the sums need not assume it.
             const OptionTally& tally = question[slot];
-            right += tally.right;
+            right.count += tally.right;
             if (tally.right == tally.count) {
-                right_totals += tally.sum_total;
-                upper_right += tally.upper;
-                lower_right += tally.lower;
+                right.totals += tally.sum_total;
+                right.upper += tally.upper;
+                right.lower += tally.lower;
             }
         }
         // A slot with some right and some wrong choosers cannot come from the
         // grader; its right choosers' totals are then worked out again.
         bool mixed = false;
-        for (int slot = 0; slot < SLOTS; ++slot)
+        for (int slot = 0; slot < OPTION_SLOTS; ++slot)
             mixed = mixed ||
                     (question[slot].right != 0 && question[slot].right != question[slot].count);
         if (mixed) {
-            right_totals = upper_right = lower_right = 0;
+            right.totals = right.upper = right.lower = 0;
             const unsigned char* row = matrix.cells.data() + i;
             for (std::int64_t s = 0; s < n; ++s, row += k) {
                 if ((*row & RIGHT_BIT) == 0) continue;
-                right_totals += totals[s];
-                upper_right += groups[s] & UPPER_GROUP;
-                lower_right += (groups[s] & LOWER_GROUP) >> 1;
+                right.totals += totals[s];
+                right.upper += groups[s] & UPPER_GROUP;
+                right.lower += (groups[s] & LOWER_GROUP) >> 1;
             }
         }
-        const std::int64_t rest_sum = sum_totals - right;
-        // The sum of (t - x)^2 = t^2 - 2tx + x over the sheets (x is 0 or 1).
-        const std::int64_t rest_squares = sum_total_squares - 2 * right_totals + right;
+        RightTally& sum = rights[i];
+        if (!groups_only) {
+            sum.count += right.count;
+            sum.totals += right.totals;
+        }
+        sum.upper += right.upper;
+        sum.lower += right.lower;
+    }
+}
 
-        item.correct = static_cast<std::int32_t>(right);
-        item.difficulty = static_cast<long double>(right) / count;
-        item.point_biserial =
-            point_biserial(n, right, right_totals - right, rest_sum, rest_squares);
-        if (size > 0)
-            item.discrimination = static_cast<long double>(upper_right - lower_right) / size;
+ItemStatistics item_from_tallies(const OptionTally* question, const RightTally& right,
+                                 std::uint32_t accepted, std::int64_t n, std::int32_t size,
+                                 std::int64_t sum_totals, std::int64_t sum_total_squares) {
+    ItemStatistics item;
+    const auto count = static_cast<long double>(n);
+    const std::int64_t rest_sum = sum_totals - right.count;
+    // The sum of (t - x)^2 = t^2 - 2tx + x over the sheets (x is 0 or 1).
+    const std::int64_t rest_squares = sum_total_squares - 2 * right.totals + right.count;
 
+    item.correct = static_cast<std::int32_t>(right.count);
+    item.difficulty = static_cast<long double>(right.count) / count;
+    item.point_biserial =
+        point_biserial(n, right.count, right.totals - right.count, rest_sum, rest_squares);
+    if (size > 0) item.discrimination = static_cast<long double>(right.upper - right.lower) / size;
+
+    for (int slot = 0; slot < OPTION_SLOTS; ++slot) {
+        const OptionTally& tally = question[slot];
+        // Accepted: listed as such, or scored right on some sheet.
+        const bool key = slot < LETTER_OPTIONS && ((accepted >> slot & 1u) != 0 || tally.right > 0);
+        if (tally.count == 0 && !key) continue;
+        OptionStatistics option;
+        option.option = slot < LETTER_OPTIONS ? static_cast<char>('A' + slot) : 0;
+        option.key = key;
+        option.count = static_cast<std::int32_t>(tally.count);
+        option.share = static_cast<long double>(tally.count) / count;
+        if (size > 0) {
+            option.upper = static_cast<long double>(tally.upper) / size;
+            option.lower = static_cast<long double>(tally.lower) / size;
+        }
+        // The choosers' rest scores: their totals less their right answers.
+        option.point_biserial =
+            point_biserial(n, tally.count, tally.sum_total - tally.right, rest_sum, rest_squares);
+        item.options.push_back(option);
+    }
+    item.key_error = suspected_key(item.options);
+    item.flag = item.key_error != 0
+                    ? ItemFlag::key_error
+                    : item_flag(item.correct, static_cast<std::int32_t>(n), item.point_biserial);
+    return item;
+}
+
+std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix) {
+    QuestionTallies tallies;
+    return item_statistics(matrix, tallies);
+}
+
+std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix, QuestionTallies& sums) {
+    const std::int64_t n = matrix.sheets;
+    const auto k = static_cast<std::size_t>(matrix.items);
+    std::vector<std::int32_t>& totals = sums.totals;
+    totals = total_scores(matrix);
+    const std::int32_t size = group_size(matrix.sheets);
+    const std::vector<unsigned char> groups = extreme_groups(totals, size);
+
+    std::int64_t sum_totals = 0;
+    std::int64_t sum_total_squares = 0;
+    for (std::int32_t t : totals) {
+        sum_totals += t;
+        sum_total_squares += static_cast<std::int64_t>(t) * t;
+    }
+    std::vector<OptionTally>& tallies = sums.options;
+    std::vector<RightTally>& rights = sums.rights;
+    tallies.assign(k * OPTION_SLOTS, OptionTally{});
+    rights.assign(k, RightTally{});
+    tally_answers(matrix, totals.data(), groups.data(), tallies.data(), rights.data());
+
+    std::vector<ItemStatistics> items;
+    items.reserve(k);
+    for (std::size_t i = 0; i < k; ++i) {
         const std::uint32_t accepted = i < matrix.accepted.size() ? matrix.accepted[i] : 0;
-        for (int slot = 0; slot < SLOTS; ++slot) {
-            const OptionTally& tally = question[slot];
-            // Accepted: listed as such, or scored right on some sheet.
-            const bool key =
-                slot < LETTER_OPTIONS && ((accepted >> slot & 1u) != 0 || tally.right > 0);
-            if (tally.count == 0 && !key) continue;
-            OptionStatistics option;
-            option.option = slot < LETTER_OPTIONS ? static_cast<char>('A' + slot) : 0;
-            option.key = key;
-            option.count = static_cast<std::int32_t>(tally.count);
-            option.share = static_cast<long double>(tally.count) / count;
-            if (size > 0) {
-                option.upper = static_cast<long double>(tally.upper) / size;
-                option.lower = static_cast<long double>(tally.lower) / size;
-            }
-            // The choosers' rest scores: their totals less their right answers.
-            option.point_biserial = point_biserial(n, tally.count, tally.sum_total - tally.right,
-                                                   rest_sum, rest_squares);
-            item.options.push_back(option);
-        }
-        item.key_error = suspected_key(item.options);
-        item.flag = item.key_error != 0
-                        ? ItemFlag::key_error
-                        : item_flag(item.correct, matrix.sheets, item.point_biserial);
+        items.push_back(item_from_tallies(&tallies[i * OPTION_SLOTS], rights[i], accepted, n, size,
+                                          sum_totals, sum_total_squares));
     }
     return items;
 }

@@ -152,6 +152,12 @@ std::vector<std::int32_t> total_scores(const ResponseMatrix& matrix);
 // The totals' statistics and reliability. Expects at least one sheet.
 TestStatistics test_statistics(const ResponseMatrix& matrix);
 
+// The same from what test_statistics counts in the table of answers: the
+// number of sheets at each total (`score_counts[t]`, t from 0 to the number
+// of items) and the number of sheets right on each item (`right`).
+TestStatistics totals_statistics(std::vector<std::int32_t> score_counts,
+                                 const std::vector<std::int64_t>& right);
+
 // Size of each of the upper and lower groups: 27% of the sheets, rounded
 // half up (0 for a single sheet, when the two groups would be the same).
 std::int32_t group_size(std::int32_t sheets);
@@ -189,5 +195,60 @@ char suspected_key(const std::vector<OptionStatistics>& options);
 // letter chosen at least once or accepted, in letter order, then "none" when
 // any sheet gave no letter A to Y. Expects at least one sheet.
 std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix);
+
+// item_statistics in two steps, for answers held in more than one table:
+// what one pass over the answers adds up per question, then each
+// question's record from those sums.
+//
+// The option slots of a question: the 25 letters A to Y, then "none". Per
+// slot, how many sheets chose it, how many of them were right, their
+// totals and how many of them stand in each group. Counts fit 32 bits (the
+// report's Orders are 32-bit numbers running 1, 2, 3, ..., so a report holds
+// fewer than 2^31 sheets over all its forms); the sum of totals may not.
+constexpr int OPTION_SLOTS = LETTER_OPTIONS + 1;
+struct OptionTally {
+    std::int64_t sum_total = 0;
+    std::int32_t count = 0;
+    std::int32_t right = 0;
+    std::int32_t upper = 0;
+    std::int32_t lower = 0;
+};
+
+// The same over the sheets right on a question.
+struct RightTally {
+    std::int64_t count = 0;
+    std::int64_t totals = 0;
+    std::int64_t upper = 0;
+    std::int64_t lower = 0;
+};
+
+// Adds a table's answers to the sums of its questions: sheet s has the
+// total totals[s] and the group bits groups[s] (UPPER_GROUP, LOWER_GROUP);
+// question i adds to tallies[i * OPTION_SLOTS + slot] and rights[i]. With
+// `groups_only`, only the counts of the upper and lower groups are added,
+// from the sheets in a group: for sums that a pass over the same answers
+// with the same totals has made but for other groups.
+void tally_answers(const ResponseMatrix& matrix, const std::int32_t* totals,
+                   const unsigned char* groups, OptionTally* tallies, RightTally* rights,
+                   bool groups_only = false);
+
+// The sums of a table's questions that item_statistics works out, and the
+// sheets' totals they were worked out with.
+struct QuestionTallies {
+    std::vector<OptionTally> options; // OPTION_SLOTS per question
+    std::vector<RightTally> rights;
+    std::vector<std::int32_t> totals;
+};
+
+// item_statistics, handing back the sums too.
+std::vector<ItemStatistics> item_statistics(const ResponseMatrix& matrix, QuestionTallies& tallies);
+
+// A question's record from its sums over n sheets (at least one): its
+// OPTION_SLOTS tallies, its right answers, the letters listed as accepted,
+// the size of each group and the sums of all sheets' totals and of their
+// squares.
+ItemStatistics item_from_tallies(const OptionTally* tallies, const RightTally& right,
+                                 std::uint32_t accepted, std::int64_t n, std::int32_t size,
+                                 std::int64_t sum_totals, std::int64_t sum_total_squares);
 
 } // namespace quillmark

@@ -17,6 +17,8 @@
 #include "analyze/output_files.h"
 #include "analyze/rasch_output.h"
 #include "analyze/report_reader.h"
+#include "analyze/tags.h"
+#include "analyze/versions.h"
 #include "platform/env.h"
 #include "platform/program_info.h"
 
@@ -40,6 +42,9 @@ const char DESCRIPTION[] =
     "identifier is corrected when only one student can be meant, else listed;\n"
     "students without a sheet are listed. The gradebook gives every student's\n"
     "form, raw and per-cent score and grade.\n"
+    "With a version map, the whole exam's rows (Form \"all\", by master question\n"
+    "and letter) come first and the keys of the versions are checked against\n"
+    "each other; with tags, every sheet's score on each tag and a row per tag.\n"
     "Each FILE is written whole or left as it was, and may be neither the\n"
     "report nor another output; a FILE of - is standard output.\n"
     "-h, --help and --version are answered when they are the only argument.";
@@ -56,6 +61,8 @@ struct Settings {
     std::string class_list;
     std::string grades;
     std::string gradebook;
+    std::string versions;
+    std::string tags;
     std::size_t json_output = NO_OUTPUT;
     std::size_t html_output = NO_OUTPUT;
     std::size_t fix_output = NO_OUTPUT;
@@ -97,27 +104,49 @@ void define_options(CLI::App& app, Settings& settings) {
     app.add_flag("--rasch", settings.rasch,
                  "the Rasch measures of each form's questions, with their\n"
                  "fit, and of every raw score, then the reliabilities");
+    app.add_option("--versions", settings.versions,
+                   "the map of an exam's shuffled versions: the whole exam\n"
+                   "by master question, keys checked across versions")
+        ->option_text("FILE");
+    app.add_option("--tags", settings.tags, "the topics (tags) of the questions: scores by tag")
+        ->option_text("FILE");
 }
 
-// Reads the class list named on the command line; yields false after
-// reporting why it cannot be used.
-bool read_class_list_file(const std::string& name, ClassList& list) {
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (!file) {
-        send_message("Can't open %s: %s\n", name.c_str(), system_error_text(errno));
-        return false;
-    }
-    ClassListError error;
-    const bool read = read_class_list(file, list, error);
-    std::fclose(file);
-    if (read) return true;
+// Reports why an input file beside the report (class list, version map, tag
+// file) cannot be used: a read error, a fault of the whole file, or a fault
+// at a line.
+void report_file_error(const std::string& name, const FileError& error) {
     if (error.line < 0)
         send_message("Error reading %s: %s\n", name.c_str(), error.message.c_str());
     else if (error.line == 0)
         send_message("%s: %s\n", name.c_str(), error.message.c_str());
     else
         send_message("%s:%d: %s\n", name.c_str(), error.line, error.message.c_str());
-    return false;
+}
+
+// Reads such a file with `read`, which takes it opened in binary mode;
+// false after reporting why it cannot be used.
+template <typename Contents, typename Read>
+bool read_input(const std::string& name, Contents& contents, Read read) {
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (!file) {
+        send_message("Can't open %s: %s\n", name.c_str(), system_error_text(errno));
+        return false;
+    }
+    FileError error;
+    const bool done = read(file, contents, error);
+    std::fclose(file);
+    if (!done) report_file_error(name, error);
+    return done;
+}
+
+// A version map or tag file, read whole and parsed by `parse`.
+template <typename Contents>
+auto whole_file(bool (*parse)(const std::string&, Contents&, FileError&)) {
+    return [parse](std::FILE* file, Contents& contents, FileError& error) {
+        std::string text;
+        return read_whole_file(file, text, error) && parse(text, contents, error);
+    };
 }
 
 // Reads and analyses the report and writes every output; false after a
@@ -146,19 +175,38 @@ bool analyse_report(const Settings& settings, const AnalysisInputs& inputs, Outp
     // Without scored sheets every output is still written, so that none is
     // left from an earlier run: the checks say why nothing was scored.
     if (tables.forms.empty()) send_message("%s: no scored sheets to analyse\n", name);
+    FileError file_error;
+    if (inputs.versions && !check_version_map(*inputs.versions, tables, file_error)) {
+        report_file_error(settings.versions, file_error);
+        return false;
+    }
+    // Without scored sheets there is no exam to hold the tags against, and
+    // no scores by tag.
+    if (inputs.tags && !tables.forms.empty() &&
+        !check_tags(*inputs.tags, exam_question_numbers(inputs.versions, tables), file_error)) {
+        report_file_error(settings.tags, file_error);
+        return false;
+    }
     const Analysis analysis = analyse(tables, inputs);
 
     std::FILE* out = files.stream(tables_output);
-    for (const FormAnalysis& form : analysis.forms) {
+    const auto print_form = [&](const FormAnalysis& form) {
         print_form_tables(out, form);
         files.check(tables_output);
         print_score_histogram(stderr, form);
         if (form.rasch) print_rasch_notes(stderr, form, *form.rasch);
         end_message();
+    };
+    if (analysis.exam) print_form(*analysis.exam);
+    for (const FormAnalysis& form : analysis.forms) print_form(form);
+    if (analysis.tags) {
+        print_tag_table(out, *analysis.tags);
+        files.check(tables_output);
     }
     print_checks_table(out, analysis.checks);
     files.check(tables_output);
-    print_check_counts(stderr, analysis.checks, inputs.class_list != nullptr);
+    print_check_counts(stderr, analysis.checks, inputs.class_list != nullptr,
+                       inputs.versions != nullptr);
     end_message();
     if (settings.json_output != NO_OUTPUT)
         files.write(settings.json_output, analysis_json(analysis));
@@ -167,7 +215,10 @@ bool analyse_report(const Settings& settings, const AnalysisInputs& inputs, Outp
     if (settings.fix_output != NO_OUTPUT) files.write(settings.fix_output, fix_options(analysis));
     if (settings.gradebook_output != NO_OUTPUT)
         files.write(settings.gradebook_output,
-                    gradebook_csv(analysis, tables.identities, inputs.class_list));
+                    gradebook_csv(analysis, tables.identities, inputs.class_list,
+                                  analysis.tags
+                                      ? tag_score_columns(*analysis.tags, tables.identities.size())
+                                      : std::vector<GradebookColumn>()));
     return files.finish();
 }
 
@@ -203,6 +254,8 @@ int main(int argc, char** argv) {
     OutputFiles files;
     files.add_input("the report", settings.report);
     if (!settings.class_list.empty()) files.add_input("the class list", settings.class_list);
+    if (!settings.versions.empty()) files.add_input("the version map", settings.versions);
+    if (!settings.tags.empty()) files.add_input("the tag file", settings.tags);
     const std::size_t tables_output =
         files.add_output(settings.output.empty() ? "" : "-o",
                          settings.output.empty() ? "-" : settings.output);
@@ -215,8 +268,21 @@ int main(int argc, char** argv) {
     if (!files.prepare()) return FAILURE;
     try {
         ClassList class_list;
-        if (settings.class_list.empty() || read_class_list_file(settings.class_list, class_list)) {
+        VersionMap versions;
+        TagList tags;
+        const bool with_versions = !settings.versions.empty();
+        const bool with_tags = !settings.tags.empty();
+        if ((settings.class_list.empty() ||
+             read_input(settings.class_list, class_list,
+                        [](std::FILE* file, ClassList& list, FileError& error) {
+                            return read_class_list(file, list, error);
+                        })) &&
+            (!with_versions ||
+             read_input(settings.versions, versions, whole_file(parse_version_map))) &&
+            (!with_tags || read_input(settings.tags, tags, whole_file(parse_tag_file)))) {
             AnalysisInputs inputs;
+            inputs.versions = with_versions ? &versions : nullptr;
+            inputs.tags = with_tags ? &tags : nullptr;
             inputs.class_list = settings.class_list.empty() ? nullptr : &class_list;
             inputs.grades = graded ? &scale : nullptr;
             inputs.sheet_scores = !settings.gradebook.empty();

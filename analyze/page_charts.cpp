@@ -47,6 +47,28 @@ constexpr int INFO_STEPS = 120;
 // The scores each bar of a histogram of `scores` scores counts: 1, 2 or 5
 // times a power of ten, the least that keeps to MOST_BARS bars, so that the
 // bars start at round scores.
+// "form A", or "the whole exam" for the whole exam of a version map.
+std::string form_name(const FormAnalysis& form) {
+    return form.form == WHOLE_EXAM ? std::string("the whole exam")
+                                   : "form " + std::string(1, form.form);
+}
+
+// One bar of a chart of labelled bars: its name under it and, when it has a
+// value, the bar up to it with its figure above and its hover text.
+struct LabelledBar {
+    std::string name;
+    std::optional<double> value;
+    std::string value_text;
+    std::string title;
+};
+
+// The bars side by side across the plot, each in a slot of its own (each
+// bar's line ended), then the axes with their titles; closes the chart and
+// its figure. (Declared here, defined after the building blocks.)
+void labelled_bars(Markup& out, const ChartFrame& frame, const Scale& y_of,
+                   const std::vector<LabelledBar>& bars, std::string_view x_title,
+                   std::string_view y_title);
+
 std::int32_t bar_width_in_scores(std::int32_t scores) {
     for (std::int64_t power = 1;; power *= 10)
         for (const std::int64_t factor : {1, 2, 5})
@@ -312,8 +334,7 @@ void write_score_histogram(Markup& out, const FormAnalysis& form) {
                      " and so on), to keep the chart small.");
     caption.text(" Hover over a bar for its count.");
     open_figure(out, "histogram", caption);
-    open_chart(out, frame, "hist",
-               "Histogram of the raw scores of form " + std::string(1, form.form));
+    open_chart(out, frame, "hist", "Histogram of the raw scores of " + form_name(form));
     for (std::int64_t c = 0; c <= top; c += step)
         grid_line_across(out, frame, y_of(c), std::to_string(c));
     // Score labels under at most about 20 bars.
@@ -355,7 +376,6 @@ void write_grade_chart(Markup& out, const Analysis& analysis) {
     const std::int64_t step = axis.step;
     const std::int64_t top = axis.top;
     const ChartFrame frame = page_chart_frame(HIST_BOTTOM, HIST_HEIGHT);
-    const double slot = (frame.right - frame.left) / static_cast<double>(bars);
     const Scale y_of{0, static_cast<double>(top), frame.bottom, frame.top};
 
     Markup caption;
@@ -366,20 +386,75 @@ void write_grade_chart(Markup& out, const Analysis& analysis) {
     open_chart(out, frame, "grades", "Sheets per grade");
     for (std::int64_t c = 0; c <= top; c += step)
         grid_line_across(out, frame, y_of(c), std::to_string(c));
+    std::vector<LabelledBar> labelled(bars);
     for (std::size_t g = 0; g < bars; ++g) {
-        const double x = frame.left + static_cast<double>(g) * slot;
-        const double y = y_of(counts[g]);
         const std::string& grade = analysis.grades[g].grade;
-        bar(out, frame, x + slot * 0.1, slot * 0.8, y, grade + ": " + count_of(counts[g], "sheet"));
-        label(out, x + slot / 2, y - 4, "middle", std::to_string(counts[g]));
-        label(out, x + slot / 2, frame.bottom + 16, "middle", grade);
+        labelled[g] = {grade, static_cast<double>(counts[g]), std::to_string(counts[g]),
+                       grade + ": " + count_of(counts[g], "sheet")};
+    }
+    labelled_bars(out, frame, y_of, labelled, "Grade", "Sheets");
+}
+
+namespace {
+
+void labelled_bars(Markup& out, const ChartFrame& frame, const Scale& y_of,
+                   const std::vector<LabelledBar>& bars, std::string_view x_title,
+                   std::string_view y_title) {
+    const double slot = (frame.right - frame.left) / static_cast<double>(bars.size());
+    for (std::size_t b = 0; b < bars.size(); ++b) {
+        const double x = frame.left + static_cast<double>(b) * slot;
+        if (bars[b].value) {
+            const double y = y_of(*bars[b].value);
+            bar(out, frame, x + slot * 0.1, slot * 0.8, y, bars[b].title);
+            label(out, x + slot / 2, y - 4, "middle", bars[b].value_text);
+        }
+        label(out, x + slot / 2, frame.bottom + 16, "middle", bars[b].name);
         out.text("\n");
     }
     chart_axes(out, frame);
-    x_axis_title(out, frame, frame.height - 12, "Grade");
-    y_axis_title(out, frame, 18, "Sheets");
+    x_axis_title(out, frame, frame.height - 12, x_title);
+    y_axis_title(out, frame, 18, y_title);
     close_chart(out);
     close_figure(out);
+}
+
+} // namespace
+
+void write_tag_chart(Markup& out, const TagScores& tags) {
+    const std::vector<TagSummary>& summaries = tags.summaries();
+    if (summaries.empty()) return;
+    const ChartFrame frame = page_chart_frame(HIST_BOTTOM, HIST_HEIGHT);
+    const double slot = (frame.right - frame.left) / static_cast<double>(summaries.size());
+    const Scale y_of{0, 100, frame.bottom, frame.top};
+    // A name longer than its slot holds (about 6.5 units a character) is
+    // cut, with an ellipsis; the bar's title and the table give it whole.
+    const auto shown_chars = static_cast<std::size_t>(slot / 6.5 > 1 ? slot / 6.5 : 1);
+
+    open_figure(out, "histogram",
+                Markup().text("Mean per cent of each tag's questions answered right, tags in "
+                              "the tag file's order; each bar is labelled with its figure. A tag "
+                              "without scored questions has no bar."));
+    open_chart(out, frame, "tags", "Mean per cent right by tag");
+    for (int percent = 0; percent <= 100; percent += 20)
+        grid_line_across(out, frame, y_of(percent), std::to_string(percent));
+    std::vector<LabelledBar> labelled(summaries.size());
+    for (std::size_t t = 0; t < summaries.size(); ++t) {
+        const TagSummary& tag = summaries[t];
+        LabelledBar& b = labelled[t];
+        b.name = tag.tag;
+        if (b.name.size() > shown_chars) {
+            // Cut at a character's start, not inside a UTF-8 sequence.
+            std::size_t end = shown_chars > 1 ? shown_chars - 1 : 1;
+            while (end > 0 && (static_cast<unsigned char>(b.name[end]) & 0xC0) == 0x80) --end;
+            b.name = b.name.substr(0, end) + "\xe2\x80\xa6";
+        }
+        if (!tag.mean_percent) continue;
+        b.value = static_cast<double>(*tag.mean_percent);
+        b.value_text = formatted("%.1f", *b.value);
+        b.title = tag.tag + ": " + figure_text(*tag.mean_percent) + "% (" +
+                  count_of(tag.questions, "question") + ")";
+    }
+    labelled_bars(out, frame, y_of, labelled, "Tag", "Mean % right");
 }
 
 void write_item_map(Markup& out, const FormAnalysis& form) {
@@ -408,7 +483,7 @@ void write_item_map(Markup& out, const FormAnalysis& form) {
                     "them; dashed lines mark where the flags begin. Hover over a point for its "
                     "figures. Questions whose point-biserial cannot be worked out stand in the "
                     "row below the chart."));
-    open_chart(out, frame, "map", "Item map of form " + std::string(1, form.form));
+    open_chart(out, frame, "map", "Item map of " + form_name(form));
     for (int t = 0; t <= 10; ++t)
         grid_line_up(out, frame, x_of(t / 10.0L), MAP_NO_R + 22, formatted("%.1f", t / 10.0));
     const int step = high_tenths - low_tenths > 10 ? 2 : 1;
@@ -538,7 +613,7 @@ void write_wright_map(Markup& out, const FormAnalysis& form, const RaschAnalysis
                     "(difficulty). Misfitting questions (infit or outfit outside 0.7 to 1.3 with "
                     "|Z| above 2) have their own shape and their number beside them. Hover over "
                     "a bar or a point for its figures."));
-    open_chart(out, frame, "wright", "Wright map of form " + std::string(1, form.form));
+    open_chart(out, frame, "wright", "Wright map of " + form_name(form));
     for (std::int64_t c = 0; c <= top; c += step)
         grid_line_across(out, frame, y_of(c), std::to_string(c));
     logit_axis(out, frame, x_of, low, high);
@@ -637,7 +712,7 @@ void write_test_information(Markup& out, const FormAnalysis& form, const RaschAn
                     "Test information (solid line, left axis): the sum of p(1 \xe2\x88\x92 p) over "
                     "the calibrated questions at each measure; its standard error of "
                     "measurement 1/\xe2\x88\x9aI (dashed line, right axis, in logits, cut at 2)."));
-    open_chart(out, frame, "info", "Test information of form " + std::string(1, form.form));
+    open_chart(out, frame, "info", "Test information of " + form_name(form));
     for (int t = 0; t <= 4; ++t) {
         const double y = frame.bottom + (frame.top - frame.bottom) * t / 4.0;
         grid_line_across(out, frame, y, formatted("%.1f", info_top * t / 4.0));

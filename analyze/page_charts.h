@@ -123,6 +123,11 @@ void write_score_histogram(Markup& out, const FormAnalysis& form);
 // and the grade under it.
 void write_grade_chart(Markup& out, const Analysis& analysis);
 
+// The scores by tag: one bar per tag, in the tags' order, up to its mean
+// per cent right, that figure written above the bar and the tag's name
+// (cut to fit) under it.
+void write_tag_chart(Markup& out, const TagScores& tags);
+
 // The item map: every scored question at its difficulty (across) and its
 // corrected point-biserial (up), flagged questions with their own shape and
 // their number, guide lines where the flags begin, and a legend.

@@ -1,5 +1,7 @@
 #include "analyze/rasch_output.h"
 
+#include "analyze/display_rules.h"
+
 namespace quillmark {
 
 namespace {
@@ -22,7 +24,7 @@ void print_rasch_tables(std::FILE* out, const FormAnalysis& form, const RaschAna
     std::fprintf(out, "Form,Question,Measure,SE,Infit,Outfit,\"Infit Z\",\"Outfit Z\"\n");
     for (std::size_t i = 0; i < rasch.items.size(); ++i) {
         const RaschItem& item = rasch.items[i];
-        std::fprintf(out, "%c,%d", form.form, form.questions[i].question);
+        std::fprintf(out, "%s,%d", form_label(form.form).c_str(), form.questions[i].question);
         print_figure(out, item.measure, 3);
         print_figure(out, item.se, 3);
         print_figure(out, item.infit, 3);
@@ -36,7 +38,7 @@ void print_rasch_tables(std::FILE* out, const FormAnalysis& form, const RaschAna
     std::fprintf(out, "Form,\"Raw score\",Measure,SE,Sheets\n");
     for (std::size_t raw = 0; raw < rasch.scores.size(); ++raw) {
         const RaschScore& score = rasch.scores[raw];
-        std::fprintf(out, "%c,%d", form.form, static_cast<int>(raw));
+        std::fprintf(out, "%s,%d", form_label(form.form).c_str(), static_cast<int>(raw));
         print_figure(out, score.measure, 3);
         print_figure(out, score.se, 3);
         std::fprintf(out, ",%d\n", score.sheets);
@@ -44,7 +46,7 @@ void print_rasch_tables(std::FILE* out, const FormAnalysis& form, const RaschAna
     std::fprintf(out, "\n");
 
     std::fprintf(out, "Form,Persons,Items,\"Person reliability\",\"Item reliability\"\n");
-    std::fprintf(out, "%c,%d,%d", form.form, rasch.persons, rasch.calibrated);
+    std::fprintf(out, "%s,%d,%d", form_label(form.form).c_str(), rasch.persons, rasch.calibrated);
     print_figure(out, rasch.person_reliability, 3);
     print_figure(out, rasch.item_reliability, 3);
     std::fprintf(out, "\n\n");
@@ -95,14 +97,15 @@ void print_rasch_notes(std::FILE* err, const FormAnalysis& form, const RaschAnal
         for (std::size_t i = 0; i < rasch.items.size(); ++i)
             if (rasch.items[i].note == note) questions.push_back(form.questions[i].question);
         if (questions.empty()) continue;
-        std::fprintf(err, "Form %c: not calibrated, %s: question%s", form.form,
+        std::fprintf(err, "Form %s: not calibrated, %s: question%s", form_label(form.form).c_str(),
                      rasch_note_text(note), questions.size() > 1 ? "s" : "");
         for (std::size_t q = 0; q < questions.size(); ++q)
             std::fprintf(err, "%s%d", q > 0 ? ", " : " ", questions[q]);
         std::fputc('\n', err);
     }
     if (!rasch.message.empty())
-        std::fprintf(err, "Form %c: no Rasch measures: %s\n", form.form, rasch.message.c_str());
+        std::fprintf(err, "Form %s: no Rasch measures: %s\n", form_label(form.form).c_str(),
+                     rasch.message.c_str());
 }
 
 } // namespace quillmark

@@ -159,6 +159,7 @@ const char* check_name(CheckKind kind) {
     case CheckKind::no_sheet: return "no sheet";
     case CheckKind::id_corrected: return "ID corrected";
     case CheckKind::class_list_repeats_id: return "class list repeats ID";
+    case CheckKind::keys_disagree: return "keys disagree";
     }
     return "";
 }

@@ -12,7 +12,8 @@
 namespace quillmark {
 
 // The checks, in the order the table lists them: those of the report's
-// sheets, then those of the matching to a class list (class_list.h).
+// sheets, then those of the matching to a class list (class_list.h), then
+// the cross-check of an exam's versions (versions.h).
 enum class CheckKind {
     duplicate_student,
     no_responses,
@@ -22,10 +23,12 @@ enum class CheckKind {
     not_on_class_list,
     no_sheet,
     id_corrected,
-    class_list_repeats_id
+    class_list_repeats_id,
+    keys_disagree
 };
-constexpr int SHEET_CHECK_KINDS = 5; // the checks of the report alone
-constexpr int CHECK_KINDS = 9;
+constexpr int SHEET_CHECK_KINDS = 5;    // the checks of the report alone
+constexpr int CLASS_LIST_CHECK_END = 9; // after those of a class list
+constexpr int CHECK_KINDS = 10;
 
 // The check's name as the table shows it, e.g. "duplicate student".
 const char* check_name(CheckKind kind);
