@@ -43,6 +43,9 @@ constexpr double WRIGHT_HEIGHT = 300;
 constexpr double INFO_BOTTOM = 200;
 constexpr double INFO_HEIGHT = 250;
 constexpr int INFO_STEPS = 120;
+// The room the information chart keeps right of its plot for the labels of
+// its second axis, the standard error's.
+constexpr double INFO_RIGHT_LABELS = 24;
 
 // The scores each bar of a histogram of `scores` scores counts: 1, 2 or 5
 // times a power of ten, the least that keeps to MOST_BARS bars, so that the
@@ -699,7 +702,8 @@ void write_test_information(Markup& out, const FormAnalysis& form, const RaschAn
         if (sum > most) most = sum;
     }
     if (most <= 0) return;
-    const ChartFrame frame = page_chart_frame(INFO_BOTTOM, INFO_HEIGHT);
+    ChartFrame frame = page_chart_frame(INFO_BOTTOM, INFO_HEIGHT);
+    frame.right -= INFO_RIGHT_LABELS;
     const Scale x_of{static_cast<double>(low), static_cast<double>(high), frame.left, frame.right};
     // Information on the left axis; the standard error, 1 / sqrt(I), on
     // the same plot with its own scale up to 2 logits, labelled right.
@@ -715,7 +719,8 @@ void write_test_information(Markup& out, const FormAnalysis& form, const RaschAn
     open_chart(out, frame, "info", "Test information of " + form_name(form));
     for (int t = 0; t <= 4; ++t) {
         const double y = frame.bottom + (frame.top - frame.bottom) * t / 4.0;
-        grid_line_across(out, frame, y, formatted("%.1f", info_top * t / 4.0));
+        // Quarters of a whole number: two decimals show each exactly.
+        grid_line_across(out, frame, y, formatted("%.2f", info_top * t / 4.0));
         label(out, frame.right + 4, y + 4, "start", formatted("%.1f", SEM_TOP * t / 4.0));
         out.text("\n");
     }
