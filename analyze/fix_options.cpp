@@ -1,6 +1,7 @@
 #include "analyze/fix_options.h"
 
 #include <cstdio>
+#include <set>
 
 #include "analyze/display_rules.h"
 
@@ -55,13 +56,23 @@ std::string amend_lines(char form, std::int32_t question, const std::string& let
 
 std::string fix_options(const Analysis& analysis) {
     std::string text = "# Written by quillmark-analyze: each question below may be keyed wrong.\n";
+    // A form's own key error and the keys across versions may suggest the
+    // same lines for one question: they are written once.
+    std::set<std::string> written;
+    const auto amend = [&](char form, std::int32_t question, const std::string& letters) {
+        const std::string lines = amend_lines(form, question, letters);
+        if (lines[0] == '#' || written.insert(lines).second)
+            text += lines;
+        else
+            text += "# the option lines for it are the same as above\n";
+    };
     for (const FormAnalysis& form : analysis.forms)
         for (const QuestionAnalysis& question : form.questions) {
             const ItemStatistics& item = question.statistics;
             if (item.flag != ItemFlag::key_error) continue;
             text += "# form " + std::string(1, form.form) + " question " +
                     std::to_string(question.question) + evidence_text(item) + "\n";
-            text += amend_lines(form.form, question.question, std::string(1, item.key_error));
+            amend(form.form, question.question, std::string(1, item.key_error));
         }
     if (analysis.exam)
         for (std::size_t j = 0; j < analysis.exam->questions.size(); ++j) {
@@ -71,13 +82,13 @@ std::string fix_options(const Analysis& analysis) {
             text += "# all forms, master question " + std::to_string(question.question) +
                     evidence_text(item) + "\n";
             for (const VersionPlace& place : analysis.exam_versions[j])
-                text += amend_lines(place.form, place.question,
-                                    std::string(1, version_letter(item.key_error, place.options)));
+                amend(place.form, place.question,
+                      std::string(1, version_letter(item.key_error, place.options)));
         }
     for (const KeyAmendment& amendment : analysis.key_amendments) {
         text += "# form " + std::string(1, amendment.form) + " question " +
                 std::to_string(amendment.question) + ": keys disagree: " + amendment.detail + "\n";
-        text += amend_lines(amendment.form, amendment.question, amendment.accept);
+        amend(amendment.form, amendment.question, amendment.accept);
     }
     return text;
 }

@@ -28,12 +28,17 @@ FormAnalysis form_with_key_error(char letter) {
 TEST(FixOptions, AnAmendmentForFormsAToDAndAKeySheetToCorrectForTheOthers) {
     Analysis analysis;
     analysis.forms = {form_with_key_error('A'), form_with_key_error('E')};
+    // The keys across versions suggest for form A's question 7 what its own
+    // key error does: the line is not written twice.
+    analysis.key_amendments = {{'A', 7, 3, "C", "question 7 is master question 3 and accepts B"}};
     EXPECT_EQ(fix_options(analysis),
               "# Written by quillmark-analyze: each question below may be keyed wrong.\n"
               "# form A question 7: the key's B has point-biserial -0.301, C has 0.482\n"
               "alta:7C\n"
               "# form E question 7: the key's B has point-biserial -0.301, C has 0.482\n"
-              "# no option amends the key of form E: correct its key sheet instead\n");
+              "# no option amends the key of form E: correct its key sheet instead\n"
+              "# form A question 7: keys disagree: question 7 is master question 3 and accepts B\n"
+              "# the option lines for it are the same as above\n");
     EXPECT_EQ(fix_options(Analysis{}),
               "# Written by quillmark-analyze: each question below may be keyed wrong.\n");
 }

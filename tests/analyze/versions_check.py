@@ -35,6 +35,7 @@ import json
 import math
 import os
 import random
+import re
 import shlex
 import subprocess
 import sys
@@ -305,6 +306,9 @@ def keys_disagree_rows(t):
 
 
 def fix_lines_after(fix_text, comment_start):
+    """The option lines under a comment of the fix file; where the comment
+    says that they are the same as above, the lines written earlier for that
+    form's question."""
     lines = fix_text.splitlines()
     for i, line in enumerate(lines):
         if line.startswith(comment_start):
@@ -313,6 +317,10 @@ def fix_lines_after(fix_text, comment_start):
                 if l.startswith("#"):
                     break
                 out.append(l)
+            if not out and lines[i + 1:i + 2] == ["# the option lines for it are the same as above"]:
+                form, question = re.match(r"# form (\w) question (\d+):", comment_start).groups()
+                amends = re.compile(rf"alt{form.lower()}:{question}[+A-Z]")
+                return [l for l in lines[:i] if amends.match(l)]
             return out
     return None
 
