@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "analyze/item_statistics.h"
 #include "analyze/report_reader.h"
 #include "analyze/sheet_checks.h"
+#include "analyze/similarity.h"
 
 namespace quillmark {
 
@@ -29,11 +31,12 @@ struct FormAnalysis {
     std::vector<long double> percent_of_score;
 };
 
-// The whole analysis: the forms in letter order and the findings of the
-// sheet checks.
+// The whole analysis: the forms in letter order, the findings of the
+// sheet checks, and the answer-similarity screen when it was asked for.
 struct Analysis {
     std::vector<FormAnalysis> forms;
     std::vector<SheetCheck> checks;
+    std::optional<SimilarityScreen> similarity;
 };
 
 // Analyses what the reader found. Each form's table of answers is released

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -40,6 +41,9 @@ struct Settings {
     std::string json;
     std::string html;
     std::string fix_options;
+    bool similarity = false;
+    std::string rooms;
+    bool similarity_fdr = false;
 };
 
 void define_options(CLI::App& app, Settings& settings) {
@@ -62,6 +66,18 @@ void define_options(CLI::App& app, Settings& settings) {
                    "an option file for quillmark that makes the suspected\n"
                    "letter of each possible key error the answer")
         ->option_text("FILE");
+    CLI::Option* similarity =
+        app.add_flag("--similarity", settings.similarity,
+                     "pairs of sheets whose answers are too alike to be chance:\n"
+                     "a table of pairs to look at, with the evidence");
+    app.add_option("--rooms", settings.rooms,
+                   "compare sheets within rooms: exam takes the Exam # cell\n"
+                   "as the room (without it, each form is one group)")
+        ->option_text("exam")
+        ->needs(similarity);
+    app.add_flag("--similarity-fdr", settings.similarity_fdr,
+                 "also an exploratory list of pairs at a 5% false discovery rate")
+        ->needs(similarity);
 }
 
 // Writes `text` to a new file; yields false after reporting a failure.
@@ -101,6 +117,15 @@ int main(int argc, char** argv) {
         return FAILURE;
     }
 
+    RoomMode rooms = RoomMode::form;
+    if (settings.rooms == "exam") {
+        rooms = RoomMode::exam;
+    } else if (!settings.rooms.empty()) {
+        send_message("--rooms COLUMN needs --class-list: there is no class list to take a column "
+                     "\"%s\" from (--rooms exam takes the Exam # cell)\n", settings.rooms.c_str());
+        return FAILURE;
+    }
+
     const char* name = settings.report.c_str();
     const bool from_input = settings.report == "-";
     std::FILE* input = from_input ? stdin : open_text_file(name);
@@ -123,7 +148,15 @@ int main(int argc, char** argv) {
         send_message("%s: no scored sheets to analyse\n", name);
         return 0;
     }
-    const Analysis analysis = analyse(tables);
+    // The screen reads the answer tables, which the analysis releases.
+    std::optional<SimilarityScreen> screen;
+    if (settings.similarity) {
+        ScreenSettings screen_settings;
+        screen_settings.exploratory = settings.similarity_fdr;
+        screen = screen_similarity(tables, rooms, screen_settings);
+    }
+    Analysis analysis = analyse(tables);
+    analysis.similarity = std::move(screen);
 
     std::FILE* out = stdout;
     if (!settings.output.empty()) {
@@ -141,6 +174,12 @@ int main(int argc, char** argv) {
     print_checks_table(out, analysis.checks);
     print_check_counts(stderr, analysis.checks);
     end_message();
+    if (analysis.similarity) {
+        std::fputc('\n', out);
+        print_similarity_table(out, *analysis.similarity);
+        print_similarity_counts(stderr, *analysis.similarity);
+        end_message();
+    }
     errno = 0;
     if (std::fflush(out) != 0 || std::ferror(out) || (out != stdout && std::fclose(out) != 0)) {
         send_message("Error writing the analysis: %s\n",
