@@ -18,13 +18,18 @@ namespace quillmark {
 namespace {
 
 constexpr int CODES_PER_ITEM = 32; // the option bits of an answer byte
-// A pseudo-sheet spread over an item's options by their shares on the whole
-// form: no option that some sheet gave has a chance of 0.
-constexpr double PRIOR_SHEETS = 1.0;
+// Pseudo-sheets (each of the weight of a sheet at the copier's own score)
+// spread over an item's options by their shares on the whole form: no
+// option that some sheet gave has a chance of 0, and a rare option's chance
+// is not read from a handful of sheets alone.
+constexpr double PRIOR_SHEETS = 2.0;
 // Grid cells of the tails: the reported weighted tail puts the observed
-// agreement at about FINE_CELLS cells; the bounds that prune use COARSE_CELLS.
+// agreement at about FINE_CELLS cells; the bounds per source spread the
+// whole range of the agreement over COARSE_CELLS, and a pair's own lower
+// bound puts its observed agreement at PAIR_CELLS.
 constexpr double FINE_CELLS = 4096;
 constexpr double COARSE_CELLS = 256;
+constexpr double PAIR_CELLS = 128;
 // Sources screened together against every copier of a family, so that
 // their rows stay in the processor's cache.
 constexpr std::size_t SOURCE_BLOCK = 128;
@@ -228,10 +233,14 @@ ChoiceModel::ChoiceModel(const ResponseMatrix& matrix) : items_(matrix.items), m
     weight_.assign((top + 1) * codes, 0.0);
     total_.assign(top + 1, 0.0);
     own_.assign(top + 1, 0.0);
-    smooth([&](std::size_t x) { return at_score[x]; }, total_, 1, 0, PRIOR_SHEETS);
+    smooth([&](std::size_t x) { return at_score[x]; }, total_, 1, 0, 0.0);
     for (std::size_t k = 0; k < codes; ++k)
-        smooth([&](std::size_t x) { return chosen[x * codes + k]; }, weight_, codes, k,
-               PRIOR_SHEETS * share[k]);
+        smooth([&](std::size_t x) { return chosen[x * codes + k]; }, weight_, codes, k, 0.0);
+    for (std::size_t s = 0; s <= top; ++s) {
+        const double prior = PRIOR_SHEETS * static_cast<double>(half[s] + 1);
+        total_[s] += prior;
+        for (std::size_t k = 0; k < codes; ++k) weight_[s * codes + k] += prior * share[k];
+    }
     if (leave_out_)
         for (std::size_t s = 0; s <= top; ++s) own_[s] = static_cast<double>(half[s] + 1);
 }
@@ -329,7 +338,17 @@ struct BandBounds {
     std::vector<double> low_chance;  // [slot]
     std::vector<double> low_weight;  // weight of the highest chance
     std::vector<double> high_weight; // weight of the lowest chance
-    std::vector<double> log_low;     // log of the lowest chance
+};
+
+// What prunes the pairs of copiers of one band with one source. Below
+// `run_matches` identical answers (or a shorter longest run) the run's tail
+// provably exceeds half_tau; the weighted tail does so when the matches'
+// weights, rounded up to whole `step`s (`units`, one byte per item), add up
+// to at most `units_limit`.
+struct SourceBound {
+    bool ready = false;
+    std::int32_t run_matches = 0;
+    std::int64_t units_limit = -1;
 };
 
 class FormScreen {
@@ -342,7 +361,10 @@ public:
         members_.resize(static_cast<std::size_t>(families));
         for (std::size_t s = 0; s < family.size(); ++s)
             if (family[s] >= 0) members_[static_cast<std::size_t>(family[s])].push_back(static_cast<std::int32_t>(s));
-        band_width_ = std::max<std::int32_t>(1, (matrix.items + SCORE_BANDS) / SCORE_BANDS);
+        // Each score its own band while the bounds cost little beside the
+        // pairs; larger forms bound about SCORE_BANDS bands of scores.
+        band_width_ = matrix.sheets <= 20000 ? 1 : std::max<std::int32_t>(1, (matrix.items + SCORE_BANDS) / SCORE_BANDS);
+        block_ = std::max<std::size_t>(16, std::min<std::size_t>(SOURCE_BLOCK, 12800 / items_));
         bands_ = matrix.items / band_width_ + 1;
         build_bands();
     }
@@ -362,14 +384,16 @@ private:
     struct Worker {
         Scratch scratch;
         std::vector<PairEvidence> kept;
-        std::vector<std::int32_t> band_crit;
-        std::vector<double> p, wl, wh, lp, sorted, prefix;
+        std::vector<SourceBound> bounds;
+        std::vector<unsigned char> units;
+        std::vector<double> p, wl, wh, sorted;
         std::int64_t evaluated = 0;
     };
 
     void build_bands();
     std::int32_t band_of(std::int32_t score) const { return score / band_width_; }
-    std::int32_t critical_matches(std::int32_t band, std::int32_t source, double half_tau, Worker& w) const;
+    void source_bound(std::int32_t band, std::int32_t source, double half_tau, Worker& w, SourceBound& bound,
+                      unsigned char* units) const;
     void screen_block(const Task& task, Worker& w);
     bool evaluate(std::int32_t copier, std::int32_t source, const Family& f, Worker& w) const;
 
@@ -380,6 +404,7 @@ private:
     std::vector<std::vector<std::int32_t>> members_;
     std::vector<Family> families_;
     std::int32_t band_width_ = 1;
+    std::size_t block_ = SOURCE_BLOCK;
     std::int32_t bands_ = 1;
     std::vector<BandBounds> band_bounds_;
 };
@@ -414,58 +439,53 @@ void FormScreen::build_bands() {
         if (!any) continue;
         bounds.low_weight.resize(high.size());
         bounds.high_weight.resize(high.size());
-        bounds.log_low.resize(high.size());
         for (std::size_t k = 0; k < high.size(); ++k) {
             bounds.low_weight[k] = match_weight(high[k]);
             bounds.high_weight[k] = match_weight(bounds.low_chance[k]);
-            bounds.log_low[k] = std::log(bounds.low_chance[k]);
         }
     }
 }
 
-// The fewest identical answers with which a copier of the band could be
-// significant against `source` at p <= 2 * half_tau: below it both tails
-// provably exceed half_tau. The weighted tail is bounded from below by the
-// lowest chances with the lowest weights rounded down onto a coarse grid,
-// the observed agreement from above by the highest weights of the matches;
-// the run's tail from below by the likeliest stretch of its length.
-std::int32_t FormScreen::critical_matches(std::int32_t band, std::int32_t source, double half_tau,
-                                          Worker& w) const {
+// The bounds of copiers of `band` against `source`: the weighted tail is
+// bounded from below by the band's lowest chances with its lowest weights
+// rounded down onto a coarse grid, a pair's agreement from above by the
+// band's highest weights of its matches; the run's tail from below by the
+// exact tail under the lowest chances.
+void FormScreen::source_bound(std::int32_t band, std::int32_t source, double half_tau, Worker& w,
+                              SourceBound& bound, unsigned char* units) const {
     const BandBounds& bounds = band_bounds_[static_cast<std::size_t>(band)];
     const unsigned char* row = matrix_.cells.data() + static_cast<std::size_t>(source) * items_;
     const std::size_t n = items_;
     w.p.resize(n);
     w.wl.resize(n);
     w.wh.resize(n);
-    w.lp.resize(n);
-    double low_sum = 0;
+    double low_sum = 0, high_max = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const auto k = static_cast<std::size_t>(model_.slot(static_cast<std::int32_t>(i), row[i]));
         w.p[i] = bounds.low_chance[k];
         w.wl[i] = bounds.low_weight[k];
         w.wh[i] = bounds.high_weight[k];
-        w.lp[i] = bounds.log_low[k];
         low_sum += w.wl[i];
+        high_max = std::max(high_max, w.wh[i]);
     }
-    const auto never = static_cast<std::int32_t>(n) + 1;
+    bound.ready = true;
 
     // The weighted agreement: the full distribution of the rounded-down sum.
-    std::int32_t crit_weighted = never;
     {
         const double step = low_sum > 0 ? low_sum / COARSE_CELLS : 1.0;
         std::size_t cells = 0;
-        std::vector<double>& units = w.sorted;
-        units.resize(n);
+        std::vector<double>& whole = w.sorted;
+        whole.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
-            units[i] = std::max(0.0, std::floor(w.wl[i] / step * (1 - MARGIN)));
-            cells += static_cast<std::size_t>(units[i]);
+            whole[i] = std::max(0.0, std::floor(w.wl[i] / step * (1 - MARGIN)));
+            cells += static_cast<std::size_t>(whole[i]);
         }
         std::vector<double>& dist = w.scratch.work;
         dist.assign(cells + 1, 0.0);
         dist[0] = 1;
         std::size_t high = 0;
         for (std::size_t i = 0; i < n; ++i) {
-            const auto u = static_cast<std::size_t>(units[i]);
+            const auto u = static_cast<std::size_t>(whole[i]);
             if (u == 0) continue;
             const double q = w.p[i];
             for (std::size_t x = high + 1; x-- > 0;) {
@@ -478,43 +498,29 @@ std::int32_t FormScreen::critical_matches(std::int32_t band, std::int32_t source
         double tail = 0;
         std::size_t k = cells + 1;
         while (k > 0 && tail + dist[k - 1] <= half_tau * (1 + MARGIN)) tail += dist[--k];
-        // P(W >= x) > half_tau for every x <= step * (k - 1). The agreement
-        // of M matches is at most the sum of the M highest weights.
+        // P(W >= x) > half_tau for every x <= step * (k - 1).
         const double reachable = step * static_cast<double>(k == 0 ? 0 : k - 1) * (1 - MARGIN);
-        if (k == 0) {
-            crit_weighted = 0;
-        } else {
-            w.prefix.assign(w.wh.begin(), w.wh.end());
-            std::sort(w.prefix.begin(), w.prefix.end(), std::greater<double>());
-            double sum = 0;
-            for (std::size_t m = 0; m < n; ++m) {
-                sum += w.prefix[m];
-                if (sum * (1 + MARGIN) > reachable) {
-                    crit_weighted = static_cast<std::int32_t>(m + 1);
-                    break;
-                }
-            }
-        }
+        // A pair's agreement is at most the sum of its matches' highest
+        // weights, each rounded up to a whole unit of at most 255.
+        const double unit = high_max > 0 ? high_max / 250 : 1.0;
+        for (std::size_t i = 0; i < n; ++i)
+            units[i] = static_cast<unsigned char>(std::min(255.0, std::floor(w.wh[i] / unit) + 1));
+        bound.units_limit = static_cast<std::int64_t>(std::floor(reachable / unit));
     }
 
-    // The run: P(R >= L) is at least the chance of the likeliest stretch of
-    // L identical answers; find the least L at which that falls to half_tau.
-    std::int32_t crit_run = never;
+    // The run: the least length whose tail under the lowest chances is at
+    // most half_tau, found by halving.
     {
-        const double limit = std::log(half_tau) + MARGIN;
-        std::vector<double>& sums = w.prefix;
-        sums.assign(n + 1, 0.0);
-        for (std::size_t i = 0; i < n; ++i) sums[i + 1] = sums[i] + w.lp[i];
-        for (std::size_t l = 1; l <= n && static_cast<std::int32_t>(l) < crit_weighted; ++l) {
-            double best = -std::numeric_limits<double>::infinity();
-            for (std::size_t j = 0; j + l <= n; ++j) best = std::max(best, sums[j + l] - sums[j]);
-            if (best <= limit) {
-                crit_run = static_cast<std::int32_t>(l);
-                break;
-            }
+        std::int32_t low = 1, high = static_cast<std::int32_t>(n) + 1; // the tail at n + 1 is 0
+        while (low < high) {
+            const std::int32_t mid = low + (high - low) / 2;
+            if (run_tail(w.p.data(), n, mid, w.scratch.work) <= half_tau * (1 + MARGIN))
+                high = mid;
+            else
+                low = mid + 1;
         }
+        bound.run_matches = low;
     }
-    return std::min(crit_weighted, crit_run);
 }
 
 // Works out the pair's tails, as far as needed to know whether its p-value
@@ -527,7 +533,7 @@ bool FormScreen::evaluate(std::int32_t copier, std::int32_t source, const Family
     e.p_run = run_tail(p, items_, e.run, w.scratch.work);
     if (settings_.prune && e.p_run > half) {
         const double low = weighted_tail_lower(p, w.scratch.w.data(), items_, e.weighted,
-                                               std::max(e.weighted / COARSE_CELLS, 1e-9), w.scratch.work);
+                                               std::max(e.weighted / PAIR_CELLS, 1e-9), w.scratch.work);
         if (low > half * (1 + MARGIN)) return false;
     }
     e.p_weighted = weighted_tail_upper(p, w.scratch.w.data(), items_, e.weighted, fine_step(e.weighted),
@@ -538,27 +544,82 @@ bool FormScreen::evaluate(std::int32_t copier, std::int32_t source, const Family
     return true;
 }
 
+namespace {
+
+// The identical answers of two rows and the sum of `units` over them.
+void match_units(const unsigned char* x, const unsigned char* y, const unsigned char* units, std::size_t n,
+                 std::int32_t& matches, std::int64_t& sum) {
+    std::int32_t count = 0;
+    std::int64_t total = 0;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i bits = _mm_set1_epi8(static_cast<char>(OPTION_BITS));
+    const __m128i zero = _mm_setzero_si128();
+    __m128i sums = zero;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + i));
+        const __m128i same = _mm_cmpeq_epi8(_mm_and_si128(_mm_xor_si128(a, b), bits), zero);
+        count += __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(same)));
+        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_and_si128(same, u), zero));
+    }
+    total = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+#endif
+    for (; i < n; ++i)
+        if (((x[i] ^ y[i]) & OPTION_BITS) == 0) {
+            ++count;
+            total += units[i];
+        }
+    matches = count;
+    sum = total;
+}
+
+// The longest run of identical answers of two rows.
+std::int32_t longest_run(const unsigned char* x, const unsigned char* y, std::size_t n) {
+    std::int32_t best = 0, current = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        current = ((x[i] ^ y[i]) & OPTION_BITS) == 0 ? current + 1 : 0;
+        best = std::max(best, current);
+    }
+    return best;
+}
+
+} // namespace
+
 void FormScreen::screen_block(const Task& task, Worker& w) {
     const std::vector<std::int32_t>& members = members_[task.family];
     const Family& f = families_[task.family];
-    const std::size_t end = std::min(members.size(), task.first + SOURCE_BLOCK);
+    const std::size_t end = std::min(members.size(), task.first + block_);
     const std::size_t block = end - task.first;
     const unsigned char* cells = matrix_.cells.data();
-    // The critical number of matches of each band against each source,
-    // worked out when a copier of that band first meets the block.
-    w.band_crit.assign(static_cast<std::size_t>(bands_) * block, -1);
+    // The bounds of each band against each source, worked out when a
+    // copier of that band first meets the block.
+    // In a small family a bound serves too few pairs to pay for itself:
+    // every pair goes straight to its own tails, which stop early too.
+    const bool bound_first = settings_.prune && members.size() >= settings_.bound_family;
+    if (bound_first) {
+        w.bounds.assign(static_cast<std::size_t>(bands_) * block, SourceBound{});
+        w.units.resize(static_cast<std::size_t>(bands_) * block * items_);
+    }
     for (std::int32_t copier : members) {
         const unsigned char* mine = cells + static_cast<std::size_t>(copier) * items_;
         const std::int32_t band = band_of(model_.score(copier));
-        std::int32_t* crit = w.band_crit.data() + static_cast<std::size_t>(band) * block;
+        const std::size_t first = static_cast<std::size_t>(band) * block;
         for (std::size_t j = 0; j < block; ++j) {
             const std::int32_t source = members[task.first + j];
             if (source == copier) continue;
-            if (settings_.prune) {
-                if (crit[j] < 0) crit[j] = critical_matches(band, source, f.kept / 2, w);
-                const std::int32_t matches =
-                    identical_answers(mine, cells + static_cast<std::size_t>(source) * items_, items_);
-                if (matches < crit[j]) continue;
+            const unsigned char* theirs = cells + static_cast<std::size_t>(source) * items_;
+            if (bound_first) {
+                SourceBound& bound = w.bounds[first + j];
+                unsigned char* units = w.units.data() + (first + j) * items_;
+                if (!bound.ready) source_bound(band, source, f.kept / 2, w, bound, units);
+                std::int32_t matches = 0;
+                std::int64_t sum = 0;
+                match_units(mine, theirs, units, items_, matches, sum);
+                if (sum <= bound.units_limit &&
+                    (matches < bound.run_matches || longest_run(mine, theirs, items_) < bound.run_matches))
+                    continue;
             }
             evaluate(copier, source, f, w);
         }
@@ -578,7 +639,7 @@ ScreenResult FormScreen::run() {
         f.bonferroni = settings_.alpha / f.pair_count;
         f.kept = f.bonferroni;
         if (settings_.exploratory) f.kept = std::max(f.kept, settings_.fdr * n / f.pair_count);
-        for (std::size_t first = 0; first < members_[fi].size(); first += SOURCE_BLOCK) tasks.push_back({fi, first});
+        for (std::size_t first = 0; first < members_[fi].size(); first += block_) tasks.push_back({fi, first});
     }
     std::int32_t threads = settings_.threads > 0 ? settings_.threads
                                                  : static_cast<std::int32_t>(std::thread::hardware_concurrency());

@@ -37,7 +37,7 @@ constexpr std::int32_t LEAVE_OUT_SHEETS = 200;
 
 // The null model's score neighbourhood holds at least this many sheets
 // (or every sheet of a smaller form).
-constexpr std::int32_t POOL_SHEETS = 50;
+constexpr std::int32_t POOL_SHEETS = 200;
 
 // Family-wise error rate of the flagged pairs, per family, and the false
 // discovery rate of the exploratory list.
@@ -129,6 +129,10 @@ struct ScreenSettings {
     bool exploratory = false; // also the Benjamini-Hochberg list
     double fdr = EXPLORATORY_FDR;
     bool prune = true;        // false: every pair's tails computed in full
+    // Families of at least this many sheets are first pruned by bounds per
+    // source and copier score, which pay for themselves only when many
+    // copiers meet each source; smaller ones pair by pair.
+    std::size_t bound_family = 400;
     std::int32_t threads = 0; // 0: one per processor
 };
 

@@ -1,6 +1,6 @@
 // similarity_sim: tries the answer-similarity screen on simulated cohorts.
 //
-//   similarity_sim measure [replicates]
+//   similarity_sim measure [replicates [scenario 1-5]]
 //       false pairs on clean cohorts and the share of planted copiers found,
 //       in the cohorts the screen is meant for (2,000 sheets of 80 questions
 //       of 4 options, as one family and in rooms of 40);
@@ -13,6 +13,7 @@
 //       the room number as the exam number); the planted pairs on standard
 //       error, one "copier source" line of student IDs each.
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -83,12 +84,13 @@ void scenario(const char* title, std::int32_t room_size, std::int32_t copiers, d
     std::fflush(stdout);
 }
 
-int measure(int replicates) {
-    scenario("clean, one family of 2000", 0, 0, 0, false, replicates);
-    scenario("clean, rooms of 40", 40, 0, 0, false, replicates);
-    scenario("rooms of 40, consecutive 30%", 40, 50, 0.3, true, replicates);
-    scenario("rooms of 40, random 40%", 40, 50, 0.4, false, replicates);
-    scenario("one family of 2000, consecutive 40%", 0, 20, 0.4, true, replicates);
+// Every scenario, or only the one numbered `only` (1 to 5).
+int measure(int replicates, int only) {
+    if (only == 0 || only == 1) scenario("clean, one family of 2000", 0, 0, 0, false, replicates);
+    if (only == 0 || only == 2) scenario("clean, rooms of 40", 40, 0, 0, false, replicates);
+    if (only == 0 || only == 3) scenario("rooms of 40, consecutive 30%", 40, 50, 0.3, true, replicates);
+    if (only == 0 || only == 4) scenario("rooms of 40, random 40%", 40, 50, 0.4, false, replicates);
+    if (only == 0 || only == 5) scenario("one family of 2000, consecutive 40%", 0, 20, 0.4, true, replicates);
     return 0;
 }
 
@@ -103,11 +105,19 @@ int time_screen(std::int32_t sheets, std::int32_t items, std::int32_t room_size,
     ScreenSettings screen;
     screen.threads = threads;
     const auto start = std::chrono::steady_clock::now();
+    const std::clock_t cpu_start = std::clock();
     const ScreenResult result = screen_form(matrix, cohort.room, screen);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%d sheets x %d questions, rooms of %d: %.2f s, %lld ordered pairs, %lld evaluated, %zu listed\n",
-                sheets, items, room_size, seconds, static_cast<long long>(result.ordered_pairs),
+    const double cpu = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
+    std::printf("%d sheets x %d questions, rooms of %d: %.2f s wall, %.2f s processor, %lld ordered pairs, %lld evaluated, %zu listed\n",
+                sheets, items, room_size, seconds, cpu, static_cast<long long>(result.ordered_pairs),
                 static_cast<long long>(result.evaluated), result.pairs.size());
+    for (const ScreenedPair& pair : result.pairs) {
+        const PairEvidence& e = pair.evidence;
+        std::printf("  %d->%d scores %d,%d matches %d (%.1f) wrong %d (%.1f) run %d p %.3g %.3g\n", e.copier,
+                    e.source, e.copier_score, e.source_score, e.matches, e.expected_matches, e.identical_wrong,
+                    e.expected_identical_wrong, e.run, e.p_weighted, e.p_run);
+    }
     return 0;
 }
 
@@ -176,7 +186,7 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string mode = argv[1];
     auto number = [&](int i) { return std::atoi(argv[i]); };
-    if (mode == "measure") return measure(argc > 2 ? number(2) : 4);
+    if (mode == "measure") return measure(argc > 2 ? number(2) : 4, argc > 3 ? number(3) : 0);
     if (mode == "time" && argc >= 5) return time_screen(number(2), number(3), number(4), argc > 5 ? number(5) : 0);
     if (mode == "compare" && argc == 6)
         return compare(number(2), number(3), number(4), std::strtoull(argv[5], nullptr, 10));
