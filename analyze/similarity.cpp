@@ -18,6 +18,9 @@ namespace quillmark {
 namespace {
 
 constexpr int CODES_PER_ITEM = 32; // the option bits of an answer byte
+// The most scores times options whose chances and weights are kept in a
+// table (two figures of each for own answer or not: 16 MB at most).
+constexpr std::size_t CHANCE_TABLE = std::size_t{1} << 19;
 // Pseudo-sheets (each of the weight of a sheet at the copier's own score)
 // spread over an item's options by their shares on the whole form: no
 // option that some sheet gave has a chance of 0, and a rare option's chance
@@ -28,8 +31,8 @@ constexpr double PRIOR_SHEETS = 2.0;
 // whole range of the agreement over COARSE_CELLS, and a pair's own lower
 // bound puts its observed agreement at PAIR_CELLS.
 constexpr double FINE_CELLS = 4096;
-constexpr double COARSE_CELLS = 256;
-constexpr double PAIR_CELLS = 128;
+constexpr double COARSE_CELLS = 512;
+constexpr double PAIR_CELLS = 256;
 // Sources screened together against every copier of a family, so that
 // their rows stay in the processor's cache.
 constexpr std::size_t SOURCE_BLOCK = 128;
@@ -243,6 +246,37 @@ ChoiceModel::ChoiceModel(const ResponseMatrix& matrix) : items_(matrix.items), m
     }
     if (leave_out_)
         for (std::size_t s = 0; s <= top; ++s) own_[s] = static_cast<double>(half[s] + 1);
+
+    // Every chance and weight of the scores some sheet has, when that table
+    // stays within a few megabytes.
+    if ((top + 1) * codes <= CHANCE_TABLE) {
+        chances_.assign((top + 1) * codes * 2, 0.0);
+        weights_.assign((top + 1) * codes * 2, 0.0);
+        for (std::size_t s = 0; s <= top; ++s) {
+            if (at_score[s] == 0) continue;
+            for (std::size_t k = 0; k < codes; ++k)
+                for (std::size_t own = 0; own < 2; ++own) {
+                    const double chance = (weight_[s * codes + k] - (own ? own_[s] : 0.0)) / (total_[s] - own_[s]);
+                    chances_[(s * codes + k) * 2 + own] = chance;
+                    weights_[(s * codes + k) * 2 + own] = match_weight(chance);
+                }
+        }
+    }
+}
+
+double ChoiceModel::chance_and_weight(std::int32_t score, std::int32_t item, unsigned char code, bool own,
+                                      double& weight) const {
+    if (chances_.empty()) {
+        const double chance = chance_at(score, item, code, own);
+        weight = match_weight(chance);
+        return chance;
+    }
+    const std::size_t at =
+        (static_cast<std::size_t>(score) * static_cast<std::size_t>(codes_) +
+         static_cast<std::size_t>(slot_[static_cast<std::size_t>(item) * CODES_PER_ITEM + (code & OPTION_BITS)])) * 2 +
+        (own ? 1 : 0);
+    weight = weights_[at];
+    return chances_[at];
 }
 
 std::int32_t ChoiceModel::slot(std::int32_t item, unsigned char code) const {
@@ -285,9 +319,9 @@ PairEvidence pair_figures(const ChoiceModel& model, const ResponseMatrix& matrix
     for (std::size_t i = 0; i < items; ++i) {
         const unsigned char code = theirs[i] & OPTION_BITS;
         const bool match = (mine[i] & OPTION_BITS) == code;
-        const double chance = model.chance_at(e.copier_score, static_cast<std::int32_t>(i), code, match);
+        const double chance =
+            model.chance_and_weight(e.copier_score, static_cast<std::int32_t>(i), code, match, w[i]);
         p[i] = chance;
-        w[i] = match_weight(chance);
         e.expected_matches += chance;
         const bool wrong = (theirs[i] & RIGHT_BIT) == 0;
         if (wrong) e.expected_identical_wrong += chance;
@@ -532,9 +566,12 @@ bool FormScreen::evaluate(std::int32_t copier, std::int32_t source, const Family
     const double* p = w.scratch.p.data();
     e.p_run = run_tail(p, items_, e.run, w.scratch.work);
     if (settings_.prune && e.p_run > half) {
-        const double low = weighted_tail_lower(p, w.scratch.w.data(), items_, e.weighted,
-                                               std::max(e.weighted / PAIR_CELLS, 1e-9), w.scratch.work);
-        if (low > half * (1 + MARGIN)) return false;
+        // A rough lower bound first, which settles most pairs; then a finer.
+        for (const double cells : {PAIR_CELLS / 8, PAIR_CELLS, PAIR_CELLS * 4}) {
+            const double low = weighted_tail_lower(p, w.scratch.w.data(), items_, e.weighted,
+                                                   std::max(e.weighted / cells, 1e-9), w.scratch.work);
+            if (low > half * (1 + MARGIN)) return false;
+        }
     }
     e.p_weighted = weighted_tail_upper(p, w.scratch.w.data(), items_, e.weighted, fine_step(e.weighted),
                                        w.scratch.work);

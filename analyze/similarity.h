@@ -82,6 +82,10 @@ public:
     // The same for any copier of score `score` whose own answer to the item
     // is (`own` true) or is not `code`.
     double chance_at(std::int32_t score, std::int32_t item, unsigned char code, bool own) const;
+    // The chance as chance_at gives it, and its match weight in `weight`;
+    // from a table worked out once where the form is not too large.
+    double chance_and_weight(std::int32_t score, std::int32_t item, unsigned char code, bool own,
+                             double& weight) const;
     // The options some sheet gave, numbered over all items from 0: the
     // number of `code` on `item`, or -1 when no sheet gave it.
     std::int32_t slots() const { return codes_; }
@@ -96,6 +100,8 @@ private:
     std::vector<double> weight_;       // [score * codes_ + slot]: smoothed count
     std::vector<double> total_;        // [score]: smoothed number of sheets
     std::vector<double> own_;          // [score]: the weight of a copier's own sheet
+    // [(score * codes_ + slot) * 2 + own]: the chance and its match weight.
+    std::vector<double> chances_, weights_;
     const ResponseMatrix* matrix_ = nullptr;
 };
 

@@ -4,7 +4,7 @@
 //       false pairs on clean cohorts and the share of planted copiers found,
 //       in the cohorts the screen is meant for (2,000 sheets of 80 questions
 //       of 4 options, as one family and in rooms of 40);
-//   similarity_sim time <sheets> <questions> <room size, 0: one family> [threads]
+//   similarity_sim time <sheets> <questions> <room size, 0: one family> [threads [seed]]
 //       the screen's wall time on a clean cohort, pruned;
 //   similarity_sim compare <sheets> <questions> <room size> <seed>
 //       pruned and exhaustive screens of a cohort with copiers: same lists?
@@ -94,12 +94,13 @@ int measure(int replicates, int only) {
     return 0;
 }
 
-int time_screen(std::int32_t sheets, std::int32_t items, std::int32_t room_size, std::int32_t threads) {
+int time_screen(std::int32_t sheets, std::int32_t items, std::int32_t room_size, std::int32_t threads,
+                std::uint64_t seed) {
     CohortSettings settings;
     settings.sheets = sheets;
     settings.items = items;
     settings.room_size = room_size;
-    settings.seed = 77;
+    settings.seed = seed;
     const Cohort cohort = simulate_cohort(settings);
     const ResponseMatrix matrix = cohort_matrix(cohort);
     ScreenSettings screen;
@@ -187,7 +188,9 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     auto number = [&](int i) { return std::atoi(argv[i]); };
     if (mode == "measure") return measure(argc > 2 ? number(2) : 4, argc > 3 ? number(3) : 0);
-    if (mode == "time" && argc >= 5) return time_screen(number(2), number(3), number(4), argc > 5 ? number(5) : 0);
+    if (mode == "time" && argc >= 5)
+        return time_screen(number(2), number(3), number(4), argc > 5 ? number(5) : 0,
+                           argc > 6 ? std::strtoull(argv[6], nullptr, 10) : 77);
     if (mode == "compare" && argc == 6)
         return compare(number(2), number(3), number(4), std::strtoull(argv[5], nullptr, 10));
     if (mode == "sheets" && argc == 9)
