@@ -41,38 +41,6 @@ constexpr std::int32_t SCORE_BANDS = 20;
 // Relative margin that covers rounding in the comparisons of the bounds.
 constexpr double MARGIN = 1e-9;
 
-} // namespace
-
-std::int32_t identical_answers(const unsigned char* x, const unsigned char* y, std::size_t n) {
-    std::int32_t count = 0;
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    if (n >= 16) {
-        const __m128i bits = _mm_set1_epi8(static_cast<char>(OPTION_BITS));
-        const __m128i zero = _mm_setzero_si128();
-        for (; i + 16 <= n; i += 16) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + i));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + i));
-            const __m128i same = _mm_cmpeq_epi8(_mm_and_si128(_mm_xor_si128(a, b), bits), zero);
-            count += __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(same)));
-        }
-        if (i < n) {
-            // The last 16 bytes of the row, without the lanes counted above.
-            const std::size_t left = n - i;
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + n - 16));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + n - 16));
-            const __m128i same = _mm_cmpeq_epi8(_mm_and_si128(_mm_xor_si128(a, b), bits), zero);
-            const unsigned lanes = static_cast<unsigned>(_mm_movemask_epi8(same)) >> (16 - left);
-            count += __builtin_popcount(lanes);
-            i = n;
-        }
-    }
-#endif
-    for (; i < n; ++i) count += ((x[i] ^ y[i]) & OPTION_BITS) == 0;
-    return count;
-}
-
-namespace {
 
 // The weights as whole numbers of grid steps, rounded up or down, and the
 // tail P(sum >= threshold) by a dynamic programme over the items in which
@@ -120,6 +88,34 @@ double grid_tail(const double* p, const double* w, std::size_t n, double observe
 }
 
 } // namespace
+
+void identical_answers(const unsigned char* x, const unsigned char* y, const unsigned char* units, std::size_t n,
+                 std::int32_t& matches, std::int64_t& sum) {
+    std::int32_t count = 0;
+    std::int64_t total = 0;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i bits = _mm_set1_epi8(static_cast<char>(OPTION_BITS));
+    const __m128i zero = _mm_setzero_si128();
+    __m128i sums = zero;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + i));
+        const __m128i same = _mm_cmpeq_epi8(_mm_and_si128(_mm_xor_si128(a, b), bits), zero);
+        count += __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(same)));
+        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_and_si128(same, u), zero));
+    }
+    total = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+#endif
+    for (; i < n; ++i)
+        if (((x[i] ^ y[i]) & OPTION_BITS) == 0) {
+            ++count;
+            total += units[i];
+        }
+    matches = count;
+    sum = total;
+}
 
 double match_weight(double p) { return std::log1p(COPY_RATE / ((1 - COPY_RATE) * p)); }
 
@@ -583,35 +579,6 @@ bool FormScreen::evaluate(std::int32_t copier, std::int32_t source, const Family
 
 namespace {
 
-// The identical answers of two rows and the sum of `units` over them.
-void match_units(const unsigned char* x, const unsigned char* y, const unsigned char* units, std::size_t n,
-                 std::int32_t& matches, std::int64_t& sum) {
-    std::int32_t count = 0;
-    std::int64_t total = 0;
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i bits = _mm_set1_epi8(static_cast<char>(OPTION_BITS));
-    const __m128i zero = _mm_setzero_si128();
-    __m128i sums = zero;
-    for (; i + 16 <= n; i += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + i));
-        const __m128i same = _mm_cmpeq_epi8(_mm_and_si128(_mm_xor_si128(a, b), bits), zero);
-        count += __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(same)));
-        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
-        sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_and_si128(same, u), zero));
-    }
-    total = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
-#endif
-    for (; i < n; ++i)
-        if (((x[i] ^ y[i]) & OPTION_BITS) == 0) {
-            ++count;
-            total += units[i];
-        }
-    matches = count;
-    sum = total;
-}
-
 // The longest run of identical answers of two rows.
 std::int32_t longest_run(const unsigned char* x, const unsigned char* y, std::size_t n) {
     std::int32_t best = 0, current = 0;
@@ -653,7 +620,7 @@ void FormScreen::screen_block(const Task& task, Worker& w) {
                 if (!bound.ready) source_bound(band, source, f.kept / 2, w, bound, units);
                 std::int32_t matches = 0;
                 std::int64_t sum = 0;
-                match_units(mine, theirs, units, items_, matches, sum);
+                identical_answers(mine, theirs, units, items_, matches, sum);
                 if (sum <= bound.units_limit &&
                     (matches < bound.run_matches || longest_run(mine, theirs, items_) < bound.run_matches))
                     continue;

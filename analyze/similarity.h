@@ -45,8 +45,10 @@ constexpr double FAMILY_ALPHA = 0.01;
 constexpr double EXPLORATORY_FDR = 0.05;
 
 // The answers two rows of n answer bytes have in common (the option bits
-// equal), sixteen at a time where the processor can.
-std::int32_t identical_answers(const unsigned char* x, const unsigned char* y, std::size_t n);
+// equal) in `matches`, and the sum of `units[i]` over them in `sum`,
+// sixteen at a time where the processor can.
+void identical_answers(const unsigned char* x, const unsigned char* y, const unsigned char* units,
+                       std::size_t n, std::int32_t& matches, std::int64_t& sum);
 
 // The weight of a match whose null chance is p.
 double match_weight(double p);

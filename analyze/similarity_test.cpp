@@ -126,14 +126,22 @@ TEST(RunTail, EqualsTheEnumeratedTail) {
 TEST(IdenticalAnswers, AgreesWithOneAtATime) {
     std::mt19937_64 random(3);
     for (std::size_t n = 1; n <= 70; ++n) {
-        std::vector<unsigned char> x(n), y(n);
+        std::vector<unsigned char> x(n), y(n), units(n);
         std::int32_t expected = 0;
+        std::int64_t expected_sum = 0;
         for (std::size_t i = 0; i < n; ++i) {
             x[i] = static_cast<unsigned char>(random() % 4 | (random() % 2 ? RIGHT_BIT : 0));
             y[i] = static_cast<unsigned char>(random() % 4 | (random() % 2 ? RIGHT_BIT : 0));
-            expected += (x[i] & OPTION_BITS) == (y[i] & OPTION_BITS);
+            units[i] = static_cast<unsigned char>(random() % 256);
+            const bool same = (x[i] & OPTION_BITS) == (y[i] & OPTION_BITS);
+            expected += same;
+            expected_sum += same ? units[i] : 0;
         }
-        EXPECT_EQ(identical_answers(x.data(), y.data(), n), expected) << n;
+        std::int32_t matches = -1;
+        std::int64_t sum = -1;
+        identical_answers(x.data(), y.data(), units.data(), n, matches, sum);
+        EXPECT_EQ(matches, expected) << n;
+        EXPECT_EQ(sum, expected_sum) << n;
     }
 }
 
