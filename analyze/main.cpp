@@ -76,8 +76,8 @@ void define_options(CLI::App& app, Settings& settings) {
         ->option_text("exam")
         ->needs(similarity);
     app.add_flag("--similarity-fdr", settings.similarity_fdr,
-                 "also an exploratory list of pairs at a 5% false discovery rate")
-        ->needs(similarity);
+                 "with --similarity, also an exploratory list of pairs at a\n"
+                 "5% false discovery rate");
 }
 
 // Writes `text` to a new file; yields false after reporting a failure.
@@ -117,6 +117,10 @@ int main(int argc, char** argv) {
         return FAILURE;
     }
 
+    if (settings.similarity_fdr && !settings.similarity) {
+        send_message("--similarity-fdr requires --similarity\nRun quillmark-analyze --help for the options.\n");
+        return FAILURE;
+    }
     RoomMode rooms = RoomMode::form;
     if (settings.rooms == "exam") {
         rooms = RoomMode::exam;
