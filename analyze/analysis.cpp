@@ -23,6 +23,10 @@ Analysis analyse(ReportTables& tables, const AnalysisInputs& inputs) {
         analysis.class_list =
             match_class_list(*inputs.class_list, tables.identities, analysis.checks);
     }
+    if (inputs.similarity)
+        analysis.similarity =
+            screen_similarity(tables, *inputs.similarity, inputs.class_list,
+                              analysis.class_list ? &*analysis.class_list : nullptr);
     for (FormScores& scores : tables.forms) {
         FormAnalysis form;
         form.form = scores.form;

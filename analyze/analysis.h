@@ -13,6 +13,7 @@
 #include "analyze/rasch.h"
 #include "analyze/report_reader.h"
 #include "analyze/sheet_checks.h"
+#include "analyze/similarity.h"
 
 namespace quillmark {
 
@@ -39,7 +40,8 @@ struct FormAnalysis {
 // sheet checks (with those of the class list, when there is one). When the
 // run asks for them: every sheet row's score and grade, in report order,
 // the grade scale with the number of sheets that got each of its grades (in
-// its order), and the sheets matched to the class list.
+// its order), the sheets matched to the class list, and the
+// answer-similarity screen.
 struct Analysis {
     std::vector<FormAnalysis> forms;
     std::vector<SheetCheck> checks;
@@ -47,6 +49,7 @@ struct Analysis {
     GradeScale grades;
     std::vector<std::int64_t> grade_counts;
     std::optional<ClassListMatch> class_list;
+    std::optional<SimilarityScreen> similarity;
 };
 
 // What a run may bring beside the report, each optional: a class list, a
@@ -55,7 +58,8 @@ struct AnalysisInputs {
     const ClassList* class_list = nullptr;
     const GradeScale* grades = nullptr;
     bool sheet_scores = false;
-    bool rasch = false; // each form's Rasch measurement
+    bool rasch = false;                            // each form's Rasch measurement
+    const SimilarityRequest* similarity = nullptr; // the answer-similarity screen
 };
 
 // Analyses what the reader found. Each form's table of answers is released

@@ -65,6 +65,48 @@ json form_json(const FormAnalysis& form) {
     return result;
 }
 
+json similarity_json(const SimilarityScreen& screen) {
+    json pairs = json::array();
+    for (const SimilarPair& pair : screen.pairs) {
+        const PairEvidence& e = pair.evidence;
+        pairs.push_back({
+            {"form", std::string(1, pair.form)},
+            {"room", screen.rooms == RoomMode::form ? json(nullptr) : json(pair.room)},
+            {"student_id", pair.student_id},
+            {"other_id", pair.other_id},
+            {"order", pair.order},
+            {"other_order", pair.other_order},
+            {"score", e.copier_score},
+            {"other_score", e.source_score},
+            {"matches", e.matches},
+            {"expected_matches", e.expected_matches},
+            {"identical_wrong", e.identical_wrong},
+            {"expected_identical_wrong", e.expected_identical_wrong},
+            {"longest_run", e.run},
+            {"run_first", e.run > 0 ? json(pair.run_first_question) : json(nullptr)},
+            {"run_last", e.run > 0 ? json(pair.run_last_question) : json(nullptr)},
+            {"p_weighted", e.p_weighted},
+            {"p_run", e.p_run},
+            {"p", e.p},
+            {"adjusted_p", pair.adjusted},
+            {"student_flags", pair.student_flags},
+            {"other_flags", pair.other_flags},
+            {"list", pair.exploratory ? "exploratory" : "family-wise"},
+        });
+    }
+    return {
+        {"rooms", screen.rooms == RoomMode::form   ? "form"
+                  : screen.rooms == RoomMode::exam ? "exam"
+                                                   : "column"},
+        {"room_column",
+         screen.rooms == RoomMode::class_list ? json(screen.room_heading) : json(nullptr)},
+        {"exploratory", screen.exploratory},
+        {"ordered_pairs", screen.ordered_pairs},
+        {"evaluated", screen.evaluated},
+        {"pairs", std::move(pairs)},
+    };
+}
+
 } // namespace
 
 std::string analysis_json(const Analysis& analysis) {
@@ -80,7 +122,8 @@ std::string analysis_json(const Analysis& analysis) {
              check.order > 0 || !check.student_id.empty() ? json(check.student_id) : json(nullptr)},
             {"detail", check.detail},
         });
-    const json document = {{"forms", std::move(forms)}, {"checks", std::move(checks)}};
+    json document = {{"forms", std::move(forms)}, {"checks", std::move(checks)}};
+    if (analysis.similarity) document["similarity"] = similarity_json(*analysis.similarity);
     return document.dump(1, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
