@@ -9,8 +9,13 @@
 #include <map>
 #include <thread>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && (!defined(QUILLMARK_SIMD) || QUILLMARK_SIMD)
 #include <emmintrin.h>
+#if defined(__GNUC__) && defined(__x86_64__)
+// The screen's pair loop in 32-byte steps where the processor has them.
+#define QUILLMARK_AVX2 1
+#include <immintrin.h>
+#endif
 #endif
 
 namespace quillmark {
@@ -43,9 +48,11 @@ constexpr double MARGIN = 1e-9;
 
 // The weights as whole numbers of grid steps, rounded up or down, and the
 // tail P(sum >= threshold) by a dynamic programme over the items in which
-// every sum at or above the threshold is one absorbing cell.
+// every sum at or above the threshold is one absorbing cell. The absorbed
+// chance only grows from item to item, so once it exceeds `stop` it is
+// returned as it stands: a value above `stop` that the whole tail exceeds.
 double grid_tail(const double* p, const double* w, std::size_t n, double observed, double step,
-                 bool up, std::vector<double>& work) {
+                 bool up, std::vector<double>& work, double stop = 2.0) {
     if (!(observed > 0)) return 1.0;
     const double target = std::ceil(observed / step * (up ? 1 - MARGIN : 1 + MARGIN));
     if (target <= 0) return 1.0;
@@ -82,38 +89,134 @@ double grid_tail(const double* p, const double* w, std::size_t n, double observe
             cell[x] = v * r;
         }
         high = high + u < t ? high + u : t - 1;
+        if (cell[t] > stop) break;
     }
     return cell[t] < 1 ? cell[t] : 1.0;
 }
 
 } // namespace
 
+#if defined(QUILLMARK_AVX2)
+namespace {
+
+// identical_answers for n >= 32 in 32-byte steps; the last step reads the
+// 32 bytes that end at n and keeps only those not yet counted.
+__attribute__((target("avx2"))) void
+identical_answers_avx2(const unsigned char* x, const unsigned char* y, const unsigned char* units,
+                       std::size_t n, std::int32_t& matches, std::int64_t& sum,
+                       std::uint64_t* mask) {
+    static const unsigned char keep_last[64] = {0,    0,    0,    0,    0,    0,    0,    0,
+                                                0,    0,    0,    0,    0,    0,    0,    0,
+                                                0,    0,    0,    0,    0,    0,    0,    0,
+                                                0,    0,    0,    0,    0,    0,    0,    0,
+                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const __m256i bits = _mm256_set1_epi8(static_cast<char>(OPTION_BITS));
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i sums = zero, counts = zero;
+    const __m256i all = _mm256_cmpeq_epi8(zero, zero);
+    // Each step takes the 32 bytes at `at`, those of them `keep` marks.
+    for (std::size_t i = 0; i < n; i += 32) {
+        const std::size_t at = i + 32 <= n ? i : n - 32;
+        const std::size_t rest = n - i < 32 ? n - i : 32;
+        const __m256i keep =
+            rest == 32 ? all
+                       : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(keep_last + rest));
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + at));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + at));
+        const __m256i same = _mm256_and_si256(
+            _mm256_cmpeq_epi8(_mm256_and_si256(_mm256_xor_si256(a, b), bits), zero), keep);
+        counts = _mm256_add_epi64(counts, _mm256_sad_epu8(_mm256_sub_epi8(zero, same), zero));
+        const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(units + at));
+        sums = _mm256_add_epi64(sums, _mm256_sad_epu8(_mm256_and_si256(same, u), zero));
+        const std::uint64_t found =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(same)) >> (32 - rest);
+        mask[i / 64] |= found << (i % 64);
+        if (i % 64 + rest > 64) mask[i / 64 + 1] |= found >> (64 - i % 64);
+    }
+    alignas(32) std::int64_t lanes[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), sums);
+    sum = lanes[0] + lanes[1] + lanes[2] + lanes[3];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), counts);
+    matches = static_cast<std::int32_t>(lanes[0] + lanes[1] + lanes[2] + lanes[3]);
+}
+
+const bool HAS_AVX2 = __builtin_cpu_supports("avx2");
+
+} // namespace
+#endif
+
 void identical_answers(const unsigned char* x, const unsigned char* y, const unsigned char* units,
-                       std::size_t n, std::int32_t& matches, std::int64_t& sum) {
-    std::int32_t count = 0;
+                       std::size_t n, std::int32_t& matches, std::int64_t& sum,
+                       std::uint64_t* mask) {
+    std::fill(mask, mask + (n + 63) / 64, std::uint64_t{0});
+#if defined(QUILLMARK_AVX2)
+    if (n >= 32 && HAS_AVX2) {
+        identical_answers_avx2(x, y, units, n, matches, sum, mask);
+        return;
+    }
+#endif
+    std::int64_t count = 0;
     std::int64_t total = 0;
     std::size_t i = 0;
-#if defined(__SSE2__)
+#if defined(__SSE2__) && (!defined(QUILLMARK_SIMD) || QUILLMARK_SIMD)
     const __m128i bits = _mm_set1_epi8(static_cast<char>(OPTION_BITS));
     const __m128i zero = _mm_setzero_si128();
-    __m128i sums = zero;
+    __m128i sums = zero, counts = zero;
     for (; i + 16 <= n; i += 16) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + i));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + i));
         const __m128i same = _mm_cmpeq_epi8(_mm_and_si128(_mm_xor_si128(a, b), bits), zero);
-        count += __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(same)));
+        const auto found = static_cast<std::uint64_t>(_mm_movemask_epi8(same));
+        mask[i / 64] |= found << (i % 64);
+        // 0 - (-1) is 1 for each identical answer: summed as bytes.
+        counts = _mm_add_epi64(counts, _mm_sad_epu8(_mm_sub_epi8(zero, same), zero));
         const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
         sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_and_si128(same, u), zero));
     }
     total = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+    count = _mm_cvtsi128_si32(counts) + _mm_cvtsi128_si32(_mm_srli_si128(counts, 8));
 #endif
     for (; i < n; ++i)
         if (((x[i] ^ y[i]) & OPTION_BITS) == 0) {
             ++count;
             total += units[i];
+            mask[i / 64] |= std::uint64_t{1} << (i % 64);
         }
-    matches = count;
+    matches = static_cast<std::int32_t>(count);
     sum = total;
+}
+
+bool has_run(const std::uint64_t* mask, std::size_t n, std::int32_t length,
+             std::vector<std::uint64_t>& work) {
+    if (length <= 0) return true;
+    if (static_cast<std::size_t>(length) > n) return false;
+    // After each step a bit stays set where a run of `have` begins.
+    if (n <= 64) {
+        std::uint64_t bits = mask[0];
+        for (std::int32_t have = 1; have < length && bits;) {
+            const std::int32_t k = std::min(have, length - have);
+            bits &= bits >> k;
+            have += k;
+        }
+        return bits != 0;
+    }
+    const std::size_t words = (n + 63) / 64;
+    work.assign(mask, mask + words);
+    bool any = true;
+    for (std::int32_t have = 1; have < length && any;) {
+        const std::int32_t k = std::min({have, length - have, 63});
+        any = false;
+        for (std::size_t w = 0; w < words; ++w) {
+            const std::uint64_t above = w + 1 < words ? work[w + 1] << (64 - k) : 0;
+            work[w] &= (work[w] >> k) | above;
+            any = any || work[w] != 0;
+        }
+        have += k;
+    }
+    return any;
 }
 
 double match_weight(double p) { return std::log1p(COPY_RATE / ((1 - COPY_RATE) * p)); }
@@ -124,11 +227,12 @@ double weighted_tail_upper(const double* p, const double* w, std::size_t n, doub
 }
 
 double weighted_tail_lower(const double* p, const double* w, std::size_t n, double observed,
-                           double step, std::vector<double>& work) {
-    return grid_tail(p, w, n, observed, step, false, work);
+                           double step, std::vector<double>& work, double stop) {
+    return grid_tail(p, w, n, observed, step, false, work, stop);
 }
 
-double run_tail(const double* p, std::size_t n, std::int32_t length, std::vector<double>& work) {
+double run_tail(const double* p, std::size_t n, std::int32_t length, std::vector<double>& work,
+                double stop) {
     if (length <= 0) return 1.0;
     if (static_cast<std::size_t>(length) > n) return 0.0;
     const auto l = static_cast<std::size_t>(length);
@@ -146,6 +250,7 @@ double run_tail(const double* p, std::size_t n, std::int32_t length, std::vector
             cell[r] = cell[r - 1] * q;
         }
         cell[0] = (broken + cell[0]) * (1 - q);
+        if (reached > stop) break;
     }
     return reached < 1 ? reached : 1.0;
 }
@@ -378,6 +483,7 @@ struct BandBounds {
     std::vector<double> low_chance;  // [slot]
     std::vector<double> low_weight;  // weight of the highest chance
     std::vector<double> high_weight; // weight of the lowest chance
+    double unit = 1;                 // a 250th of the highest weight
 };
 
 // What prunes the pairs of copiers of one band with one source. Below
@@ -430,15 +536,15 @@ private:
         Scratch scratch;
         std::vector<PairEvidence> kept;
         std::vector<SourceBound> bounds;
-        std::vector<unsigned char> units;
-        std::vector<double> p, wl, wh, sorted;
+        std::vector<std::uint64_t> mask, run_work;
+        std::vector<double> p, wl, sorted;
         std::int64_t evaluated = 0;
     };
 
     void build_bands();
     std::int32_t band_of(std::int32_t score) const { return score / band_width_; }
     void source_bound(std::int32_t band, std::int32_t source, double half_tau, Worker& w,
-                      SourceBound& bound, unsigned char* units) const;
+                      SourceBound& bound) const;
     void screen_block(const Task& task, Worker& w);
     bool evaluate(std::int32_t copier, std::int32_t source, const Family& f, Worker& w) const;
 
@@ -452,6 +558,7 @@ private:
     std::size_t block_ = SOURCE_BLOCK;
     std::int32_t bands_ = 1;
     std::vector<BandBounds> band_bounds_;
+    std::vector<unsigned char> units_; // [sheet * items + item], see build_bands
 };
 
 void FormScreen::build_bands() {
@@ -490,34 +597,48 @@ void FormScreen::build_bands() {
         if (!any) continue;
         bounds.low_weight.resize(high.size());
         bounds.high_weight.resize(high.size());
+        double highest = 0;
         for (std::size_t k = 0; k < high.size(); ++k) {
             bounds.low_weight[k] = match_weight(high[k]);
             bounds.high_weight[k] = match_weight(bounds.low_chance[k]);
+            highest = std::max(highest, bounds.high_weight[k]);
+        }
+        if (highest > 0) bounds.unit = highest / 250;
+    }
+    // Each sheet's weight of a match on each item, as a copier of its own
+    // score meets it, rounded up to whole units of its band: a pair's
+    // agreement is at most the units of its matches times the unit.
+    units_.resize(static_cast<std::size_t>(matrix_.sheets) * items_);
+    for (std::int32_t sheet = 0; sheet < matrix_.sheets; ++sheet) {
+        const std::int32_t score = model_.score(sheet);
+        const double unit = band_bounds_[static_cast<std::size_t>(band_of(score))].unit;
+        const unsigned char* row = matrix_.cells.data() + static_cast<std::size_t>(sheet) * items_;
+        unsigned char* units = units_.data() + static_cast<std::size_t>(sheet) * items_;
+        for (std::size_t i = 0; i < items_; ++i) {
+            double weight = 0;
+            model_.chance_and_weight(score, static_cast<std::int32_t>(i), row[i], true, weight);
+            units[i] = static_cast<unsigned char>(std::min(255.0, std::floor(weight / unit) + 1));
         }
     }
 }
 
 // The bounds of copiers of `band` against `source`: the weighted tail is
 // bounded from below by the band's lowest chances with its lowest weights
-// rounded down onto a coarse grid, a pair's agreement from above by the
-// band's highest weights of its matches; the run's tail from below by the
-// exact tail under the lowest chances.
+// rounded down onto a coarse grid; the run's tail from below by the exact
+// tail under the lowest chances.
 void FormScreen::source_bound(std::int32_t band, std::int32_t source, double half_tau, Worker& w,
-                              SourceBound& bound, unsigned char* units) const {
+                              SourceBound& bound) const {
     const BandBounds& bounds = band_bounds_[static_cast<std::size_t>(band)];
     const unsigned char* row = matrix_.cells.data() + static_cast<std::size_t>(source) * items_;
     const std::size_t n = items_;
     w.p.resize(n);
     w.wl.resize(n);
-    w.wh.resize(n);
-    double low_sum = 0, high_max = 0;
+    double low_sum = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const auto k = static_cast<std::size_t>(model_.slot(static_cast<std::int32_t>(i), row[i]));
         w.p[i] = bounds.low_chance[k];
         w.wl[i] = bounds.low_weight[k];
-        w.wh[i] = bounds.high_weight[k];
         low_sum += w.wl[i];
-        high_max = std::max(high_max, w.wh[i]);
     }
     bound.ready = true;
 
@@ -531,18 +652,24 @@ void FormScreen::source_bound(std::int32_t band, std::int32_t source, double hal
             whole[i] = std::max(0.0, std::floor(w.wl[i] / step * (1 - MARGIN)));
             cells += static_cast<std::size_t>(whole[i]);
         }
-        std::vector<double>& dist = w.scratch.work;
-        dist.assign(cells + 1, 0.0);
+        // Two rows, each item's distribution made from the last in a
+        // loop the compiler can vectorise.
+        std::vector<double>& rows = w.scratch.work;
+        rows.assign(2 * (cells + 1), 0.0);
+        double* dist = rows.data();
+        double* next = rows.data() + cells + 1;
         dist[0] = 1;
         std::size_t high = 0;
         for (std::size_t i = 0; i < n; ++i) {
             const auto u = static_cast<std::size_t>(whole[i]);
             if (u == 0) continue;
             const double q = w.p[i];
-            for (std::size_t x = high + 1; x-- > 0;) {
-                dist[x + u] += dist[x] * q;
-                dist[x] *= 1 - q;
-            }
+            const double r = 1 - q;
+            for (std::size_t x = 0; x < u && x <= high; ++x) next[x] = dist[x] * r;
+            for (std::size_t x = u; x <= high; ++x) next[x] = dist[x] * r + dist[x - u] * q;
+            for (std::size_t x = std::max(u, high + 1); x <= high + u; ++x)
+                next[x] = dist[x - u] * q;
+            std::swap(dist, next);
             high += u;
         }
         // k: the least sum whose tail is at most half_tau (cells + 1: none).
@@ -551,12 +678,7 @@ void FormScreen::source_bound(std::int32_t band, std::int32_t source, double hal
         while (k > 0 && tail + dist[k - 1] <= half_tau * (1 + MARGIN)) tail += dist[--k];
         // P(W >= x) > half_tau for every x <= step * (k - 1).
         const double reachable = step * static_cast<double>(k == 0 ? 0 : k - 1) * (1 - MARGIN);
-        // A pair's agreement is at most the sum of its matches' highest
-        // weights, each rounded up to a whole unit of at most 255.
-        const double unit = high_max > 0 ? high_max / 250 : 1.0;
-        for (std::size_t i = 0; i < n; ++i)
-            units[i] = static_cast<unsigned char>(std::min(255.0, std::floor(w.wh[i] / unit) + 1));
-        bound.units_limit = static_cast<std::int64_t>(std::floor(reachable / unit));
+        bound.units_limit = static_cast<std::int64_t>(std::floor(reachable / bounds.unit));
     }
 
     // The run: the least length whose tail under the lowest chances is at
@@ -565,7 +687,8 @@ void FormScreen::source_bound(std::int32_t band, std::int32_t source, double hal
         std::int32_t low = 1, high = static_cast<std::int32_t>(n) + 1; // the tail at n + 1 is 0
         while (low < high) {
             const std::int32_t mid = low + (high - low) / 2;
-            if (run_tail(w.p.data(), n, mid, w.scratch.work) <= half_tau * (1 + MARGIN))
+            const double stop = half_tau * (1 + MARGIN);
+            if (run_tail(w.p.data(), n, mid, w.scratch.work, stop) <= stop)
                 high = mid;
             else
                 low = mid + 1;
@@ -582,37 +705,31 @@ bool FormScreen::evaluate(std::int32_t copier, std::int32_t source, const Family
     PairEvidence e = pair_figures(model_, matrix_, copier, source, w.scratch.p, w.scratch.w);
     const double half = f.kept / 2;
     const double* p = w.scratch.p.data();
-    e.p_run = run_tail(p, items_, e.run, w.scratch.work);
-    if (settings_.prune && e.p_run > half) {
+    // With pruning, each tail is followed only until it is known to exceed
+    // the threshold: a pair is kept only when one of them does not.
+    const double stop = settings_.prune ? half * (1 + MARGIN) : 2.0;
+    e.p_run = run_tail(p, items_, e.run, w.scratch.work, stop);
+    const bool run_stopped = e.p_run > stop;
+    if (run_stopped) {
         // A rough lower bound first, which settles most pairs; then a finer.
         for (const double cells : {PAIR_CELLS / 8, PAIR_CELLS, PAIR_CELLS * 4}) {
             const double low =
                 weighted_tail_lower(p, w.scratch.w.data(), items_, e.weighted,
-                                    std::max(e.weighted / cells, 1e-9), w.scratch.work);
-            if (low > half * (1 + MARGIN)) return false;
+                                    std::max(e.weighted / cells, 1e-9), w.scratch.work, stop);
+            if (low > stop) return false;
         }
     }
     e.p_weighted = weighted_tail_upper(p, w.scratch.w.data(), items_, e.weighted,
                                        fine_step(e.weighted), w.scratch.work);
+    if (run_stopped) {
+        if (e.p_weighted > half) return false;
+        e.p_run = run_tail(p, items_, e.run, w.scratch.work);
+    }
     finish_p(e);
     if (e.p > f.kept) return false;
     w.kept.push_back(e);
     return true;
 }
-
-namespace {
-
-// The longest run of identical answers of two rows.
-std::int32_t longest_run(const unsigned char* x, const unsigned char* y, std::size_t n) {
-    std::int32_t best = 0, current = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        current = ((x[i] ^ y[i]) & OPTION_BITS) == 0 ? current + 1 : 0;
-        best = std::max(best, current);
-    }
-    return best;
-}
-
-} // namespace
 
 void FormScreen::screen_block(const Task& task, Worker& w) {
     const std::vector<std::int32_t>& members = members_[task.family];
@@ -627,10 +744,11 @@ void FormScreen::screen_block(const Task& task, Worker& w) {
     const bool bound_first = settings_.prune && members.size() >= settings_.bound_family;
     if (bound_first) {
         w.bounds.assign(static_cast<std::size_t>(bands_) * block, SourceBound{});
-        w.units.resize(static_cast<std::size_t>(bands_) * block * items_);
+        w.mask.resize((items_ + 63) / 64);
     }
     for (std::int32_t copier : members) {
         const unsigned char* mine = cells + static_cast<std::size_t>(copier) * items_;
+        const unsigned char* units = units_.data() + static_cast<std::size_t>(copier) * items_;
         const std::int32_t band = band_of(model_.score(copier));
         const std::size_t first = static_cast<std::size_t>(band) * block;
         for (std::size_t j = 0; j < block; ++j) {
@@ -639,14 +757,13 @@ void FormScreen::screen_block(const Task& task, Worker& w) {
             const unsigned char* theirs = cells + static_cast<std::size_t>(source) * items_;
             if (bound_first) {
                 SourceBound& bound = w.bounds[first + j];
-                unsigned char* units = w.units.data() + (first + j) * items_;
-                if (!bound.ready) source_bound(band, source, f.kept / 2, w, bound, units);
+                if (!bound.ready) source_bound(band, source, f.kept / 2, w, bound);
                 std::int32_t matches = 0;
                 std::int64_t sum = 0;
-                identical_answers(mine, theirs, units, items_, matches, sum);
+                identical_answers(mine, theirs, units, items_, matches, sum, w.mask.data());
                 if (sum <= bound.units_limit &&
                     (matches < bound.run_matches ||
-                     longest_run(mine, theirs, items_) < bound.run_matches))
+                     !has_run(w.mask.data(), items_, bound.run_matches, w.run_work)))
                     continue;
             }
             evaluate(copier, source, f, w);

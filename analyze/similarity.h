@@ -46,10 +46,18 @@ constexpr double FAMILY_ALPHA = 0.01;
 constexpr double EXPLORATORY_FDR = 0.05;
 
 // The answers two rows of n answer bytes have in common (the option bits
-// equal) in `matches`, and the sum of `units[i]` over them in `sum`,
-// sixteen at a time where the processor can.
+// equal): their number in `matches`, the sum of `units[i]` over them in
+// `sum`, and bit i % 64 of mask[i / 64] set for each (the (n + 63) / 64
+// words of `mask` are written whole); sixteen at a time where the
+// processor can.
 void identical_answers(const unsigned char* x, const unsigned char* y, const unsigned char* units,
-                       std::size_t n, std::int32_t& matches, std::int64_t& sum);
+                       std::size_t n, std::int32_t& matches, std::int64_t& sum,
+                       std::uint64_t* mask);
+
+// Whether the bits 0 to n - 1 of `mask` (as identical_answers sets them)
+// hold a run of at least `length` set bits.
+bool has_run(const std::uint64_t* mask, std::size_t n, std::int32_t length,
+             std::vector<std::uint64_t>& work);
 
 // The weight of a match whose null chance is p.
 double match_weight(double p);
@@ -62,12 +70,16 @@ double weighted_tail_upper(const double* p, const double* w, std::size_t n, doub
                            double step, std::vector<double>& work);
 
 // The same with every weight rounded DOWN: never above the exact tail.
+// The work stops once the tail is known to exceed `stop`; the value
+// returned then lies between `stop` and the tail.
 double weighted_tail_lower(const double* p, const double* w, std::size_t n, double observed,
-                           double step, std::vector<double>& work);
+                           double step, std::vector<double>& work, double stop = 2.0);
 
 // P(the longest run of consecutive successes >= length) for independent
-// successes of chance p[i], exactly (1 for a length of 0).
-double run_tail(const double* p, std::size_t n, std::int32_t length, std::vector<double>& work);
+// successes of chance p[i], exactly (1 for a length of 0); or, once the
+// tail is known to exceed `stop`, a value between `stop` and the tail.
+double run_tail(const double* p, std::size_t n, std::int32_t length, std::vector<double>& work,
+                double stop = 2.0);
 
 // The null model of one form: for a copier sheet, the chance of each option
 // on each question. Sheets are the matrix rows.

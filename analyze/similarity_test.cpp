@@ -134,23 +134,34 @@ TEST(RunTail, EqualsTheEnumeratedTail) {
 
 TEST(IdenticalAnswers, AgreesWithOneAtATime) {
     std::mt19937_64 random(3);
-    for (std::size_t n = 1; n <= 70; ++n) {
+    for (std::size_t n = 1; n <= 140; ++n) {
         std::vector<unsigned char> x(n), y(n), units(n);
-        std::int32_t expected = 0;
+        std::int32_t expected = 0, longest = 0, current = 0;
         std::int64_t expected_sum = 0;
         for (std::size_t i = 0; i < n; ++i) {
             x[i] = static_cast<unsigned char>(random() % 4 | (random() % 2 ? RIGHT_BIT : 0));
-            y[i] = static_cast<unsigned char>(random() % 4 | (random() % 2 ? RIGHT_BIT : 0));
+            // Mostly the same answer, so that long runs occur.
+            y[i] = random() % 4 ? x[i] : static_cast<unsigned char>(random() % 4);
             units[i] = static_cast<unsigned char>(random() % 256);
             const bool same = (x[i] & OPTION_BITS) == (y[i] & OPTION_BITS);
             expected += same;
             expected_sum += same ? units[i] : 0;
+            current = same ? current + 1 : 0;
+            longest = std::max(longest, current);
         }
         std::int32_t matches = -1;
         std::int64_t sum = -1;
-        identical_answers(x.data(), y.data(), units.data(), n, matches, sum);
+        std::vector<std::uint64_t> mask(3, ~std::uint64_t{0}), work;
+        identical_answers(x.data(), y.data(), units.data(), n, matches, sum, mask.data());
         EXPECT_EQ(matches, expected) << n;
         EXPECT_EQ(sum, expected_sum) << n;
+        for (std::size_t i = 0; i < n; ++i)
+            EXPECT_EQ((mask[i / 64] >> (i % 64)) & 1,
+                      (x[i] & OPTION_BITS) == (y[i] & OPTION_BITS) ? 1u : 0u)
+                << n << " " << i;
+        // A run of the longest length is found, one longer is not.
+        EXPECT_TRUE(has_run(mask.data(), n, longest, work)) << n;
+        EXPECT_FALSE(has_run(mask.data(), n, longest + 1, work)) << n;
     }
 }
 
