@@ -36,7 +36,7 @@ constexpr double PRIOR_SHEETS = 2.0;
 // whole range of the agreement over COARSE_CELLS, and a pair's own lower
 // bound puts its observed agreement at PAIR_CELLS.
 constexpr double FINE_CELLS = 4096;
-constexpr double COARSE_CELLS = 512;
+constexpr double COARSE_CELLS = 2048;
 constexpr double PAIR_CELLS = 256;
 // Sources screened together against every copier of a family, so that
 // their rows stay in the processor's cache.
@@ -141,6 +141,21 @@ identical_answers_avx2(const unsigned char* x, const unsigned char* y, const uns
     sum = lanes[0] + lanes[1] + lanes[2] + lanes[3];
     _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), counts);
     matches = static_cast<std::int32_t>(lanes[0] + lanes[1] + lanes[2] + lanes[3]);
+}
+
+// next[x] = dist[x] * r + dist[x - u] * q for x from `from` to `to`.
+__attribute__((target("avx2"))) void mix_avx2(const double* dist, double* next, std::size_t u,
+                                              std::size_t from, std::size_t to, double q,
+                                              double r) {
+    const __m256d vq = _mm256_set1_pd(q);
+    const __m256d vr = _mm256_set1_pd(r);
+    std::size_t x = from;
+    for (; x + 4 <= to + 1; x += 4) {
+        const __m256d stay = _mm256_mul_pd(_mm256_loadu_pd(dist + x), vr);
+        const __m256d move = _mm256_mul_pd(_mm256_loadu_pd(dist + x - u), vq);
+        _mm256_storeu_pd(next + x, _mm256_add_pd(stay, move));
+    }
+    for (; x <= to; ++x) next[x] = dist[x] * r + dist[x - u] * q;
 }
 
 const bool HAS_AVX2 = __builtin_cpu_supports("avx2");
@@ -512,7 +527,7 @@ public:
                     static_cast<std::int32_t>(s));
         // Each score its own band while the bounds cost little beside the
         // pairs; larger forms bound about SCORE_BANDS bands of scores.
-        band_width_ = matrix.sheets <= 20000
+        band_width_ = matrix.sheets <= 5000
                           ? 1
                           : std::max<std::int32_t>(1, (matrix.items + SCORE_BANDS) / SCORE_BANDS);
         block_ = std::max<std::size_t>(16, std::min<std::size_t>(SOURCE_BLOCK, 12800 / items_));
@@ -666,7 +681,12 @@ void FormScreen::source_bound(std::int32_t band, std::int32_t source, double hal
             const double q = w.p[i];
             const double r = 1 - q;
             for (std::size_t x = 0; x < u && x <= high; ++x) next[x] = dist[x] * r;
-            for (std::size_t x = u; x <= high; ++x) next[x] = dist[x] * r + dist[x - u] * q;
+#if defined(QUILLMARK_AVX2)
+            if (HAS_AVX2 && u <= high)
+                mix_avx2(dist, next, u, u, high, q, r);
+            else
+#endif
+                for (std::size_t x = u; x <= high; ++x) next[x] = dist[x] * r + dist[x - u] * q;
             for (std::size_t x = std::max(u, high + 1); x <= high + u; ++x)
                 next[x] = dist[x - u] * q;
             std::swap(dist, next);
