@@ -28,11 +28,6 @@ void print_similarity_table(std::FILE* out, const SimilarityScreen& screen);
 // A line with the number of pairs listed and compared, to `err`.
 void print_similarity_counts(std::FILE* err, const SimilarityScreen& screen);
 
-// A p-value as the similarity table shows it: four significant digits in
-// scientific notation with a signed two-digit exponent at least (1.234e-05),
-// the same on every system; "0" below the smallest representable value.
-std::string scientific(double value);
-
 // The per-cent scores of a form's sheets as histogram_print takes them, one
 // per sheet: a perfect score is put just below 100, so that it falls into
 // the top bin (90 to 100) rather than beyond the histogram's range.

@@ -970,6 +970,13 @@ SimilarityScreen screen_similarity(const ReportTables& tables, const SimilarityR
                 out.run_last_question =
                     form.question_numbers[static_cast<std::size_t>(pair.evidence.run_last)];
             }
+            const auto items = static_cast<std::size_t>(form.matrix.items);
+            const unsigned char* cells = form.matrix.cells.data();
+            const auto copier = static_cast<std::size_t>(pair.evidence.copier);
+            const auto source = static_cast<std::size_t>(pair.evidence.source);
+            out.answers.assign(cells + copier * items, cells + (copier + 1) * items);
+            out.other_answers.assign(cells + source * items, cells + (source + 1) * items);
+            out.questions = form.question_numbers;
             out.adjusted = pair.adjusted;
             out.exploratory = pair.exploratory;
             out.student_flags = static_cast<std::int32_t>(

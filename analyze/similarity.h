@@ -217,6 +217,11 @@ struct SimilarPair {
     bool exploratory = false;
     std::int32_t student_flags = 0;
     std::int32_t other_flags = 0;
+    // Both sheets' answers to the scored questions, as the form's answer
+    // table holds them (option code, RIGHT_BIT when right), for the page.
+    std::vector<unsigned char> answers;
+    std::vector<unsigned char> other_answers;
+    std::vector<std::int32_t> questions; // the scored questions' numbers on the key
 };
 
 // The screen of a report: how rooms were taken (`room_heading`: the class
