@@ -113,6 +113,7 @@ identical_answers_avx2(const unsigned char* x, const unsigned char* y, const uns
                                                 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                                 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                                 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    for (std::size_t w = 0; w < (n + 63) / 64; ++w) mask[w] = 0;
     const __m256i bits = _mm256_set1_epi8(static_cast<char>(OPTION_BITS));
     const __m256i zero = _mm256_setzero_si256();
     __m256i sums = zero, counts = zero;
@@ -166,13 +167,13 @@ const bool HAS_AVX2 = __builtin_cpu_supports("avx2");
 void identical_answers(const unsigned char* x, const unsigned char* y, const unsigned char* units,
                        std::size_t n, std::int32_t& matches, std::int64_t& sum,
                        std::uint64_t* mask) {
-    std::fill(mask, mask + (n + 63) / 64, std::uint64_t{0});
 #if defined(QUILLMARK_AVX2)
     if (n >= 32 && HAS_AVX2) {
         identical_answers_avx2(x, y, units, n, matches, sum, mask);
         return;
     }
 #endif
+    std::fill(mask, mask + (n + 63) / 64, std::uint64_t{0});
     std::int64_t count = 0;
     std::int64_t total = 0;
     std::size_t i = 0;
@@ -209,14 +210,15 @@ bool has_run(const std::uint64_t* mask, std::size_t n, std::int32_t length,
     if (length <= 0) return true;
     if (static_cast<std::size_t>(length) > n) return false;
     // After each step a bit stays set where a run of `have` begins.
-    if (n <= 64) {
-        std::uint64_t bits = mask[0];
-        for (std::int32_t have = 1; have < length && bits;) {
-            const std::int32_t k = std::min(have, length - have);
-            bits &= bits >> k;
+    if (n <= 128) {
+        std::uint64_t low = mask[0], high = n > 64 ? mask[1] : 0;
+        for (std::int32_t have = 1; have < length && (low | high);) {
+            const std::int32_t k = std::min({have, length - have, 63});
+            low &= (low >> k) | (high << (64 - k));
+            high &= high >> k;
             have += k;
         }
-        return bits != 0;
+        return (low | high) != 0;
     }
     const std::size_t words = (n + 63) / 64;
     work.assign(mask, mask + words);
@@ -512,6 +514,80 @@ struct SourceBound {
     std::int64_t units_limit = -1;
 };
 
+#if defined(QUILLMARK_AVX2)
+// One copier against `count` sources (rows `cells + sources[j] * n`, with
+// bounds[j] ready), for 32 <= n <= 128 answers: the copier's answers and
+// units are loaded once, and each source that no bound sets aside, and that
+// is not the copier, is written to `kept`; yields their number. The tests
+// are those of identical_answers and has_run.
+__attribute__((target("avx2,popcnt"))) std::size_t
+keep_row_avx2(const unsigned char* mine, const unsigned char* units, const unsigned char* cells,
+              const std::int32_t* sources, std::size_t count, std::int32_t copier, std::size_t n,
+              const SourceBound* bounds, std::uint32_t* kept) {
+    static const unsigned char keep_last[64] = {0,    0,    0,    0,    0,    0,    0,    0,
+                                                0,    0,    0,    0,    0,    0,    0,    0,
+                                                0,    0,    0,    0,    0,    0,    0,    0,
+                                                0,    0,    0,    0,    0,    0,    0,    0,
+                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const __m256i bits = _mm256_set1_epi8(static_cast<char>(OPTION_BITS));
+    const __m256i zero = _mm256_setzero_si256();
+    const std::size_t chunks = (n + 31) / 32;
+    const std::size_t rest = n - (chunks - 1) * 32; // 1 to 32 in the last chunk
+    __m256i own[4], weight[4], keep[4];
+    std::size_t at[4];
+    for (std::size_t c = 0; c < chunks; ++c) {
+        at[c] = c + 1 < chunks ? c * 32 : n - 32;
+        keep[c] = c + 1 < chunks || rest == 32
+                      ? _mm256_cmpeq_epi8(zero, zero)
+                      : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(keep_last + rest));
+        own[c] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(mine + at[c]));
+        weight[c] =
+            _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(units + at[c])),
+                             keep[c]);
+    }
+    const unsigned shift = static_cast<unsigned>(32 - rest);
+    std::size_t found = 0;
+    for (std::size_t j = 0; j < count; ++j) {
+        if (sources[j] == copier) continue;
+        const unsigned char* theirs = cells + static_cast<std::size_t>(sources[j]) * n;
+        __m256i sums = zero;
+        std::uint64_t word[2] = {0, 0};
+        std::int32_t matches = 0;
+        for (std::size_t c = 0; c < chunks; ++c) {
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(theirs + at[c]));
+            const __m256i same = _mm256_and_si256(
+                _mm256_cmpeq_epi8(_mm256_and_si256(_mm256_xor_si256(own[c], b), bits), zero),
+                keep[c]);
+            sums = _mm256_add_epi64(sums, _mm256_sad_epu8(_mm256_and_si256(same, weight[c]), zero));
+            std::uint32_t m = static_cast<std::uint32_t>(_mm256_movemask_epi8(same));
+            if (c + 1 == chunks) m >>= shift;
+            matches += __builtin_popcount(m);
+            word[c / 2] |= static_cast<std::uint64_t>(m) << (32 * (c % 2));
+        }
+        const __m128i half =
+            _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
+        const std::int64_t sum = _mm_cvtsi128_si64(half) + _mm_extract_epi64(half, 1);
+        const SourceBound& bound = bounds[j];
+        bool keep_pair = sum > bound.units_limit;
+        if (!keep_pair && matches >= bound.run_matches) {
+            std::uint64_t low = word[0], high = word[1];
+            for (std::int32_t have = 1; have < bound.run_matches && (low | high);) {
+                const std::int32_t k = std::min({have, bound.run_matches - have, 63});
+                low &= (low >> k) | (high << (64 - k));
+                high &= high >> k;
+                have += k;
+            }
+            keep_pair = (low | high) != 0;
+        }
+        if (keep_pair) kept[found++] = static_cast<std::uint32_t>(j);
+    }
+    return found;
+}
+#endif
+
 class FormScreen {
 public:
     FormScreen(const ResponseMatrix& matrix, const std::vector<std::int32_t>& family,
@@ -527,7 +603,8 @@ public:
                     static_cast<std::int32_t>(s));
         // Each score its own band while the bounds cost little beside the
         // pairs; larger forms bound about SCORE_BANDS bands of scores.
-        band_width_ = matrix.sheets <= 5000
+        band_width_ = settings.band_width > 0 ? settings.band_width
+                      : matrix.sheets <= 5000
                           ? 1
                           : std::max<std::int32_t>(1, (matrix.items + SCORE_BANDS) / SCORE_BANDS);
         block_ = std::max<std::size_t>(16, std::min<std::size_t>(SOURCE_BLOCK, 12800 / items_));
@@ -552,6 +629,7 @@ private:
         std::vector<PairEvidence> kept;
         std::vector<SourceBound> bounds;
         std::vector<std::uint64_t> mask, run_work;
+        std::vector<std::uint32_t> kept_sources;
         std::vector<double> p, wl, sorted;
         std::int64_t evaluated = 0;
     };
@@ -771,6 +849,20 @@ void FormScreen::screen_block(const Task& task, Worker& w) {
         const unsigned char* units = units_.data() + static_cast<std::size_t>(copier) * items_;
         const std::int32_t band = band_of(model_.score(copier));
         const std::size_t first = static_cast<std::size_t>(band) * block;
+#if defined(QUILLMARK_AVX2)
+        if (bound_first && HAS_AVX2 && items_ >= 32 && items_ <= 128) {
+            for (std::size_t j = 0; j < block; ++j)
+                if (!w.bounds[first + j].ready)
+                    source_bound(band, members[task.first + j], f.kept / 2, w, w.bounds[first + j]);
+            w.kept_sources.resize(block);
+            const std::size_t kept =
+                keep_row_avx2(mine, units, cells, members.data() + task.first, block, copier,
+                              items_, w.bounds.data() + first, w.kept_sources.data());
+            for (std::size_t k = 0; k < kept; ++k)
+                evaluate(copier, members[task.first + w.kept_sources[k]], f, w);
+            continue;
+        }
+#endif
         for (std::size_t j = 0; j < block; ++j) {
             const std::int32_t source = members[task.first + j];
             if (source == copier) continue;

@@ -157,6 +157,9 @@ struct ScreenSettings {
     // copiers meet each source; smaller ones pair by pair.
     std::size_t bound_family = 400;
     std::int32_t threads = 0; // 0: one per processor
+    // Copier scores bounded together; 0: one each up to 5,000 sheets, else
+    // about twenty bands.
+    std::int32_t band_width = 0;
 };
 
 // One listed pair of a family: its evidence and its adjusted p-value

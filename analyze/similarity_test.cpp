@@ -213,8 +213,14 @@ TEST(Screen, PrunedAndExhaustiveListTheSamePairs) {
     struct Case {
         std::int32_t sheets, items, room_size;
         std::uint64_t seed;
+        std::int32_t band_width;
     };
-    const Case cases[] = {{100, 30, 0, 1}, {120, 30, 40, 2}, {100, 40, 50, 3}, {80, 40, 0, 4}};
+    // Answers in 16-byte steps (30), in 32-byte steps with a part step
+    // (40, 100) and without (64), and beyond the 32-byte kernel (130);
+    // copier scores bounded one by one and in bands.
+    const Case cases[] = {{100, 30, 0, 1, 0}, {120, 30, 40, 2, 0}, {100, 40, 50, 3, 0},
+                          {80, 40, 0, 4, 3},  {150, 100, 0, 5, 6}, {100, 64, 0, 6, 0},
+                          {60, 130, 0, 7, 10}};
     for (const Case& c : cases) {
         CohortSettings settings{c.sheets, c.items, 4, c.room_size, 0.02, c.seed};
         Cohort cohort = simulate_cohort(settings);
@@ -229,6 +235,7 @@ TEST(Screen, PrunedAndExhaustiveListTheSamePairs) {
         by_pair.prune = true;
         ScreenSettings by_source = by_pair; // bounds per source first
         by_source.bound_family = 2;
+        by_source.band_width = c.band_width;
         const ScreenResult b = screen_form(matrix, cohort.room, full);
         EXPECT_EQ(b.evaluated, b.ordered_pairs);
         ASSERT_GT(b.pairs.size(), 0u) << c.seed;
