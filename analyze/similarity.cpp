@@ -99,20 +99,22 @@ double grid_tail(const double* p, const double* w, std::size_t n, double observe
 #if defined(QUILLMARK_AVX2)
 namespace {
 
+// From byte 32 - r on, the last r bytes of a 32-byte step: loaded from
+// KEEP_LAST + r.
+const unsigned char KEEP_LAST[64] = {0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+                                     0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+                                     0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+                                     0,    0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                     0xFF, 0xFF, 0xFF, 0xFF};
+
 // identical_answers for n >= 32 in 32-byte steps; the last step reads the
 // 32 bytes that end at n and keeps only those not yet counted.
 __attribute__((target("avx2"))) void
 identical_answers_avx2(const unsigned char* x, const unsigned char* y, const unsigned char* units,
                        std::size_t n, std::int32_t& matches, std::int64_t& sum,
                        std::uint64_t* mask) {
-    static const unsigned char keep_last[64] = {0,    0,    0,    0,    0,    0,    0,    0,
-                                                0,    0,    0,    0,    0,    0,    0,    0,
-                                                0,    0,    0,    0,    0,    0,    0,    0,
-                                                0,    0,    0,    0,    0,    0,    0,    0,
-                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     for (std::size_t w = 0; w < (n + 63) / 64; ++w) mask[w] = 0;
     const __m256i bits = _mm256_set1_epi8(static_cast<char>(OPTION_BITS));
     const __m256i zero = _mm256_setzero_si256();
@@ -124,7 +126,7 @@ identical_answers_avx2(const unsigned char* x, const unsigned char* y, const uns
         const std::size_t rest = n - i < 32 ? n - i : 32;
         const __m256i keep =
             rest == 32 ? all
-                       : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(keep_last + rest));
+                       : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(KEEP_LAST + rest));
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + at));
         const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + at));
         const __m256i same = _mm256_and_si256(
@@ -520,21 +522,16 @@ struct SourceBound {
 // units are loaded once, and each source that no bound sets aside, and that
 // is not the copier, is written to `kept`; yields their number. The tests
 // are those of identical_answers and has_run.
+// CHUNKS is (n + 31) / 32, fixed so that the steps are unrolled and the
+// copier's answers stay in registers.
+template <std::size_t CHUNKS>
 __attribute__((target("avx2,popcnt"))) std::size_t
-keep_row_avx2(const unsigned char* mine, const unsigned char* units, const unsigned char* cells,
-              const std::int32_t* sources, std::size_t count, std::int32_t copier, std::size_t n,
-              const SourceBound* bounds, std::uint32_t* kept) {
-    static const unsigned char keep_last[64] = {0,    0,    0,    0,    0,    0,    0,    0,
-                                                0,    0,    0,    0,    0,    0,    0,    0,
-                                                0,    0,    0,    0,    0,    0,    0,    0,
-                                                0,    0,    0,    0,    0,    0,    0,    0,
-                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+keep_row_chunks(const unsigned char* mine, const unsigned char* units, const unsigned char* cells,
+                const std::int32_t* sources, std::size_t count, std::int32_t copier, std::size_t n,
+                const SourceBound* bounds, std::uint32_t* kept) {
     const __m256i bits = _mm256_set1_epi8(static_cast<char>(OPTION_BITS));
     const __m256i zero = _mm256_setzero_si256();
-    const std::size_t chunks = (n + 31) / 32;
+    constexpr std::size_t chunks = CHUNKS;
     const std::size_t rest = n - (chunks - 1) * 32; // 1 to 32 in the last chunk
     __m256i own[4], weight[4], keep[4];
     std::size_t at[4];
@@ -542,7 +539,7 @@ keep_row_avx2(const unsigned char* mine, const unsigned char* units, const unsig
         at[c] = c + 1 < chunks ? c * 32 : n - 32;
         keep[c] = c + 1 < chunks || rest == 32
                       ? _mm256_cmpeq_epi8(zero, zero)
-                      : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(keep_last + rest));
+                      : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(KEEP_LAST + rest));
         own[c] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(mine + at[c]));
         weight[c] =
             _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(units + at[c])),
@@ -585,6 +582,18 @@ keep_row_avx2(const unsigned char* mine, const unsigned char* units, const unsig
         if (keep_pair) kept[found++] = static_cast<std::uint32_t>(j);
     }
     return found;
+}
+
+__attribute__((target("avx2,popcnt"))) std::size_t
+keep_row_avx2(const unsigned char* mine, const unsigned char* units, const unsigned char* cells,
+              const std::int32_t* sources, std::size_t count, std::int32_t copier, std::size_t n,
+              const SourceBound* bounds, std::uint32_t* kept) {
+    switch ((n + 31) / 32) {
+    case 1: return keep_row_chunks<1>(mine, units, cells, sources, count, copier, n, bounds, kept);
+    case 2: return keep_row_chunks<2>(mine, units, cells, sources, count, copier, n, bounds, kept);
+    case 3: return keep_row_chunks<3>(mine, units, cells, sources, count, copier, n, bounds, kept);
+    default: return keep_row_chunks<4>(mine, units, cells, sources, count, copier, n, bounds, kept);
+    }
 }
 #endif
 
