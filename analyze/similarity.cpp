@@ -507,9 +507,9 @@ struct BandBounds {
 
 // What prunes the pairs of copiers of one band with one source. Below
 // `run_matches` identical answers (or a shorter longest run) the run's tail
-// provably exceeds half_tau; the weighted tail does so when the matches'
-// weights, rounded up to whole `step`s (`units`, one byte per item), add up
-// to at most `units_limit`.
+// provably exceeds half_tau; the weighted tail does so when the copier's
+// units of the matches (its weights rounded up to whole units of its band,
+// see build_bands) add up to at most `units_limit`.
 struct SourceBound {
     bool ready = false;
     std::int32_t run_matches = 0;
