@@ -77,6 +77,11 @@ Analysis analyse(ReportTables& tables, const AnalysisInputs& inputs) {
         analysis.class_list =
             match_class_list(*inputs.class_list, tables.identities, analysis.checks);
     }
+    // The screen reads every form's answers before they are released below.
+    if (inputs.similarity)
+        analysis.similarity =
+            screen_similarity(tables, *inputs.similarity, inputs.class_list,
+                              analysis.class_list ? &*analysis.class_list : nullptr);
     // The whole exam is made of the forms' answers and sums: they are kept
     // for it.
     const bool whole_exam = inputs.versions != nullptr || inputs.tags != nullptr;

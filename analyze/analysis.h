@@ -14,6 +14,7 @@
 #include "analyze/rasch.h"
 #include "analyze/report_reader.h"
 #include "analyze/sheet_checks.h"
+#include "analyze/similarity.h"
 #include "analyze/tags.h"
 
 namespace quillmark {
@@ -77,7 +78,7 @@ struct KeyAmendment {
 // letter (its form WHOLE_EXAM) with, for each of its questions, where it
 // stands on each form, and the keys that disagree across versions (each a
 // "keys disagree" finding too); with a tag file and scored sheets the
-// scores by tag.
+// scores by tag; and the answer-similarity screen.
 struct Analysis {
     std::vector<FormAnalysis> forms;
     std::vector<SheetCheck> checks;
@@ -89,6 +90,7 @@ struct Analysis {
     std::vector<std::vector<VersionPlace>> exam_versions; // parallel to exam->questions
     std::vector<KeyAmendment> key_amendments;
     std::optional<TagScores> tags;
+    std::optional<SimilarityScreen> similarity;
 };
 
 struct VersionMap;
@@ -103,6 +105,7 @@ struct AnalysisInputs {
     bool rasch = false; // each form's Rasch measurement
     const VersionMap* versions = nullptr;
     const TagList* tags = nullptr;
+    const SimilarityRequest* similarity = nullptr; // the answer-similarity screen
 };
 
 // Analyses what the reader found. Each form's table of answers is released

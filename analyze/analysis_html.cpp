@@ -58,6 +58,7 @@ const char STYLE[] =
     "svg.opts .track{fill:#eee}\n"
     "figure .legend svg{width:1.1em;height:1.1em;display:inline-block;vertical-align:middle}\n"
     ".note{font-size:.9rem;color:#333}\n"
+
     "@media print{body{max-width:none;margin:0;padding:0}nav{display:none}"
     "section.form{break-before:page}tr,figure,table.summary{break-inside:avoid}"
     "thead{display:table-header-group}h2,h3{break-after:avoid}"
@@ -69,6 +70,17 @@ const char STYLE[] =
 const char RASCH_STYLE[] =
     "svg .curve{fill:none;stroke-width:1.8}svg .curve.information{stroke:var(--blue)}\n"
     "svg .curve.sem{stroke:var(--vermilion);stroke-dasharray:6 3}\n";
+
+// The styles of the answer strips, on a page that has them: identical
+// answers shaded sky, wrong ones also bold and underlined in vermilion,
+// the longest identical run framed in orange.
+const char SIMILARITY_STYLE[] =
+    ".strip td{text-align:left}.strip .answers{font-family:ui-monospace,monospace;"
+    "white-space:nowrap;letter-spacing:.05em}\n"
+    ".strip .answers span{padding:0 .05em}.strip .same{background:#cde6f5}\n"
+    ".strip .wrong{font-weight:bold;text-decoration:underline;color:var(--vermilion)}\n"
+    ".strip .run{outline:.12rem solid var(--orange);outline-offset:-.06rem}\n"
+    ".strips{overflow-x:auto}\n";
 
 // One option of the options column: its width and its bars' longest length.
 constexpr double OPTION_WIDTH = 44;
@@ -373,6 +385,120 @@ void write_fix_options(Markup& out, const Analysis& analysis) {
         .text("\n");
 }
 
+// What the similarity screen shows and what it cannot, above its pairs.
+const char SIMILARITY_NOTE[] =
+    "Pairs to look at: for each ordered pair of sheets of a form (within a room when rooms "
+    "were given), the answers of the first are compared with what a student of the same score "
+    "who works alone chooses on each question, as the whole form shows it. Two figures are "
+    "tested, each with its exact chance under that model: the agreement weighted by how "
+    "unlikely each identical answer is, and the longest run of identical answers; the pair's "
+    "p-value is twice the smaller. A pair is listed when that p-value stays at or below 1% "
+    "after the correction for every pair compared in its form or room (Bonferroni), so that "
+    "an innocent pair is listed in at most 1% of forms or rooms. A listing is statistical "
+    "evidence for a person to weigh with everything else known, never a verdict: students who "
+    "studied together, or a sheet graded against the wrong key, can agree beyond chance, and "
+    "the source of a copier is listed as well as the copier. The screen cannot find every "
+    "copier: in rooms of 40 with 80 questions it finds most who copied a consecutive run of "
+    "30% of the answers and fewer than half who copied 40% at random; in a whole form of "
+    "thousands it finds most consecutive copying of 40%, but random copying of 10 to 30% of "
+    "the answers, or tests of 40 questions, cannot be found reliably by any method at this "
+    "control.";
+
+// A sheet's answer as its strip shows it: the letter, * for another mark,
+// - for none.
+char strip_letter(unsigned char answer) {
+    const unsigned char code = answer & OPTION_BITS;
+    if (code < LETTER_OPTIONS) return static_cast<char>('A' + code);
+    return code == NO_MARK ? '-' : '*';
+}
+
+// One sheet's answers as a strip: each identical answer shaded (and, when
+// wrong, bold and underlined), the longest identical run framed.
+void write_strip(Markup& out, const SimilarPair& pair, const std::vector<unsigned char>& answers) {
+    const PairEvidence& e = pair.evidence;
+    out.open("td", {{"class", "answers"}});
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+        const bool same = ((pair.answers[i] ^ pair.other_answers[i]) & OPTION_BITS) == 0;
+        const bool wrong = same && (answers[i] & RIGHT_BIT) == 0;
+        const bool run = e.run > 0 && static_cast<std::int32_t>(i) >= e.run_first &&
+                         static_cast<std::int32_t>(i) <= e.run_last;
+        std::string kind = same ? (wrong ? "same wrong" : "same") : "";
+        if (run) kind += kind.empty() ? "run" : " run";
+        std::string title = "question " + std::to_string(pair.questions[i]);
+        if (same) title += wrong ? ": identical, wrong" : ": identical";
+        if (run) title += ", in the longest identical run";
+        if (i > 0 && i % 10 == 0) out.raw(" ");
+        out.element("span", {{"class", kind}, {"title", title}},
+                    std::string(1, strip_letter(answers[i])));
+    }
+    out.close("td");
+}
+
+void write_similar_pair(Markup& out, const SimilarPair& pair) {
+    const PairEvidence& e = pair.evidence;
+    std::string heading = "Form " + std::string(1, pair.form);
+    if (!pair.room.empty()) heading += ", room " + pair.room;
+    heading += ": " + (pair.student_id.empty() ? "(no ID)" : pair.student_id) + " and " +
+               (pair.other_id.empty() ? "(no ID)" : pair.other_id);
+    if (pair.exploratory) heading += " (exploratory list)";
+    out.element("h3", {}, heading).text("\n");
+    std::string facts = formatted(
+        "%d identical answers (%.1f expected), %d of them wrong or "
+        "blank (%.1f expected); ",
+        e.matches, e.expected_matches, e.identical_wrong, e.expected_identical_wrong);
+    if (e.run > 0)
+        facts += formatted("longest identical run %d (questions %d to %d); ", e.run,
+                           pair.run_first_question, pair.run_last_question);
+    facts += "p weighted " + scientific(e.p_weighted) + ", p run " + scientific(e.p_run) +
+             ", adjusted p " + scientific(pair.adjusted) + ".";
+    if (pair.student_flags > 1 || pair.other_flags > 1)
+        facts +=
+            formatted(" Listed with %d and %d partners.", pair.student_flags, pair.other_flags);
+    out.element("p", {}, facts).text("\n");
+    out.open("div", {{"class", "strips"}}).open("table", {{"class", "strip"}}).text("\n");
+    const auto row = [&](const std::string& id, std::int32_t order, std::int32_t score,
+                         const std::vector<unsigned char>& answers) {
+        out.open("tr").element("th", {{"scope", "row"}, {"class", "text file"}},
+                               (id.empty() ? "(no ID)" : id) + " (Order " + std::to_string(order) +
+                                   ", score " + std::to_string(score) + ")");
+        write_strip(out, pair, answers);
+        out.close("tr").text("\n");
+    };
+    row(pair.student_id, pair.order, e.copier_score, pair.answers);
+    row(pair.other_id, pair.other_order, e.source_score, pair.other_answers);
+    out.close("table").close("div").text("\n");
+}
+
+void write_similarity(Markup& out, const SimilarityScreen& screen) {
+    out.open("section", {{"id", "similarity"}})
+        .element("h2", {}, "Answer similarity: pairs to look at")
+        .text("\n")
+        .element("p", {}, SIMILARITY_NOTE)
+        .text("\n");
+    std::int64_t family_wise = 0;
+    for (const SimilarPair& pair : screen.pairs) family_wise += pair.exploratory ? 0 : 1;
+    std::string counts = formatted("%lld ordered pairs compared; %lld listed at 1%% family-wise",
+                                   static_cast<long long>(screen.ordered_pairs),
+                                   static_cast<long long>(family_wise));
+    if (screen.exploratory)
+        counts += formatted(
+            ", %lld more on the exploratory list (5%% false discoveries: some "
+            "of them are expected to be innocent)",
+            static_cast<long long>(screen.pairs.size()) - static_cast<long long>(family_wise));
+    out.element("p", {}, counts + ".").text("\n");
+    if (!screen.pairs.empty())
+        out.element("p", {{"class", "note"}},
+                    "Each pair is shown in each direction that is listed, the first sheet "
+                    "taken as the one that may have copied. "
+                    "In each strip the answers are in question order, a space after every "
+                    "tenth; identical answers are shaded, identical wrong answers and blanks "
+                    "bold and underlined, and the longest identical run framed. Hover over an "
+                    "answer for its question.")
+            .text("\n");
+    for (const SimilarPair& pair : screen.pairs) write_similar_pair(out, pair);
+    out.close("section").text("\n");
+}
+
 // A form's figures: its summary, histogram, item map, Rasch charts and
 // table when it has them, and its question table (with `places` for the
 // whole exam).
@@ -490,6 +616,7 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
     for (const FormAnalysis& form : analysis.forms)
         rasch_charts = rasch_charts || (form.rasch && form.rasch->message.empty());
     if (rasch_charts) out.raw(RASCH_STYLE);
+    if (analysis.similarity) out.raw(SIMILARITY_STYLE);
     out.close("style")
         .close("head")
         .text("\n")
@@ -524,6 +651,8 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
         out.open("li").element("a", {{"href", "#grades"}}, "Grades").close("li");
     if (key_errors)
         out.open("li").element("a", {{"href", "#fix-options"}}, "Fix options").close("li");
+    if (analysis.similarity)
+        out.open("li").element("a", {{"href", "#similarity"}}, "Pairs to look at").close("li");
     out.close("ul").close("nav").close("header").text("\n").open("main").text("\n");
     if (analysis.forms.empty())
         out.element("p", {},
@@ -537,6 +666,7 @@ std::string analysis_html(const Analysis& analysis, const std::string& report_na
     if (analysis.class_list) write_class_list(out, analysis);
     if (!analysis.grades.empty()) write_grades(out, analysis);
     if (key_errors) write_fix_options(out, analysis);
+    if (analysis.similarity) write_similarity(out, *analysis.similarity);
     if (analysis.checks.empty() && !key_errors)
         out.element("p", {}, "No sheet check found anything and no question looks keyed wrong.")
             .text("\n");

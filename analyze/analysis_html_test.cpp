@@ -325,5 +325,47 @@ TEST(AnalysisHtml, ClassListCountsItsFindingsAndTheGradeChart) {
     EXPECT_EQ(count(grades, "text-anchor=\"middle\">1</text>"), 2u);
 }
 
+// A listed pair's strips: the answers as letters (* another mark, - none),
+// identical ones shaded, identical wrong ones also marked, the longest run
+// framed; the section and its link only when the screen was run.
+TEST(AnalysisHtml, SimilarPairsShowBothStripsWithIdenticalAnswersAndTheRunMarked) {
+    Analysis analysis;
+    EXPECT_EQ(count(analysis_html(analysis, "r.csv"), "similarity"), 0u);
+    SimilarityScreen screen;
+    SimilarPair pair;
+    pair.form = 'A';
+    pair.student_id = "1234";
+    pair.other_id = "5678";
+    // Questions 11 to 15: A right, B wrong, C wrong, blank, another mark.
+    pair.questions = {11, 12, 13, 14, 15};
+    pair.answers = {0 | RIGHT_BIT, 1, 2, NO_MARK, OTHER_MARK};
+    pair.other_answers = {0 | RIGHT_BIT, 1, 3, NO_MARK, OTHER_MARK};
+    pair.evidence.matches = 4;
+    pair.evidence.run = 2;
+    pair.evidence.run_first = 0;
+    pair.evidence.run_last = 1;
+    screen.pairs.push_back(pair);
+    analysis.similarity = screen;
+    const std::string page = analysis_html(analysis, "r.csv");
+    EXPECT_EQ(count(page, "href=\"#similarity\""), 1u);
+    EXPECT_EQ(count(page,
+                    "<span class=\"same run\" title=\"question 11: identical, in the "
+                    "longest identical run\">A</span>"),
+              2u);
+    EXPECT_EQ(count(page,
+                    "<span class=\"same wrong run\" title=\"question 12: identical, "
+                    "wrong, in the longest identical run\">B</span>"),
+              2u);
+    EXPECT_EQ(count(page, "<span class=\"\" title=\"question 13\">C</span>"), 1u);
+    EXPECT_EQ(count(page, "<span class=\"\" title=\"question 13\">D</span>"), 1u);
+    EXPECT_EQ(count(page, ">-</span>"), 2u);
+    EXPECT_EQ(count(page,
+                    "<span class=\"same wrong\" title=\"question 15: identical, "
+                    "wrong\">*</span>"),
+              2u);
+    EXPECT_EQ(count(page, "pairs to look at"), 1u);
+    EXPECT_EQ(count(page, "never a verdict"), 1u);
+}
+
 } // namespace
 } // namespace quillmark

@@ -123,6 +123,48 @@ void append_tags(std::string& text, const TagScores& scores) {
     text += "\n  ]\n }";
 }
 
+json similarity_json(const SimilarityScreen& screen) {
+    json pairs = json::array();
+    for (const SimilarPair& pair : screen.pairs) {
+        const PairEvidence& e = pair.evidence;
+        pairs.push_back({
+            {"form", std::string(1, pair.form)},
+            {"room", screen.rooms == RoomMode::form ? json(nullptr) : json(pair.room)},
+            {"student_id", pair.student_id},
+            {"other_id", pair.other_id},
+            {"order", pair.order},
+            {"other_order", pair.other_order},
+            {"score", e.copier_score},
+            {"other_score", e.source_score},
+            {"matches", e.matches},
+            {"expected_matches", e.expected_matches},
+            {"identical_wrong", e.identical_wrong},
+            {"expected_identical_wrong", e.expected_identical_wrong},
+            {"longest_run", e.run},
+            {"run_first", e.run > 0 ? json(pair.run_first_question) : json(nullptr)},
+            {"run_last", e.run > 0 ? json(pair.run_last_question) : json(nullptr)},
+            {"p_weighted", e.p_weighted},
+            {"p_run", e.p_run},
+            {"p", e.p},
+            {"adjusted_p", pair.adjusted},
+            {"student_flags", pair.student_flags},
+            {"other_flags", pair.other_flags},
+            {"list", pair.exploratory ? "exploratory" : "family-wise"},
+        });
+    }
+    return {
+        {"rooms", screen.rooms == RoomMode::form   ? "form"
+                  : screen.rooms == RoomMode::exam ? "exam"
+                                                   : "column"},
+        {"room_column",
+         screen.rooms == RoomMode::class_list ? json(screen.room_heading) : json(nullptr)},
+        {"exploratory", screen.exploratory},
+        {"ordered_pairs", screen.ordered_pairs},
+        {"evaluated", screen.evaluated},
+        {"pairs", std::move(pairs)},
+    };
+}
+
 } // namespace
 
 std::string analysis_json(const Analysis& analysis) {
@@ -140,6 +182,7 @@ std::string analysis_json(const Analysis& analysis) {
         });
     json document = {{"forms", std::move(forms)}, {"checks", std::move(checks)}};
     if (analysis.exam) document["all"] = form_json(*analysis.exam, &analysis.exam_versions);
+    if (analysis.similarity) document["similarity"] = similarity_json(*analysis.similarity);
     std::string text = document.dump(1, ' ', false, json::error_handler_t::replace);
     if (analysis.tags) {
         // The last member, where the document's keys in order put it.

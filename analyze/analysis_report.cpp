@@ -88,6 +88,49 @@ void print_checks_table(std::FILE* out, const std::vector<SheetCheck>& checks) {
     }
 }
 
+void print_similarity_table(std::FILE* out, const SimilarityScreen& screen) {
+    std::fprintf(
+        out,
+        "Form,Room,\"Student ID\",\"Other ID\",Order,\"Other order\",Score,\"Other score\","
+        "Matches,\"Expected matches\",\"Identical wrong\",\"Expected identical wrong\","
+        "\"Longest run\",\"Run first\",\"Run last\",\"P weighted\",\"P run\",P,"
+        "\"Adjusted P\",\"Student flags\",\"Other flags\",List\n");
+    for (const SimilarPair& pair : screen.pairs) {
+        const PairEvidence& e = pair.evidence;
+        std::fprintf(out, "%c,", pair.form);
+        if (!pair.room.empty()) print_text_cell(out, pair.room);
+        std::fputc(',', out);
+        print_text_cell(out, pair.student_id);
+        std::fputc(',', out);
+        print_text_cell(out, pair.other_id);
+        std::fprintf(out, ",%d,%d,%d,%d,%d,%.3f,%d,%.3f,%d,", pair.order, pair.other_order,
+                     e.copier_score, e.source_score, e.matches, e.expected_matches,
+                     e.identical_wrong, e.expected_identical_wrong, e.run);
+        if (e.run > 0)
+            std::fprintf(out, "%d,%d", pair.run_first_question, pair.run_last_question);
+        else
+            std::fputc(',', out);
+        std::fprintf(out, ",%s,%s,%s,%s,%d,%d,%s\n", scientific(e.p_weighted).c_str(),
+                     scientific(e.p_run).c_str(), scientific(e.p).c_str(),
+                     scientific(pair.adjusted).c_str(), pair.student_flags, pair.other_flags,
+                     pair.exploratory ? "exploratory" : "family-wise");
+    }
+}
+
+void print_similarity_counts(std::FILE* err, const SimilarityScreen& screen) {
+    std::int64_t family_wise = 0;
+    for (const SimilarPair& pair : screen.pairs) family_wise += pair.exploratory ? 0 : 1;
+    std::fprintf(err, "%lld pairs to look at (1%% family-wise)",
+                 static_cast<long long>(family_wise));
+    if (screen.exploratory)
+        std::fprintf(err, ", %lld more on the exploratory list (5%% false discoveries)",
+                     static_cast<long long>(static_cast<std::int64_t>(screen.pairs.size()) -
+                                            family_wise));
+    std::fprintf(err, "; %lld ordered pairs compared, %lld of them in full\n",
+                 static_cast<long long>(screen.ordered_pairs),
+                 static_cast<long long>(screen.evaluated));
+}
+
 std::vector<long double> histogram_scores(const FormAnalysis& form) {
     std::vector<long double> values;
     values.reserve(static_cast<std::size_t>(form.test.sheets));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "analyze/analysis.h"
@@ -19,6 +20,13 @@ void print_form_tables(std::FILE* out, const FormAnalysis& form);
 
 // The sheet checks table: its heading row and one row per finding.
 void print_checks_table(std::FILE* out, const std::vector<SheetCheck>& checks);
+
+// The answer-similarity table: its heading row and one row per listed pair
+// (the family-wise list, then the exploratory one).
+void print_similarity_table(std::FILE* out, const SimilarityScreen& screen);
+
+// A line with the number of pairs listed and compared, to `err`.
+void print_similarity_counts(std::FILE* err, const SimilarityScreen& screen);
 
 // The per-cent scores of a form's sheets as histogram_print takes them, one
 // per sheet: a perfect score is put just below 100, so that it falls into

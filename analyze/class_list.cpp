@@ -125,6 +125,19 @@ bool read_class_list(std::string_view text, ClassList& list, ClassListError& err
     return reader.finish(list, error);
 }
 
+std::size_t find_column(const ClassList& list, std::string_view name) {
+    for (std::size_t c = 0; c < list.headings.size(); ++c)
+        if (list.headings[c] == name) return c;
+    while (!name.empty() && is_blank(name.front())) name.remove_prefix(1);
+    while (!name.empty() && is_blank(name.back())) name.remove_suffix(1);
+    std::string lower(name);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    for (std::size_t c = 0; c < list.headings.size(); ++c)
+        if (heading_is(list.headings[c], lower)) return c;
+    return list.headings.size();
+}
+
 std::string bubbled_id(const SheetIdentity& sheet) {
     std::string id = shown_id(sheet);
     if (!id.empty()) id[0] = bubbled_id_first(id[0]);

@@ -71,6 +71,11 @@ bool read_class_list(std::FILE* file, ClassList& list, ClassListError& error);
 // The same for a text in memory.
 bool read_class_list(std::string_view text, ClassList& list, ClassListError& error);
 
+// The column headed `name`: the heading equal to it, else the first that
+// is equal to it in any case of ASCII letters with the blanks around both
+// ignored; list.headings.size() when there is none.
+std::size_t find_column(const ClassList& list, std::string_view name);
+
 // The identifier a student bubbled, from a sheet's Student ID cell as the
 // report shows it (its first character read back with bubbled_id_first).
 std::string bubbled_id(const SheetIdentity& sheet);

@@ -111,4 +111,22 @@ bool rasch_misfit(const RaschItem& item) {
     return misfits(item.infit, item.infit_z) || misfits(item.outfit, item.outfit_z);
 }
 
+std::string scientific(double value) {
+    if (!(value > 0)) return "0";
+    long double v = value;
+    int exponent = static_cast<int>(std::floor(std::log10(v)));
+    long double mantissa = std::round(v / std::pow(10.0L, exponent) * 1000) / 1000;
+    if (mantissa >= 10) {
+        mantissa /= 10;
+        ++exponent;
+    } else if (mantissa < 1) {
+        mantissa = std::round(mantissa * 10000) / 1000;
+        --exponent;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3fe%c%02d", static_cast<double>(mantissa),
+                  exponent < 0 ? '-' : '+', exponent < 0 ? -exponent : exponent);
+    return text;
+}
+
 } // namespace quillmark

@@ -71,4 +71,9 @@ std::string form_label(char form);
 // form's key: forms A to D (alta: to altd:); forms E to J have none.
 bool has_amend_option(char form);
 
+// A p-value as the similarity tables show it: four significant digits in
+// scientific notation with a signed two-digit exponent at least (1.234e-05),
+// the same on every system; "0" below the smallest representable value.
+std::string scientific(double value);
+
 } // namespace quillmark

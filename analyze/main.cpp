@@ -68,6 +68,9 @@ struct Settings {
     std::size_t fix_output = NO_OUTPUT;
     std::size_t gradebook_output = NO_OUTPUT;
     bool rasch = false;
+    bool similarity = false;
+    std::string rooms;
+    bool similarity_fdr = false;
 };
 
 void define_options(CLI::App& app, Settings& settings) {
@@ -110,6 +113,31 @@ void define_options(CLI::App& app, Settings& settings) {
         ->option_text("FILE");
     app.add_option("--tags", settings.tags, "the topics (tags) of the questions: scores by tag")
         ->option_text("FILE");
+    CLI::Option* similarity =
+        app.add_flag("--similarity", settings.similarity,
+                     "pairs of sheets whose answers are too alike to be chance:\n"
+                     "a table of pairs to look at, with the evidence");
+    app.add_option("--rooms", settings.rooms,
+                   "compare sheets within rooms: exam takes the Exam # cell,\n"
+                   "COLUMN a column of the class list (without it, each\n"
+                   "form is one group)")
+        ->option_text("exam|COLUMN")
+        ->needs(similarity);
+    app.add_flag("--similarity-fdr", settings.similarity_fdr,
+                 "with --similarity, also an exploratory list of pairs at a\n"
+                 "5% false discovery rate");
+}
+
+// The class list's column that --rooms names (see find_column); yields
+// false after saying which columns there are.
+bool find_room_column(const Settings& settings, const ClassList& list, std::size_t& column) {
+    column = find_column(list, settings.rooms);
+    if (column < list.headings.size()) return true;
+    std::string names;
+    for (const std::string& heading : list.headings) names += (names.empty() ? "" : ", ") + heading;
+    send_message("--rooms %s: the class list %s has no such column (its columns: %s)\n",
+                 settings.rooms.c_str(), settings.class_list.c_str(), names.c_str());
+    return false;
 }
 
 // Reports why an input file beside the report (class list, version map, tag
@@ -208,6 +236,13 @@ bool analyse_report(const Settings& settings, const AnalysisInputs& inputs, Outp
     print_check_counts(stderr, analysis.checks, inputs.class_list != nullptr,
                        inputs.versions != nullptr);
     end_message();
+    if (analysis.similarity) {
+        std::fputc('\n', out);
+        print_similarity_table(out, *analysis.similarity);
+        files.check(tables_output);
+        print_similarity_counts(stderr, *analysis.similarity);
+        end_message();
+    }
     if (settings.json_output != NO_OUTPUT)
         files.write(settings.json_output, analysis_json(analysis));
     if (settings.html_output != NO_OUTPUT)
@@ -265,6 +300,26 @@ int main(int argc, char** argv) {
         settings.fix_output = files.add_output("--fix-options", settings.fix_options);
     if (!settings.gradebook.empty())
         settings.gradebook_output = files.add_output("--gradebook", settings.gradebook);
+    if (settings.similarity_fdr && !settings.similarity) {
+        send_message(
+            "--similarity-fdr requires --similarity\n"
+            "Run quillmark-analyze --help for the options.\n");
+        return FAILURE;
+    }
+    SimilarityRequest similarity;
+    similarity.settings.exploratory = settings.similarity_fdr;
+    if (settings.rooms == "exam") {
+        similarity.rooms = RoomMode::exam;
+    } else if (!settings.rooms.empty()) {
+        if (settings.class_list.empty()) {
+            send_message(
+                "--rooms %s needs --class-list: the rooms are taken from the class "
+                "list's column %s (--rooms exam takes the Exam # cell)\n",
+                settings.rooms.c_str(), settings.rooms.c_str());
+            return FAILURE;
+        }
+        similarity.rooms = RoomMode::class_list;
+    }
     if (!files.prepare()) return FAILURE;
     try {
         ClassList class_list;
@@ -277,6 +332,8 @@ int main(int argc, char** argv) {
                         [](std::FILE* file, ClassList& list, FileError& error) {
                             return read_class_list(file, list, error);
                         })) &&
+            (similarity.rooms != RoomMode::class_list ||
+             find_room_column(settings, class_list, similarity.room_column)) &&
             (!with_versions ||
              read_input(settings.versions, versions, whole_file(parse_version_map))) &&
             (!with_tags || read_input(settings.tags, tags, whole_file(parse_tag_file)))) {
@@ -287,6 +344,7 @@ int main(int argc, char** argv) {
             inputs.grades = graded ? &scale : nullptr;
             inputs.sheet_scores = !settings.gradebook.empty();
             inputs.rasch = settings.rasch;
+            inputs.similarity = settings.similarity ? &similarity : nullptr;
             if (analyse_report(settings, inputs, files, tables_output)) return 0;
         }
     } catch (const std::bad_alloc&) {

@@ -137,3 +137,25 @@ for size in "1000000 100" "100000 1000"; do
   awk -v n="$1" -v q="$2" -v g="$grade_s" -v a="$rasch_s" -v p="$rasch_peak" 'BEGIN {
     printf "%10d %9d %9.4f %15.4f %8.2f %13d\n", n, q, g, a, a / g, p }'
 done
+
+# The answer-similarity screen: 100,000 simulated sheets of 100 questions of
+# one form, graded, then screened as one family and in rooms of 40 (the
+# Exam # cell), once each: the wall and processor seconds of the whole
+# analysis with --similarity, its peak memory, and the same without it.
+# BENCH_SIMILARITY=0 leaves it out.
+if [ "${BENCH_SIMILARITY:-1}" != 0 ]; then
+  cmake --build "$build" --target similarity_sim >/dev/null
+  "$build/tools/similarity_sim" sheets 100000 100 40 0 0 run 5 > "$sheets" 2>/dev/null
+  grade "$sheets" "$work/report.csv"
+  echo
+  printf '%10s %8s %9s %13s %13s\n' sheets rooms wall_s processor_s analyse_KiB
+  for rooms in none exam; do
+    args=(--similarity)
+    [ "$rooms" = none ] || args+=(--rooms "$rooms")
+    /usr/bin/time -v -o "$work/time.txt" "$analyzer" "${args[@]}" "$work/report.csv" > /dev/null 2>&1
+    awk -v n=100000 -v r="$rooms" -F': ' '
+      /Elapsed \(wall clock\)/ { m = split($2, t, ":"); w = 0; for (i = 1; i <= m; i++) w = w * 60 + t[i] }
+      /User time/ { u = $2 } /System time/ { s = $2 } /Maximum resident set size/ { p = $2 }
+      END { printf "%10d %8s %9.2f %13.2f %13d\n", n, r, w, u + s, p }' "$work/time.txt"
+  done
+fi
