@@ -23,10 +23,6 @@ cleanup() {
 }
 trap cleanup EXIT
 cmake/wine-run.sh true
-# One Wine server for the whole run, kept until the cleanup stops it: a
-# server that quits when idle can race the next program starting, which
-# then fails with "wine client error:0: recvmsg: Connection reset by peer".
-/usr/lib/wine/wineserver -p
 
 toolchain=$PWD/cmake/mingw-w64-x86_64.cmake
 
