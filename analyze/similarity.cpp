@@ -274,6 +274,36 @@ double run_tail(const double* p, std::size_t n, std::int32_t length, std::vector
     return reached < 1 ? reached : 1.0;
 }
 
+namespace {
+
+// The shift of every item's log-odds of a right answer (chances `rights`)
+// after which the right answers expected add up to `target`: Newton's steps
+// kept inside a bracket that halving narrows (the sum grows with the shift),
+// within +-40, where chances of 0 and 1 have no shift to reach them.
+double right_shift(const std::vector<double>& rights, double target) {
+    double low = -40, high = 40, shift = 0;
+    for (int step = 0; step < 100; ++step) {
+        const double odds = std::exp(shift);
+        double sum = 0, slope = 0;
+        for (double r : rights) {
+            const double c0 = std::min(std::max(r, 0.0), 1.0);
+            const double c = c0 * odds / (1 - c0 + c0 * odds);
+            sum += c;
+            slope += c * (1 - c);
+        }
+        const double miss = sum - target;
+        if (std::fabs(miss) <= 1e-12 * (1 + target)) break;
+        (miss < 0 ? low : high) = shift;
+        double next = slope > 0 ? shift - miss / slope : (low + high) / 2;
+        if (!(next > low && next < high)) next = (low + high) / 2;
+        if (high - low < 1e-13) break;
+        shift = next;
+    }
+    return shift;
+}
+
+} // namespace
+
 ChoiceModel::ChoiceModel(const ResponseMatrix& matrix) : items_(matrix.items), matrix_(&matrix) {
     const auto sheets = static_cast<std::size_t>(matrix.sheets);
     const auto items = static_cast<std::size_t>(matrix.items);
@@ -283,16 +313,26 @@ ChoiceModel::ChoiceModel(const ResponseMatrix& matrix) : items_(matrix.items), m
 
     // The codes each item received, one slot each.
     std::vector<std::int64_t> given(items * CODES_PER_ITEM, 0);
+    std::vector<bool> right(items * CODES_PER_ITEM, false);
     const unsigned char* cells = matrix.cells.data();
     for (std::size_t s = 0; s < sheets; ++s)
-        for (std::size_t i = 0; i < items; ++i)
-            ++given[i * CODES_PER_ITEM + (cells[s * items + i] & OPTION_BITS)];
+        for (std::size_t i = 0; i < items; ++i) {
+            const unsigned char cell = cells[s * items + i];
+            ++given[i * CODES_PER_ITEM + (cell & OPTION_BITS)];
+            if (cell & RIGHT_BIT) right[i * CODES_PER_ITEM + (cell & OPTION_BITS)] = true;
+        }
     slot_.assign(items * CODES_PER_ITEM, -1);
     std::vector<double> share;
+    std::vector<std::size_t> slot_item;
+    std::vector<bool> slot_right;
+    std::vector<unsigned char> slot_codes;
     for (std::size_t k = 0; k < given.size(); ++k)
         if (given[k] > 0) {
             slot_[k] = codes_++;
             share.push_back(static_cast<double>(given[k]) / static_cast<double>(sheets));
+            slot_item.push_back(k / CODES_PER_ITEM);
+            slot_right.push_back(right[k]);
+            slot_codes.push_back(static_cast<unsigned char>(k % CODES_PER_ITEM));
         }
     const auto codes = static_cast<std::size_t>(codes_);
 
@@ -369,6 +409,33 @@ ChoiceModel::ChoiceModel(const ResponseMatrix& matrix) : items_(matrix.items), m
     if (leave_out_)
         for (std::size_t s = 0; s <= top; ++s) own_[s] = static_cast<double>(half[s] + 1);
 
+    // A copier's number right is known: the chances of a score are tilted
+    // (one shift of every item's log-odds of a right answer) until the right
+    // answers they expect add up to the score. Without that, the window of
+    // neighbouring scores pulls the chances toward the scores beside it, most
+    // at the top and bottom of the scale, where it lies on one side: two
+    // sheets of nearly full marks then agree on more right answers than the
+    // window expects, as they must. A full or empty score is aimed half an
+    // answer inside, so that every chance stays finite.
+    tilt_.assign((top + 1) * items * 2, 1.0);
+    std::vector<double> rights(items);
+    for (std::size_t s = 0; s <= top; ++s) {
+        std::fill(rights.begin(), rights.end(), 0.0);
+        for (std::size_t k = 0; k < codes; ++k)
+            if (slot_right[k]) rights[slot_item[k]] += weight_[s * codes + k] / total_[s];
+        const double target =
+            std::min(std::max(static_cast<double>(s), 0.5), static_cast<double>(items) - 0.5);
+        const double odds = std::exp(right_shift(rights, target));
+        for (std::size_t i = 0; i < items; ++i) {
+            const double r = std::min(rights[i], 1.0);
+            if (r <= 0 || r >= 1) continue;
+            const double tilted = r * odds / (1 - r + r * odds);
+            tilt_[(s * items + i) * 2] = (1 - tilted) / (1 - r);
+            tilt_[(s * items + i) * 2 + 1] = tilted / r;
+        }
+    }
+    slot_right_ = std::move(slot_right);
+
     // Every chance and weight of the scores some sheet has, when that table
     // stays within a few megabytes.
     if ((top + 1) * codes <= CHANCE_TABLE) {
@@ -379,7 +446,8 @@ ChoiceModel::ChoiceModel(const ResponseMatrix& matrix) : items_(matrix.items), m
             for (std::size_t k = 0; k < codes; ++k)
                 for (std::size_t own = 0; own < 2; ++own) {
                     const double chance =
-                        (weight_[s * codes + k] - (own ? own_[s] : 0.0)) / (total_[s] - own_[s]);
+                        chance_at(static_cast<std::int32_t>(s),
+                                  static_cast<std::int32_t>(slot_item[k]), slot_codes[k], own != 0);
                     chances_[(s * codes + k) * 2 + own] = chance;
                     weights_[(s * codes + k) * 2 + own] = match_weight(chance);
                 }
@@ -414,9 +482,12 @@ double ChoiceModel::chance_at(std::int32_t score, std::int32_t item, unsigned ch
     const std::int32_t slot =
         slot_[static_cast<std::size_t>(item) * CODES_PER_ITEM + (code & OPTION_BITS)];
     if (slot < 0) return 0.0;
-    const double weight =
-        weight_[s * static_cast<std::size_t>(codes_) + static_cast<std::size_t>(slot)];
-    return (weight - (own ? own_[s] : 0.0)) / (total_[s] - own_[s]);
+    const std::size_t at = s * static_cast<std::size_t>(codes_) + static_cast<std::size_t>(slot);
+    const double tilt =
+        tilt_[(s * static_cast<std::size_t>(items_) + static_cast<std::size_t>(item)) * 2 +
+              (slot_right_[static_cast<std::size_t>(slot)] ? 1 : 0)];
+    const double chance = (weight_[at] - (own ? own_[s] : 0.0)) / (total_[s] - own_[s]) * tilt;
+    return chance < 1 ? chance : 1.0;
 }
 
 double ChoiceModel::chance(std::int32_t copier, std::int32_t item, unsigned char code) const {
@@ -639,11 +710,14 @@ private:
         std::vector<SourceBound> bounds;
         std::vector<std::uint64_t> mask, run_work;
         std::vector<std::uint32_t> kept_sources;
+        std::vector<unsigned char> units;
         std::vector<double> p, wl, sorted;
         std::int64_t evaluated = 0;
     };
 
     void build_bands();
+    // The copier's units of a match on each item, into units[0 .. items).
+    void copier_units(std::int32_t copier, unsigned char* units) const;
     std::int32_t band_of(std::int32_t score) const { return score / band_width_; }
     void source_bound(std::int32_t band, std::int32_t source, double half_tau, Worker& w,
                       SourceBound& bound) const;
@@ -660,7 +734,10 @@ private:
     std::size_t block_ = SOURCE_BLOCK;
     std::int32_t bands_ = 1;
     std::vector<BandBounds> band_bounds_;
-    std::vector<unsigned char> units_; // [sheet * items + item], see build_bands
+    // [row of the score * slots + slot]: a match's weight in units of the
+    // score's band, see build_bands; score_row_[score]: the row, or -1.
+    std::vector<unsigned char> unit_table_;
+    std::vector<std::int32_t> score_row_;
 };
 
 void FormScreen::build_bands() {
@@ -707,21 +784,39 @@ void FormScreen::build_bands() {
         }
         if (highest > 0) bounds.unit = highest / 250;
     }
-    // Each sheet's weight of a match on each item, as a copier of its own
-    // score meets it, rounded up to whole units of its band: a pair's
-    // agreement is at most the units of its matches times the unit.
-    units_.resize(static_cast<std::size_t>(matrix_.sheets) * items_);
-    for (std::int32_t sheet = 0; sheet < matrix_.sheets; ++sheet) {
-        const std::int32_t score = model_.score(sheet);
+    // The weight of a match on each option, as a copier of each score that
+    // some sheet has meets it, rounded up to whole units of its band: a
+    // pair's agreement is at most the units of its matches times the unit.
+    // Kept per score and option rather than per sheet, so that the table
+    // does not grow with the sheets; each copier's row is read from it.
+    score_row_.assign(items_ + 1, -1);
+    std::int32_t rows = 0;
+    for (std::size_t s = 0; s <= items_; ++s)
+        if (present[s]) score_row_[s] = rows++;
+    const auto width = static_cast<std::size_t>(slots);
+    unit_table_.assign(static_cast<std::size_t>(rows) * width, 0);
+    for (std::size_t s = 0; s <= items_; ++s) {
+        if (score_row_[s] < 0) continue;
+        const auto score = static_cast<std::int32_t>(s);
         const double unit = band_bounds_[static_cast<std::size_t>(band_of(score))].unit;
-        const unsigned char* row = matrix_.cells.data() + static_cast<std::size_t>(sheet) * items_;
-        unsigned char* units = units_.data() + static_cast<std::size_t>(sheet) * items_;
-        for (std::size_t i = 0; i < items_; ++i) {
+        unsigned char* units = unit_table_.data() + static_cast<std::size_t>(score_row_[s]) * width;
+        for (std::size_t k = 0; k < width; ++k) {
+            const auto [item, code] = slot_code[k];
             double weight = 0;
-            model_.chance_and_weight(score, static_cast<std::int32_t>(i), row[i], true, weight);
-            units[i] = static_cast<unsigned char>(std::min(255.0, std::floor(weight / unit) + 1));
+            model_.chance_and_weight(score, item, code, true, weight);
+            units[k] = static_cast<unsigned char>(std::min(255.0, std::floor(weight / unit) + 1));
         }
     }
+}
+
+void FormScreen::copier_units(std::int32_t copier, unsigned char* units) const {
+    const unsigned char* row = matrix_.cells.data() + static_cast<std::size_t>(copier) * items_;
+    const unsigned char* table =
+        unit_table_.data() +
+        static_cast<std::size_t>(score_row_[static_cast<std::size_t>(model_.score(copier))]) *
+            static_cast<std::size_t>(model_.slots());
+    for (std::size_t i = 0; i < items_; ++i)
+        units[i] = table[model_.slot(static_cast<std::int32_t>(i), row[i])];
 }
 
 // The bounds of copiers of `band` against `source`: the weighted tail is
@@ -852,10 +947,12 @@ void FormScreen::screen_block(const Task& task, Worker& w) {
     if (bound_first) {
         w.bounds.assign(static_cast<std::size_t>(bands_) * block, SourceBound{});
         w.mask.resize((items_ + 63) / 64);
+        w.units.resize(items_);
     }
     for (std::int32_t copier : members) {
         const unsigned char* mine = cells + static_cast<std::size_t>(copier) * items_;
-        const unsigned char* units = units_.data() + static_cast<std::size_t>(copier) * items_;
+        if (bound_first) copier_units(copier, w.units.data());
+        const unsigned char* units = w.units.data();
         const std::int32_t band = band_of(model_.score(copier));
         const std::size_t first = static_cast<std::size_t>(band) * block;
 #if defined(QUILLMARK_AVX2)

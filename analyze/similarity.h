@@ -117,6 +117,10 @@ private:
     std::vector<double> weight_;     // [score * codes_ + slot]: smoothed count
     std::vector<double> total_;      // [score]: smoothed number of sheets
     std::vector<double> own_;        // [score]: the weight of a copier's own sheet
+    // [(score * items_ + item) * 2 + right]: the score's tilt of the chances
+    // of the item's wrong (0) and right (1) answers.
+    std::vector<double> tilt_;
+    std::vector<bool> slot_right_; // [slot]: whether the option is a right answer
     // [(score * codes_ + slot) * 2 + own]: the chance and its match weight.
     std::vector<double> chances_, weights_;
     const ResponseMatrix* matrix_ = nullptr;

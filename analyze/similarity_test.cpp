@@ -1,5 +1,6 @@
 #include "analyze/similarity.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -180,31 +181,57 @@ TEST(ChoiceModel, SmoothsOverNeighbouringScores) {
     // it) plus two pseudo-sheets of weight 2 spread by the shares A 1/2,
     // B 1/4, blank 1/4: at score 0 the total is 2*2 + 2 + 4 = 10, A has
     // 0*2 + 2 + 2, B and blank 1*2 + 0 + 1; at score 1, A has 2*2 + 0 + 2,
-    // B 0 + 1 + 1.
+    // B 0 + 1 + 1. So A is 0.4 at score 0 and 0.6 at score 1, before the
+    // tilt; a one-question form aims both scores at half a right answer:
+    // A becomes 0.5, and the wrong answers keep their ratio in the other
+    // half (B and blank 0.25 at score 0; at score 1 B 0.2 * 0.5 / 0.4).
     const unsigned char a = 0 | RIGHT_BIT, b = 1;
     const ResponseMatrix matrix = one_item({b, a, a, NO_MARK});
     const ChoiceModel model(matrix);
     EXPECT_FALSE(model.leaves_out());
-    EXPECT_DOUBLE_EQ(model.chance(0, 0, 0), 0.4);
-    EXPECT_DOUBLE_EQ(model.chance(0, 0, 1), 0.3);
-    EXPECT_DOUBLE_EQ(model.chance(3, 0, NO_MARK), 0.3);
-    EXPECT_DOUBLE_EQ(model.chance(1, 0, 0), 0.6);
-    EXPECT_DOUBLE_EQ(model.chance(1, 0, 1), 0.2);
+    EXPECT_DOUBLE_EQ(model.chance(0, 0, 0), 0.5);
+    EXPECT_DOUBLE_EQ(model.chance(0, 0, 1), 0.25);
+    EXPECT_DOUBLE_EQ(model.chance(3, 0, NO_MARK), 0.25);
+    EXPECT_DOUBLE_EQ(model.chance(1, 0, 0), 0.5);
+    EXPECT_DOUBLE_EQ(model.chance(1, 0, 1), 0.25);
     EXPECT_EQ(model.chance(1, 0, 2), 0.0); // nobody gave C
 }
 
 TEST(ChoiceModel, LeavesTheCopierOutFromTwoHundredSheets) {
     // 100 right (A) and 100 wrong (B): at score 0 the total is
-    // 2*100 + 100 + 4 = 304, B has 2*100 + 0 + 2, A 0 + 100 + 2. A copier
-    // of score 0 (who answered B) is left out with weight 2: B
-    // (202 - 2) / 302, A 102 / 302.
+    // 2*100 + 100 + 4 = 304, B has 2*100 + 0 + 2, A 0 + 100 + 2. The tilt
+    // aims score 0 at half a right answer: A's 102/304 becomes 1/2 (times
+    // 152/102), B's 202/304 the other half (times 152/202). A copier of
+    // score 0 (who answered B) is left out with weight 2 before the tilt:
+    // B (202 - 2) / 302 * 152 / 202, A 102 / 302 * 152 / 102.
     std::vector<unsigned char> cells(200, 1);
     for (std::size_t s = 0; s < 100; ++s) cells[s] = 0 | RIGHT_BIT;
     const ResponseMatrix matrix = one_item(cells);
     const ChoiceModel model(matrix);
     EXPECT_TRUE(model.leaves_out());
-    EXPECT_DOUBLE_EQ(model.chance(150, 0, 1), 200.0 / 302);
-    EXPECT_DOUBLE_EQ(model.chance(150, 0, 0), 102.0 / 302);
+    EXPECT_NEAR(model.chance(150, 0, 1), 200.0 / 302 * 152 / 202, 1e-15);
+    EXPECT_NEAR(model.chance(150, 0, 0), 152.0 / 302, 1e-15);
+}
+
+TEST(ChoiceModel, ExpectsAsManyRightAnswersAsTheScore) {
+    // A copier's chances of the right answers add up to its score (half an
+    // answer inside at 0 and full marks), however the window of neighbouring
+    // scores leans: 150 sheets (none left out) of 30 questions, from weak
+    // to strong students, and an easy form where many have full marks.
+    for (const double ability : {0.0, 2.5}) {
+        CohortSettings settings{150, 30, 4, 0, 0.02, 3, ability};
+        const Cohort cohort = simulate_cohort(settings);
+        const ResponseMatrix matrix = cohort_matrix(cohort);
+        const ChoiceModel model(matrix);
+        ASSERT_FALSE(model.leaves_out());
+        for (std::int32_t score = 0; score <= 30; ++score) {
+            double right = 0;
+            for (std::int32_t i = 0; i < 30; ++i)
+                right += model.chance_at(score, i, cohort.key[static_cast<std::size_t>(i)], false);
+            const double expected = score == 0 ? 0.5 : score == 30 ? 29.5 : score;
+            EXPECT_NEAR(right, expected, 1e-9) << ability << " " << score;
+        }
+    }
 }
 
 // Pruned and exhaustive screens of cohorts with planted copiers list the
@@ -224,8 +251,8 @@ TEST(Screen, PrunedAndExhaustiveListTheSamePairs) {
     for (const Case& c : cases) {
         CohortSettings settings{c.sheets, c.items, 4, c.room_size, 0.02, c.seed};
         Cohort cohort = simulate_cohort(settings);
-        plant_copiers(cohort, c.sheets / 20, 0.35, true);
-        plant_copiers(cohort, c.sheets / 20, 0.5, false);
+        plant_copiers(cohort, c.sheets / 20, 0.5, true);
+        plant_copiers(cohort, c.sheets / 20, 0.6, false);
         const ResponseMatrix matrix = cohort_matrix(cohort);
         ScreenSettings full;
         full.exploratory = true;

@@ -45,7 +45,7 @@ Cohort simulate_cohort(const CohortSettings& settings) {
     for (std::size_t s = 0; s < n; ++s) {
         cohort.room[s] =
             settings.room_size > 0 ? static_cast<std::int32_t>(s) / settings.room_size : 0;
-        const double ability = normal(random);
+        const double ability = settings.ability + normal(random);
         for (std::size_t i = 0; i < k; ++i) {
             const Item& item = items[i];
             unsigned char answer = NO_MARK;

@@ -20,6 +20,7 @@ struct CohortSettings {
     std::int32_t room_size = 0; // sheets per room, the last room the rest; 0: one room
     double blank = 0.02;        // chance of leaving an answer blank
     std::uint64_t seed = 1;
+    double ability = 0; // the students' mean ability (the items' difficulty: mean 0, sd 1)
 };
 
 // One planted copying: `copier` took the source's answer on `items`.

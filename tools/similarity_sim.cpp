@@ -4,6 +4,12 @@
 //       false pairs on clean cohorts and the share of planted copiers found,
 //       in the cohorts the screen is meant for (2,000 sheets of 80 questions
 //       of 4 options, as one family and in rooms of 40);
+//   similarity_sim calibrate [replicates [room size [show]]]
+//       on clean cohorts of 2,000 x 80, the pairs whose tails fall at or
+//       below 1e-4 ... 1e-9, against the number an exact null model allows
+//       (the ordered pairs times the level): where the counts exceed it, the
+//       model is optimistic in its tail; `show` also lists the pairs below
+//       1e-6 with their evidence;
 //   similarity_sim time <sheets> <questions> <room size, 0: one family> [threads [seed]]
 //       the screen's wall time on a clean cohort, pruned;
 //   similarity_sim compare <sheets> <questions> <room size> <seed>
@@ -102,6 +108,62 @@ int measure(int replicates, int only) {
     return 0;
 }
 
+// One pair's evidence on a line, after `label`.
+void print_evidence(const std::string& label, const PairEvidence& e) {
+    std::printf("  %s%d->%d scores %d,%d matches %d (%.1f) wrong %d (%.1f) run %d p %.3g %.3g\n",
+                label.c_str(), e.copier, e.source, e.copier_score, e.source_score, e.matches,
+                e.expected_matches, e.identical_wrong, e.expected_identical_wrong, e.run,
+                e.p_weighted, e.p_run);
+}
+
+int calibrate(int replicates, std::int32_t room_size, bool show) {
+    constexpr int LEVELS = 6; // 1e-4 down to 1e-9
+    std::int64_t weighted[LEVELS] = {}, run[LEVELS] = {}, either[LEVELS] = {};
+    double pairs = 0;
+    for (int r = 0; r < replicates; ++r) {
+        CohortSettings settings;
+        settings.sheets = 2000;
+        settings.items = 80;
+        settings.room_size = room_size;
+        settings.seed = 5000 + static_cast<std::uint64_t>(r) * 7919;
+        const Cohort cohort = simulate_cohort(settings);
+        const ResponseMatrix matrix = cohort_matrix(cohort);
+        ScreenSettings screen;
+        // Every pair whose p-value (twice the smaller tail) is at most 2e-4.
+        std::int64_t family_pairs = 0;
+        std::vector<std::int64_t> in_room;
+        for (std::int32_t room : cohort.room) {
+            if (static_cast<std::size_t>(room) >= in_room.size())
+                in_room.resize(static_cast<std::size_t>(room) + 1, 0);
+            ++in_room[static_cast<std::size_t>(room)];
+        }
+        for (std::int64_t n : in_room) family_pairs += n * (n - 1);
+        const double largest = static_cast<double>(in_room[0]);
+        screen.alpha = 2e-4 * largest * (largest - 1);
+        const ScreenResult result = screen_form(matrix, cohort.room, screen);
+        pairs += static_cast<double>(family_pairs);
+        for (const ScreenedPair& pair : result.pairs) {
+            const PairEvidence& e = pair.evidence;
+            if (show && e.p <= 2e-6) print_evidence(std::to_string(r) + ": ", e);
+            double level = 1e-4;
+            for (int l = 0; l < LEVELS; ++l, level /= 10) {
+                weighted[l] += e.p_weighted <= level;
+                run[l] += e.p_run <= level;
+                either[l] += e.p <= 2 * level;
+            }
+        }
+    }
+    std::printf("%d clean cohorts of 2000 x 80, rooms of %d: %.0f ordered pairs\n", replicates,
+                room_size, pairs);
+    std::printf("%8s %10s %10s %10s %10s\n", "level", "allowed", "weighted", "run", "p/2");
+    double level = 1e-4;
+    for (int l = 0; l < LEVELS; ++l, level /= 10)
+        std::printf("%8.0e %10.1f %10lld %10lld %10lld\n", level, pairs * level,
+                    static_cast<long long>(weighted[l]), static_cast<long long>(run[l]),
+                    static_cast<long long>(either[l]));
+    return 0;
+}
+
 int time_screen(std::int32_t sheets, std::int32_t items, std::int32_t room_size,
                 std::int32_t threads, std::uint64_t seed) {
     CohortSettings settings;
@@ -125,11 +187,7 @@ int time_screen(std::int32_t sheets, std::int32_t items, std::int32_t room_size,
         sheets, items, room_size, seconds, cpu, static_cast<long long>(result.ordered_pairs),
         static_cast<long long>(result.evaluated), result.pairs.size());
     for (const ScreenedPair& pair : result.pairs) {
-        const PairEvidence& e = pair.evidence;
-        std::printf("  %d->%d scores %d,%d matches %d (%.1f) wrong %d (%.1f) run %d p %.3g %.3g\n",
-                    e.copier, e.source, e.copier_score, e.source_score, e.matches,
-                    e.expected_matches, e.identical_wrong, e.expected_identical_wrong, e.run,
-                    e.p_weighted, e.p_run);
+        print_evidence("", pair.evidence);
     }
     return 0;
 }
@@ -191,7 +249,8 @@ int write_sheets(std::int32_t sheets, std::int32_t items, std::int32_t room_size
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: similarity_sim measure [replicates] | time N K ROOM [threads] | "
+                 "usage: similarity_sim measure [replicates] | calibrate [replicates [room "
+                 "[show]]] | time N K ROOM [threads] | "
                  "compare N K ROOM SEED | sheets N K ROOM COPIERS FRACTION run|random SEED\n");
     return 2;
 }
@@ -203,6 +262,9 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     auto number = [&](int i) { return std::atoi(argv[i]); };
     if (mode == "measure") return measure(argc > 2 ? number(2) : 4, argc > 3 ? number(3) : 0);
+    if (mode == "calibrate")
+        return calibrate(argc > 2 ? number(2) : 4, argc > 3 ? number(3) : 0,
+                         argc > 4 && std::strcmp(argv[4], "show") == 0);
     if (mode == "time" && argc >= 5)
         return time_screen(number(2), number(3), number(4), argc > 5 ? number(5) : 0,
                            argc > 6 ? std::strtoull(argv[6], nullptr, 10) : 77);
