@@ -178,39 +178,39 @@ ResponseMatrix one_item(const std::vector<unsigned char>& cells) {
 TEST(ChoiceModel, SmoothsOverNeighbouringScores) {
     // One question, A the key: scores 0 (B, blank) and 1 (A, A). Every
     // score's window is 0..1 (h = 1, weights 2 at the score and 1 beside
-    // it) plus two pseudo-sheets of weight 2 spread by the shares A 1/2,
-    // B 1/4, blank 1/4: at score 0 the total is 2*2 + 2 + 4 = 10, A has
-    // 0*2 + 2 + 2, B and blank 1*2 + 0 + 1; at score 1, A has 2*2 + 0 + 2,
-    // B 0 + 1 + 1. So A is 0.4 at score 0 and 0.6 at score 1, before the
-    // tilt; a one-question form aims both scores at half a right answer:
-    // A becomes 0.5, and the wrong answers keep their ratio in the other
-    // half (B and blank 0.25 at score 0; at score 1 B 0.2 * 0.5 / 0.4).
+    // it) plus ten pseudo-sheets of weight 2 spread by the shares A 1/2,
+    // B 1/4, blank 1/4: at score 0 the total is 2*2 + 2 + 20 = 26, A has
+    // 0*2 + 2 + 10, B and blank 1*2 + 0 + 5; at score 1, A has
+    // 2*2 + 0 + 10, B and blank 0 + 1 + 5. So A is 12/26 at score 0 and
+    // 14/26 at score 1 before the tilt; a one-question form aims both
+    // scores at half a right answer: A becomes 1/2, and the wrong answers
+    // share the other half as before (7:7 and 6:6).
     const unsigned char a = 0 | RIGHT_BIT, b = 1;
     const ResponseMatrix matrix = one_item({b, a, a, NO_MARK});
     const ChoiceModel model(matrix);
     EXPECT_FALSE(model.leaves_out());
-    EXPECT_DOUBLE_EQ(model.chance(0, 0, 0), 0.5);
-    EXPECT_DOUBLE_EQ(model.chance(0, 0, 1), 0.25);
-    EXPECT_DOUBLE_EQ(model.chance(3, 0, NO_MARK), 0.25);
-    EXPECT_DOUBLE_EQ(model.chance(1, 0, 0), 0.5);
-    EXPECT_DOUBLE_EQ(model.chance(1, 0, 1), 0.25);
+    EXPECT_NEAR(model.chance(0, 0, 0), 0.5, 1e-15);
+    EXPECT_NEAR(model.chance(0, 0, 1), 0.25, 1e-15);
+    EXPECT_NEAR(model.chance(3, 0, NO_MARK), 0.25, 1e-15);
+    EXPECT_NEAR(model.chance(1, 0, 0), 0.5, 1e-15);
+    EXPECT_NEAR(model.chance(1, 0, 1), 0.25, 1e-15);
     EXPECT_EQ(model.chance(1, 0, 2), 0.0); // nobody gave C
 }
 
 TEST(ChoiceModel, LeavesTheCopierOutFromTwoHundredSheets) {
     // 100 right (A) and 100 wrong (B): at score 0 the total is
-    // 2*100 + 100 + 4 = 304, B has 2*100 + 0 + 2, A 0 + 100 + 2. The tilt
-    // aims score 0 at half a right answer: A's 102/304 becomes 1/2 (times
-    // 152/102), B's 202/304 the other half (times 152/202). A copier of
-    // score 0 (who answered B) is left out with weight 2 before the tilt:
-    // B (202 - 2) / 302 * 152 / 202, A 102 / 302 * 152 / 102.
+    // 2*100 + 100 + 20 = 320, B has 2*100 + 0 + 10, A 0 + 100 + 10. The
+    // tilt aims score 0 at half a right answer: A's 110/320 becomes 1/2
+    // (times 160/110), B's 210/320 the other half (times 160/210). A copier
+    // of score 0 (who answered B) is left out with weight 2 before the
+    // tilt: B (210 - 2) / 318 * 160 / 210, A 110 / 318 * 160 / 110.
     std::vector<unsigned char> cells(200, 1);
     for (std::size_t s = 0; s < 100; ++s) cells[s] = 0 | RIGHT_BIT;
     const ResponseMatrix matrix = one_item(cells);
     const ChoiceModel model(matrix);
     EXPECT_TRUE(model.leaves_out());
-    EXPECT_NEAR(model.chance(150, 0, 1), 200.0 / 302 * 152 / 202, 1e-15);
-    EXPECT_NEAR(model.chance(150, 0, 0), 152.0 / 302, 1e-15);
+    EXPECT_NEAR(model.chance(150, 0, 1), 208.0 / 318 * 160 / 210, 1e-15);
+    EXPECT_NEAR(model.chance(150, 0, 0), 160.0 / 318, 1e-15);
 }
 
 TEST(ChoiceModel, ExpectsAsManyRightAnswersAsTheScore) {
