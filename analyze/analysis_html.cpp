@@ -399,7 +399,7 @@ const char SIMILARITY_NOTE[] =
     "studied together, or a sheet graded against the wrong key, can agree beyond chance, and "
     "the source of a copier is listed as well as the copier. The screen cannot find every "
     "copier: in rooms of 40 with 80 questions it finds most who copied a consecutive run of "
-    "30% of the answers and fewer than half who copied 40% at random; in a whole form of "
+    "30% of the answers and about two in three who copied 40% at random; in a whole form of "
     "thousands it finds most consecutive copying of 40%, but random copying of 10 to 30% of "
     "the answers, or tests of 40 questions, cannot be found reliably by any method at this "
     "control.";

@@ -45,7 +45,7 @@ constexpr double COARSE_CELLS = 2048;
 constexpr double PAIR_CELLS = 256;
 // Sources screened together against every copier of a family, so that
 // their rows stay in the processor's cache.
-constexpr std::size_t SOURCE_BLOCK = 128;
+constexpr std::size_t SOURCE_BLOCK = 256;
 // Copier scores are bounded together in about this many bands.
 constexpr std::int32_t SCORE_BANDS = 20;
 // Relative margin that covers rounding in the comparisons of the bounds.
@@ -692,7 +692,7 @@ public:
                       : matrix.sheets <= 5000
                           ? 1
                           : std::max<std::int32_t>(1, (matrix.items + SCORE_BANDS) / SCORE_BANDS);
-        block_ = std::max<std::size_t>(16, std::min<std::size_t>(SOURCE_BLOCK, 12800 / items_));
+        block_ = std::max<std::size_t>(16, std::min<std::size_t>(SOURCE_BLOCK, 25600 / items_));
         bands_ = matrix.items / band_width_ + 1;
         build_bands();
     }
