@@ -129,19 +129,12 @@ int calibrate(int replicates, std::int32_t room_size, bool show) {
         const Cohort cohort = simulate_cohort(settings);
         const ResponseMatrix matrix = cohort_matrix(cohort);
         ScreenSettings screen;
-        // Every pair whose p-value (twice the smaller tail) is at most 2e-4.
-        std::int64_t family_pairs = 0;
-        std::vector<std::int64_t> in_room;
-        for (std::int32_t room : cohort.room) {
-            if (static_cast<std::size_t>(room) >= in_room.size())
-                in_room.resize(static_cast<std::size_t>(room) + 1, 0);
-            ++in_room[static_cast<std::size_t>(room)];
-        }
-        for (std::int64_t n : in_room) family_pairs += n * (n - 1);
-        const double largest = static_cast<double>(in_room[0]);
+        // Every pair whose p-value (twice the smaller tail) is at most 2e-4:
+        // the first room is the largest (the last holds the rest).
+        const double largest = room_size > 0 ? room_size : settings.sheets;
         screen.alpha = 2e-4 * largest * (largest - 1);
         const ScreenResult result = screen_form(matrix, cohort.room, screen);
-        pairs += static_cast<double>(family_pairs);
+        pairs += static_cast<double>(result.ordered_pairs);
         for (const ScreenedPair& pair : result.pairs) {
             const PairEvidence& e = pair.evidence;
             if (show && e.p <= 2e-6) print_evidence(std::to_string(r) + ": ", e);

@@ -29,6 +29,8 @@ import sys
 import tempfile
 from fractions import Fraction
 
+from simulated_sheets import grouped
+
 QUESTIONS, STUDENTS, LETTERS = 20, 800, "ABCDE"
 SCALE = [("A", 90), ("B", 85), ("C", 70), ("D", 50), ("F", 0)]
 FIRST_NAMES = ["Ada", "Zoë", "José", "Renée", "Søren", "Bo", 'Jo "JJ"', "Ann; Marie"]
@@ -67,11 +69,6 @@ def shown(bubbled):
 
 def csv_cell(text):
     return '"' + text.replace('"', '""') + '"' if any(c in text for c in ';"\r\n') else text
-
-
-def grouped(answers):
-    """Responses as the mark reader writes them: groups of ten, one blank between."""
-    return " ".join("".join(answers[i:i + 10]) for i in range(0, len(answers), 10))
 
 
 def make(rng, folder):

@@ -19,7 +19,6 @@ questions. Checked:
 """
 import csv
 import json
-import math
 import os
 import random
 import shlex
@@ -27,14 +26,10 @@ import subprocess
 import sys
 import tempfile
 
+from simulated_sheets import grouped, simulated_answer
+
 QUESTIONS, STUDENTS, LETTERS = 40, 1200, "ABCDE"
 PLANTED = {("A", 5): None, ("A", 17): None, ("A", 30): None, ("B", 12): None}
-
-
-def grouped(answers):
-    """Responses as the mark reader writes them: groups of ten, one blank between."""
-    text = "".join(answers)
-    return " ".join(text[i:i + 10] for i in range(0, len(text), 10))
 
 
 def shown_id(sid):
@@ -58,17 +53,7 @@ def make_batch(path):
         ability = rng.gauss(0, 1)
         answers = []
         for q in range(QUESTIONS):
-            p_right = 0.2 + 0.8 / (1 + math.exp(-1.7 * (ability - difficulty[q])))
-            u = rng.random()
-            key = true_keys[form][q]
-            if u < p_right:
-                answers.append(key)
-            elif u < p_right + 0.03:
-                answers.append(" ")
-            elif u < p_right + 0.04:
-                answers.append("*")
-            else:
-                answers.append(rng.choice([c for c in LETTERS if c != key]))
+            answers.append(simulated_answer(rng, ability, difficulty[q], true_keys[form][q], LETTERS))
         lines.append(f"{sid},{form},001,{grouped(answers)}")
         rows.append((form, shown_id(sid)))
 

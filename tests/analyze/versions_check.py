@@ -42,12 +42,9 @@ import sys
 import tempfile
 from fractions import Fraction
 
+from simulated_sheets import grouped, simulated_answer
+
 QUESTIONS, STUDENTS, LETTERS, DROPPED = 40, 1500, "ABCDE", 23  # DROPPED: master number
-
-
-def grouped(text):
-    """Responses as the mark reader writes them: groups of ten, one blank between."""
-    return " ".join(text[i:i + 10] for i in range(0, len(text), 10))
 
 
 def master_batch(rng):
@@ -61,18 +58,7 @@ def master_batch(rng):
         answers = []
         for q in range(QUESTIONS):
             right = key[q] if key[q] != "X" else "A"
-            p_right = 0.2 + 0.8 / (1 + math.exp(-1.7 * (ability - difficulty[q])))
-            u = rng.random()
-            if u < p_right:
-                answers.append(right)
-            elif u < p_right + 0.03:
-                answers.append(" ")
-            elif u < p_right + 0.04:
-                answers.append("*")
-            elif u < p_right + 0.045:
-                answers.append("G")
-            else:
-                answers.append(rng.choice([c for c in LETTERS if c != right]))
+            answers.append(simulated_answer(rng, ability, difficulty[q], right, LETTERS, 0.045))
         students.append("".join(answers))
     return key, students
 
